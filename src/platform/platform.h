@@ -1,0 +1,345 @@
+// The one seam between Varrex and the operating system.
+//
+// Everything above src/platform/ talks to Windows only through these interfaces.
+// Two implementations exist: win32/ (the real system, W functions, UTF-8 at the
+// boundary) and memory/ (a whole simulated Windows machine for tests).
+//
+// Conventions shared by every interface:
+//  - text is UTF-8;
+//  - paths are Windows paths ("E:\Fotos\a.jpg"); names compare case-insensitively;
+//  - no call throws for a failed operation: it answers false, an empty text,
+//    std::nullopt or a null handle, as documented per call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vx::platform {
+
+// ---------------------------------------------------------------------------
+// File system
+// ---------------------------------------------------------------------------
+
+// DOS / Win32 file attribute bits, with their Windows values.
+namespace attr {
+inline constexpr uint32_t ReadOnly = 0x1;
+inline constexpr uint32_t Hidden = 0x2;
+inline constexpr uint32_t System = 0x4;
+inline constexpr uint32_t VolumeLabel = 0x8;
+inline constexpr uint32_t Directory = 0x10;
+inline constexpr uint32_t Archive = 0x20;
+inline constexpr uint32_t Device = 0x40;
+inline constexpr uint32_t Normal = 0x80;
+inline constexpr uint32_t Temporary = 0x100;
+inline constexpr uint32_t ReparsePoint = 0x400;
+inline constexpr uint32_t Invalid = 0xFFFFFFFFu;  // getAttributes on a missing entry
+}  // namespace attr
+
+// One directory entry as the find enumeration reports it.
+struct FindEntry {
+    std::string name;         // file name only, as stored (case preserved)
+    uint32_t attributes = 0;  // full attribute word (attr::*)
+    uint64_t size = 0;        // file size in bytes (0 for folders)
+
+    // The low 32 bits of the size taken as a signed integer, as the classic
+    // find record exposes it.
+    int32_t size32() const { return static_cast<int32_t>(static_cast<uint32_t>(size)); }
+    bool isDirectory() const { return (attributes & attr::Directory) != 0; }
+};
+
+// A streaming enumeration: yields one entry at a time and releases the system
+// handle when destroyed. Entries "." and ".." are reported where the file system
+// reports them (every folder except a drive root); callers skip them.
+class Finder {
+public:
+    virtual ~Finder() = default;
+    // Fills `entry` with the next match; false at the end.
+    virtual bool next(FindEntry& entry) = 0;
+};
+
+// Drive types, with the values GetDriveType gives.
+enum class DriveType : int {
+    Unknown = 0,
+    NoRootDir = 1,
+    Removable = 2,
+    Fixed = 3,
+    Remote = 4,
+    CdRom = 5,
+    RamDisk = 6,
+};
+
+// Result of a text-file write. On failure `reason` holds the system's message.
+struct IoResult {
+    bool ok = true;
+    std::string reason;
+    explicit operator bool() const { return ok; }
+};
+
+// A text file being written line by line (ANSI code page, CRLF after every line).
+class TextWriter {
+public:
+    virtual ~TextWriter() = default;
+    virtual IoResult writeLine(const std::string& line) = 0;
+    // Flushes and closes; further writes fail. Called by the destructor too.
+    virtual IoResult close() = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Enumerates `pattern` (a folder followed by a mask such as "*.*", "*.lnk",
+    // "USB.exe"); every attribute kind is reported. Returns null when nothing
+    // matches or the folder cannot be listed.
+    virtual std::unique_ptr<Finder> find(const std::string& pattern) = 0;
+
+    // attr::Invalid when the entry does not exist.
+    virtual uint32_t getAttributes(const std::string& path) = 0;
+    // Sets the attribute word; 0 is taken as "normal" (no attribute bits).
+    virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
+
+    virtual bool deleteFile(const std::string& path) = 0;         // files only
+    virtual bool createDirectory(const std::string& path) = 0;    // one level
+    virtual bool removeDirectory(const std::string& path) = 0;    // empty only
+    virtual bool move(const std::string& from, const std::string& to) = 0;  // never replaces
+    virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+
+    // True for an existing entry that is not a folder.
+    virtual bool fileExists(const std::string& path) = 0;
+    // True for an existing folder (a drive root included).
+    virtual bool directoryExists(const std::string& path) = 0;
+
+    // Bit n set for drive letter 'A' + n.
+    virtual uint32_t logicalDrives() = 0;
+    // `root` is a drive root such as "E:\".
+    virtual DriveType driveType(const std::string& root) = 0;
+    virtual std::string volumeLabel(const std::string& root) = 0;
+
+    // The user's temporary folder with its final "\"; empty on failure.
+    virtual std::string temporaryPath() = 0;
+
+    // Writes `lines` as a new file (replacing one of the same name), in the
+    // ANSI code page, CRLF after every line, no byte-order mark.
+    virtual IoResult writeTextFile(const std::string& path, const std::vector<std::string>& lines) = 0;
+    // Creates (or replaces) a text file to be written line by line; null and
+    // `error` filled when the file cannot be created.
+    virtual std::unique_ptr<TextWriter> createTextFile(const std::string& path, IoResult& error) = 0;
+    // Reads at most `maxLines` lines of an ANSI text file. A line ends at CR LF,
+    // LF or a lone CR; line ends are not kept; a line longer than
+    // `maxLineBytes` keeps only its first `maxLineBytes` bytes. The file is
+    // streamed, so a huge file costs no more than the lines asked for.
+    // std::nullopt when the file cannot be opened or read.
+    virtual std::optional<std::vector<std::string>> readTextLines(const std::string& path,
+                                                                  size_t maxLines,
+                                                                  size_t maxLineBytes = 4096) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Processes
+// ---------------------------------------------------------------------------
+
+struct ProcessEntry {
+    uint32_t pid = 0;
+    std::string exeName;  // what the process snapshot reports (normally the bare file name)
+};
+
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // Every running process, in the system's snapshot order. Empty when the
+    // snapshot cannot be taken.
+    virtual std::vector<ProcessEntry> snapshot() = 0;
+    // Full path of the process's executable; empty when it cannot be read.
+    virtual std::string imagePath(uint32_t pid) = 0;
+    // Opens the process with terminate access and ends it with the exit code.
+    virtual bool terminate(uint32_t pid, uint32_t exitCode) = 0;
+    // True when the system marks the process critical (its loss halts Windows).
+    // False where the system cannot tell.
+    virtual bool isCritical(uint32_t pid) = 0;
+    virtual uint32_t currentProcessId() = 0;
+    // Starts a command line without waiting for it; true when it started.
+    virtual bool startCommand(const std::string& commandLine) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Registry
+// ---------------------------------------------------------------------------
+
+enum class RootKey { CurrentUser, LocalMachine };
+enum class RegAccess { Read, Full };
+enum class RegStatus { Ok, NotFound, AccessDenied, Failed };
+
+// Registry value types, with their Windows numbers.
+namespace regtype {
+inline constexpr uint32_t None = 0;
+inline constexpr uint32_t Sz = 1;
+inline constexpr uint32_t ExpandSz = 2;
+inline constexpr uint32_t Binary = 3;
+inline constexpr uint32_t Dword = 4;
+inline constexpr uint32_t MultiSz = 7;
+inline constexpr uint32_t Qword = 11;
+}  // namespace regtype
+
+// A value as the registry stores it: its type and its raw bytes. Text types
+// hold UTF-16LE code units with their terminating zero, as Windows keeps them.
+struct RegValue {
+    uint32_t type = regtype::None;
+    std::vector<uint8_t> data;
+
+    static RegValue text(const std::string& utf8, uint32_t type = regtype::Sz);
+    static RegValue dword(uint32_t v);
+    static RegValue binary(std::vector<uint8_t> bytes);
+    // The text of a REG_SZ / REG_EXPAND_SZ value, up to its first zero;
+    // std::nullopt for every other type.
+    std::optional<std::string> asText() const;
+};
+
+// An open key; closes itself when destroyed.
+class RegKey {
+public:
+    virtual ~RegKey() = default;
+    // Names of the values, in the registry's order.
+    virtual std::vector<std::string> valueNames() = 0;
+    virtual std::vector<std::string> subkeyNames() = 0;
+    virtual bool valueExists(const std::string& name) = 0;
+    virtual std::optional<RegValue> readValue(const std::string& name) = 0;
+    // Text of a string value; std::nullopt when missing or not a text type.
+    std::optional<std::string> readText(const std::string& name) {
+        auto v = readValue(name);
+        return v ? v->asText() : std::nullopt;
+    }
+    virtual bool writeValue(const std::string& name, const RegValue& value) = 0;
+    virtual bool deleteValue(const std::string& name) = 0;
+    virtual bool subkeyExists(const std::string& name) = 0;
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // Opens an existing key, never creating it. `path` is relative to the root;
+    // leading and trailing backslashes are ignored. Null on failure, with
+    // `status` (when given) telling why.
+    virtual std::unique_ptr<RegKey> open(RootKey root, const std::string& path, RegAccess access,
+                                         RegStatus* status = nullptr) = 0;
+    // Opens the key with full access, creating it and its missing parents.
+    virtual std::unique_ptr<RegKey> create(RootKey root, const std::string& path,
+                                           RegStatus* status = nullptr) = 0;
+    // Deletes the key with every subkey and value.
+    virtual RegStatus deleteTree(RootKey root, const std::string& path) = 0;
+};
+
+// Copies every value (same name, type and data) and every subkey, recursively,
+// from `from` into `to` (created when missing). False when `from` cannot be
+// opened or `to` cannot be created; parts that cannot be read are skipped.
+bool copyRegistryTree(Registry& registry, RootKey root, const std::string& from, const std::string& to);
+
+// ---------------------------------------------------------------------------
+// Shell and system facts
+// ---------------------------------------------------------------------------
+
+struct WindowsVersion {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint32_t build = 0;
+};
+
+// Answer of IsWow64Process, looked up by name at run time.
+enum class Wow64 { Unavailable, QueryFailed, Yes, No };
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Path of a special folder by CSIDL number, without a final "\"; empty
+    // when the system cannot give it.
+    virtual std::string specialFolder(int csidl) = 0;
+    // Shows a folder in an Explorer window (verb "explore").
+    virtual void explore(const std::string& folder) = 0;
+    // Opens a file or a web address with its default action.
+    virtual void openDefault(const std::string& target) = 0;
+    // Enables the shutdown privilege and calls ExitWindowsEx(flags).
+    virtual void restartWindows(unsigned flags) = 0;
+    virtual Wow64 isWow64Process() = 0;
+    // True when the running program is a 64-bit process.
+    virtual bool is64BitProcess() = 0;
+    virtual WindowsVersion windowsVersion() = 0;
+    // Full path of the program's own executable file.
+    virtual std::string programPath() = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Clock and locale
+// ---------------------------------------------------------------------------
+
+struct DateTime {
+    int year = 2000, month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual DateTime now() = 0;
+    // The date in the user's short date format ("07/12/2026" in Brazil).
+    virtual std::string shortDate(const DateTime& t) = 0;
+    // The time in the user's long time format ("09:15:42").
+    virtual std::string longTime(const DateTime& t) = 0;
+    // `value` rounded to `decimals`, with the user's thousands and decimal
+    // separators ("1.024,00" in Brazil).
+    virtual std::string formatNumber(double value, int decimals) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Dialogs
+// ---------------------------------------------------------------------------
+
+enum class Icon { None, Information, Warning, Question, Error };
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No, Cancel };
+
+struct SaveDialogOptions {
+    std::string title;
+    std::string defaultExtension;  // "txt"
+    std::string filter;            // "*.txt"
+    std::string fileName;          // offered name (the last one chosen)
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual Answer messageBox(const std::string& text, const std::string& caption, Icon icon,
+                              Buttons buttons) = 0;
+    // The chosen file name, or std::nullopt when the user cancels.
+    virtual std::optional<std::string> saveFile(const SaveDialogOptions& options) = 0;
+    // The standard error box for an input/output error.
+    virtual void ioError(const std::string& text) = 0;
+};
+
+// ---------------------------------------------------------------------------
+
+// The whole platform, as handed to the program.
+struct Platform {
+    FileSystem& fs;
+    Processes& processes;
+    Registry& registry;
+    Shell& shell;
+    Clock& clock;
+    Dialogs& dialogs;
+};
+
+// Upper-cases the letters a to z only (the rule used for process names).
+std::string upperAscii(std::string s);
+// Case-insensitive comparison as Windows compares file names (ASCII and the
+// Latin-1 letters).
+bool equalNoCase(const std::string& a, const std::string& b);
+
+// Text conversions used at the boundaries. `codePage` 1252 is the Western
+// ANSI code page; unmappable characters become '?'.
+std::string utf8ToCp1252(const std::string& utf8);
+std::string cp1252ToUtf8(const std::string& bytes);
+std::u16string utf8ToUtf16(const std::string& utf8);
+std::string utf16ToUtf8(const std::u16string& utf16);
+
+}  // namespace vx::platform

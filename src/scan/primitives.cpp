@@ -1,0 +1,127 @@
+#include "scan/primitives.h"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "platform/paths.h"
+
+namespace vx::scan {
+
+using platform::attr::Directory;
+using platform::attr::ReparsePoint;
+
+namespace {
+
+// Processes whose termination halts or breaks Windows.
+constexpr std::array<const char*, 12> kCriticalNames = {
+    "SYSTEM",       "SMSS.EXE",     "CSRSS.EXE", "WININIT.EXE", "WINLOGON.EXE", "LOGONUI.EXE",
+    "SERVICES.EXE", "LSASS.EXE",    "LSM.EXE",   "SVCHOST.EXE", "DWM.EXE",      "CONHOST.EXE"};
+
+bool matchesName(const platform::ProcessEntry& p, const std::string& upperName) {
+    std::string whole = platform::upperAscii(p.exeName);
+    return whole == upperName || platform::upperAscii(platform::fileNamePart(p.exeName)) == upperName;
+}
+
+}  // namespace
+
+bool isProtectedProcess(platform::Processes& processes, const platform::ProcessEntry& entry) {
+    if (entry.pid == 0 || entry.pid == 4) return true;  // idle and kernel pseudo-processes
+    if (entry.pid == processes.currentProcessId()) return true;
+    std::string base = platform::upperAscii(platform::fileNamePart(entry.exeName));
+    for (const char* name : kCriticalNames)
+        if (base == name) return true;
+    return processes.isCritical(entry.pid);
+}
+
+int killProcessByName(platform::Processes& processes, const std::string& name) {
+    const std::string wanted = platform::upperAscii(name);
+    int last = 0;
+    for (const auto& p : processes.snapshot()) {
+        if (!matchesName(p, wanted)) continue;
+        if (isProtectedProcess(processes, p)) {
+            last = 0;
+            continue;
+        }
+        last = processes.terminate(p.pid, 0) ? 1 : 0;
+    }
+    return last;
+}
+
+bool isProcessRunning(platform::Processes& processes, const std::string& name) {
+    const std::string wanted = platform::upperAscii(name);
+    bool found = false;
+    for (const auto& p : processes.snapshot())
+        if (matchesName(p, wanted)) found = true;
+    return found;
+}
+
+bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
+    auto& fs = ctx.os.fs;
+
+    // One frame per folder being emptied; the open enumeration is kept so the
+    // walk visits entries in exactly the order a recursive walk would, without
+    // using the call stack for depth that comes from the drive.
+    struct Frame {
+        std::string folder;
+        std::unique_ptr<platform::Finder> finder;
+        bool isLink = false;
+    };
+    std::vector<Frame> stack;
+
+    auto enter = [&](std::string path, int quietFlag) {
+        if (path.empty() || path.back() != '\\') path += '\\';
+        if (!fs.directoryExists(path)) {
+            ctx.write("[VX] - Pasta " + path + " não Encontrada!", "[VX] - Folder " + path + " not Found!");
+            ctx.flags.folderFound = 0;
+            return false;
+        }
+        if (quietFlag == 0) ctx.flags.infectionFound = 1;
+        ctx.flags.folderFound = 1;
+        Frame frame;
+        frame.folder = std::move(path);
+        // A folder that is itself a junction or symbolic link is never listed:
+        // its content lives elsewhere, possibly on the computer's own disk.
+        // Removing it then removes only the link.
+        uint32_t a = fs.getAttributes(frame.folder);
+        frame.isLink = a != platform::attr::Invalid && (a & ReparsePoint) != 0;
+        if (!frame.isLink) frame.finder = fs.find(frame.folder + "*.*");
+        stack.push_back(std::move(frame));
+        return true;
+    };
+
+    if (!enter(folder, quiet)) return false;
+
+    bool removed = false;
+    while (!stack.empty()) {
+        platform::FindEntry entry;
+        Frame& top = stack.back();
+        if (top.finder && top.finder->next(entry)) {
+            if (entry.name == "." || entry.name == "..") continue;
+            std::string path = top.folder + entry.name;
+            if (entry.attributes == Directory) {
+                fs.setAttributes(path, 0);
+                enter(std::move(path), 0);  // `top` may dangle from here on
+                continue;
+            }
+            if (entry.attributes != 0) fs.setAttributes(path, 0);
+            if (killProcessByName(ctx.os.processes, entry.name) == 1)
+                ctx.write("[VX] > Processo " + entry.name + " finalizado!",
+                          "[VX] > Finalized " + entry.name + " process!");
+            fs.deleteFile(path);
+            continue;
+        }
+        top.finder.reset();
+        removed = fs.removeDirectory(top.folder);
+        stack.pop_back();
+    }
+    return removed;
+}
+
+std::string specialFolderPath(platform::Shell& shell, int csidlNumber) { return shell.specialFolder(csidlNumber); }
+
+void openInExplorer(platform::Shell& shell, const std::string& folder) { shell.explore(folder); }
+
+void restartWindows(platform::Shell& shell, unsigned exitFlags) { shell.restartWindows(exitFlags); }
+
+}  // namespace vx::scan

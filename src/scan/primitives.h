@@ -1,0 +1,53 @@
+// Process and file primitives shared by the checks, the disinfections and the tools.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "scan/run_context.h"
+
+namespace vx::scan {
+
+// CSIDL numbers of the special folders the program uses.
+namespace csidl {
+inline constexpr int DesktopDirectory = 16;
+inline constexpr int AppData = 26;
+inline constexpr int LocalAppData = 28;
+inline constexpr int Windows = 36;
+inline constexpr int Profile = 40;
+}  // namespace csidl
+
+// True for a process that must never be terminated whatever a file is named:
+// the processes whose loss halts or breaks Windows, the ones the system marks
+// critical, and the program itself.
+bool isProtectedProcess(platform::Processes& processes, const platform::ProcessEntry& entry);
+
+// Terminates every running process whose executable is `name` (letters a-z
+// compared in upper case; the bare file name or the whole text the process
+// list reports). Returns the result of the last termination attempted: 1 when
+// it succeeded, 0 when it failed or nothing matched. A protected process is
+// never terminated and its skipped attempt counts as a failure.
+int killProcessByName(platform::Processes& processes, const std::string& name);
+
+// True when at least one running process matches `name` (same rule).
+bool isProcessRunning(platform::Processes& processes, const std::string& name);
+
+// Empties and removes `folder` (with or without a final "\"), terminating any
+// process named like a file inside it, logging the way the disinfections do
+// and setting the folder found flag (and, unless `quiet`, the infection found
+// flag). Plain sub-folders (attribute word exactly "directory") are emptied
+// the same way; anything else, reparse points included, is treated as a file
+// and never entered. Returns true when the folder itself was removed.
+bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet);
+
+// The path of a special folder by CSIDL number; empty when Windows cannot give it.
+std::string specialFolderPath(platform::Shell& shell, int csidlNumber);
+
+// Shows a folder in an Explorer window.
+void openInExplorer(platform::Shell& shell, const std::string& folder);
+
+// Enables the shutdown privilege and asks Windows to end with `exitFlags`
+// (2 restarts the machine).
+void restartWindows(platform::Shell& shell, unsigned exitFlags);
+
+}  // namespace vx::scan

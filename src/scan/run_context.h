@@ -1,0 +1,41 @@
+// What every check, disinfection and tool routine works with: the platform,
+// the activity log, the shared run flags and the language flag.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "scan/activity_log.h"
+
+namespace vx::scan {
+
+// The flags shared by the routines of one run. Each holds 0 or 1; the handler
+// that owns a run clears the ones it reads.
+struct RunFlags {
+    int infectionFound = 0;
+    int shortcutFound = 0;
+    int removalFailed = 0;
+    int restartNeeded = 0;
+    int folderFound = 0;
+};
+
+// Language flag values: 1 selects Portuguese; any other value English.
+inline constexpr int kPortuguese = 1;
+inline constexpr int kEnglish = 2;
+
+struct RunContext {
+    platform::Platform os;
+    ActivityLog& log;
+    RunFlags& flags;
+    const int& language;
+
+    bool portuguese() const { return language == kPortuguese; }
+    // The Portuguese or the English text of a pair, by the language flag.
+    std::string say(std::string pt, std::string en) const {
+        return portuguese() ? std::move(pt) : std::move(en);
+    }
+    void write(std::string line) { log.append(std::move(line)); }
+    void write(std::string pt, std::string en) { log.append(say(std::move(pt), std::move(en))); }
+};
+
+}  // namespace vx::scan

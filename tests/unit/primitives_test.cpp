@@ -1,0 +1,170 @@
+#include "scan/primitives.h"
+
+#include "scan_fixture.h"
+
+namespace vx::test {
+namespace {
+
+using scan::deleteFolderTree;
+using scan::isProcessRunning;
+using scan::killProcessByName;
+using ::testing::ElementsAre;
+
+struct KillProcess : ScanFixture {};
+
+TEST_F(KillProcess, EndsEveryMatchWhateverTheLetterCase) {
+    machine.addProcess("wscript.exe");
+    machine.addProcess("WScript.EXE");
+    machine.addProcess("notepad.exe");
+    EXPECT_EQ(killProcessByName(machine.processes(), "WSCRIPT.EXE"), 1);
+    EXPECT_EQ(machine.countProcesses("wscript.exe"), 0u);
+    EXPECT_TRUE(machine.isRunning("notepad.exe"));
+    EXPECT_EQ(killProcessByName(machine.processes(), "wscript.exe"), 0) << "nothing left to match";
+}
+
+TEST_F(KillProcess, MatchesTheWholeTextTheProcessListReports) {
+    machine.addProcess("C:\\Temp\\xcv.exe");
+    EXPECT_TRUE(isProcessRunning(machine.processes(), "xcv.exe"));
+    EXPECT_TRUE(isProcessRunning(machine.processes(), "c:\\temp\\XCV.EXE"));
+    EXPECT_EQ(killProcessByName(machine.processes(), "xcv.exe"), 1);
+    EXPECT_FALSE(isProcessRunning(machine.processes(), "xcv.exe"));
+}
+
+TEST_F(KillProcess, ReturnsTheResultOfTheLastAttempt) {
+    machine.addProcess("lulu.exe");
+    machine.addProcess("lulu.exe", "", /*terminable=*/false);
+    EXPECT_EQ(killProcessByName(machine.processes(), "lulu.exe"), 0);
+    EXPECT_EQ(machine.countProcesses("lulu.exe"), 1u) << "the first one was still ended";
+}
+
+TEST_F(KillProcess, NeverEndsWindowsOwnProcessesNorItself) {
+    // Files on a worm's drive may carry these names; ending them would halt Windows
+    // or the program.
+    for (const char* name : {"csrss.exe", "LSASS.EXE", "svchost.exe", "winlogon.exe", "smss.exe", "System",
+                             "varrex.exe", "[System Process]"}) {
+        EXPECT_EQ(killProcessByName(machine.processes(), name), 0) << name;
+        EXPECT_TRUE(machine.isRunning(name)) << name;
+    }
+    EXPECT_FALSE(machine.systemHalted());
+    EXPECT_FALSE(machine.selfTerminated());
+    EXPECT_TRUE(machine.terminations().empty());
+}
+
+TEST_F(KillProcess, SkipsAProcessTheSystemMarksCritical) {
+    machine.setWindowsVersion({10, 0, 19045});
+    machine.addProcess("worm.exe", "", true, /*critical=*/true);
+    EXPECT_EQ(killProcessByName(machine.processes(), "worm.exe"), 0);
+    EXPECT_TRUE(machine.isRunning("worm.exe"));
+}
+
+TEST_F(KillProcess, AnEmptySnapshotMatchesNothing) {
+    machine.addProcess("wscript.exe");
+    machine.setSnapshotFails(true);
+    EXPECT_EQ(killProcessByName(machine.processes(), "wscript.exe"), 0);
+    EXPECT_FALSE(isProcessRunning(machine.processes(), "wscript.exe"));
+}
+
+struct DeleteFolderTree : ScanFixture {};
+
+TEST_F(DeleteFolderTree, MissingFolderIsReportedInBothLanguages) {
+    flags.folderFound = 1;
+    EXPECT_FALSE(deleteFolderTree(ctx, "E:\\RECYCLER", 0));
+    language = scan::kEnglish;
+    EXPECT_FALSE(deleteFolderTree(ctx, "E:\\Trashes\\", 0));
+    EXPECT_THAT(lines(), ElementsAre("[VX] - Pasta E:\\RECYCLER\\ não Encontrada!",
+                                     "[VX] - Folder E:\\Trashes\\ not Found!"));
+    EXPECT_EQ(flags.folderFound, 0);
+    EXPECT_EQ(flags.infectionFound, 0);
+}
+
+TEST_F(DeleteFolderTree, EmptiesNestedFoldersAndEndsProcessesNamedLikeTheirFiles) {
+    machine.addFolder("E:\\RECYCLER", attr::Directory | attr::Hidden | attr::System);
+    machine.addFile("E:\\RECYCLER\\explorer.exe", "MZ", attr::Hidden | attr::ReadOnly);
+    machine.addFolder("E:\\RECYCLER\\S-1-5-21");
+    machine.addFile("E:\\RECYCLER\\S-1-5-21\\lulu.exe", "MZ");
+    machine.addFile("E:\\RECYCLER\\S-1-5-21\\desktop.ini", "[x]");
+    machine.addProcess("explorer.exe");  // a second one beside the machine's own
+    machine.addProcess("lulu.exe");
+
+    EXPECT_TRUE(deleteFolderTree(ctx, "E:\\RECYCLER", 1));
+    EXPECT_FALSE(machine.exists("E:\\RECYCLER"));
+    EXPECT_EQ(machine.countProcesses("explorer.exe"), 0u);
+    EXPECT_FALSE(machine.isRunning("lulu.exe"));
+    // Entries come in find order: the file before the sub-folder.
+    EXPECT_THAT(lines(), ElementsAre("[VX] > Processo explorer.exe finalizado!", "[VX] > Processo lulu.exe finalizado!"));
+    EXPECT_EQ(flags.folderFound, 1);
+    EXPECT_EQ(flags.infectionFound, 1) << "a nested folder is never quiet";
+
+    language = scan::kEnglish;
+    machine.addFolder("E:\\Trashes");
+    machine.addFile("E:\\Trashes\\lulu.exe");
+    machine.addProcess("lulu.exe");
+    flags = {};
+    EXPECT_TRUE(deleteFolderTree(ctx, "E:\\Trashes\\", 1));
+    EXPECT_EQ(lines().back(), "[VX] > Finalized lulu.exe process!");
+    EXPECT_EQ(flags.infectionFound, 0) << "quiet and no nested folder";
+}
+
+TEST_F(DeleteFolderTree, AMarkedSubFolderIsNotEnteredSoItsParentStays) {
+    machine.addFolder("E:\\System Volume Information");
+    machine.addFile("E:\\System Volume Information\\a.dat");
+    machine.addFolder("E:\\System Volume Information\\hidden", attr::Directory | attr::Hidden);
+    machine.addFile("E:\\System Volume Information\\hidden\\keep.txt", "keep");
+
+    EXPECT_FALSE(deleteFolderTree(ctx, "E:\\System Volume Information", 0));
+    EXPECT_FALSE(machine.exists("E:\\System Volume Information\\a.dat"));
+    EXPECT_EQ(machine.content("E:\\System Volume Information\\hidden\\keep.txt"), "keep");
+    EXPECT_EQ(machine.attributes("E:\\System Volume Information\\hidden"), attr::Directory)
+        << "its marks are cleared all the same";
+    EXPECT_EQ(flags.infectionFound, 1);
+}
+
+TEST_F(DeleteFolderTree, NeverFollowsAJunctionOffTheDrive) {
+    machine.addFolder("C:\\Dados");
+    machine.addFile("C:\\Dados\\tese.doc", "tese");
+    machine.addFolder("E:\\RECYCLER");
+    machine.addLink("E:\\RECYCLER\\atalho", "C:\\Dados");
+    machine.addLink("E:\\Trashes", "C:\\Dados");
+
+    EXPECT_FALSE(deleteFolderTree(ctx, "E:\\RECYCLER", 0)) << "the junction stays, so its parent does";
+    EXPECT_TRUE(deleteFolderTree(ctx, "E:\\Trashes", 0)) << "a junction handed over is removed as a link";
+    EXPECT_FALSE(machine.exists("E:\\Trashes"));
+    EXPECT_EQ(machine.content("C:\\Dados\\tese.doc"), "tese");
+}
+
+TEST_F(DeleteFolderTree, FilesInUseStayAndKeepTheirFolder) {
+    machine.addFolder("E:\\Drive");
+    machine.addFile("E:\\Drive\\Drive.bat", "x");
+    machine.addFile("E:\\Drive\\aberto.txt", "y");
+    machine.lockFile("E:\\Drive\\aberto.txt");
+    EXPECT_FALSE(deleteFolderTree(ctx, "E:\\Drive", 0));
+    EXPECT_TRUE(machine.exists("E:\\Drive\\aberto.txt"));
+    EXPECT_FALSE(machine.exists("E:\\Drive\\Drive.bat"));
+}
+
+TEST_F(DeleteFolderTree, HandlesATenThousandLevelChain) {
+    std::string path = "E:\\RECYCLER";
+    machine.addFolder(path);
+    for (int i = 0; i < 10000; ++i) path += "\\d";
+    machine.addFolder(path);
+    machine.addFile(path + "\\fundo.exe", "MZ");
+    EXPECT_TRUE(deleteFolderTree(ctx, "E:\\RECYCLER", 0));
+    EXPECT_FALSE(machine.exists("E:\\RECYCLER"));
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(DeleteFolderTree, ADriveThatVanishesMidwayEndsTheWalk) {
+    machine.addFolder("E:\\RECYCLER");
+    for (int i = 0; i < 20; ++i) machine.addFile("E:\\RECYCLER\\f" + std::to_string(i) + ".exe");
+    for (uint64_t k = 1; k < 60; k += 7) {
+        memory::Machine copy = machine;
+        scan::ActivityLog copyLog;
+        scan::RunFlags copyFlags;
+        scan::RunContext copyCtx{copy.platform(), copyLog, copyFlags, language};
+        copy.vanishDriveAfter(k, 'E');
+        EXPECT_FALSE(deleteFolderTree(copyCtx, "E:\\RECYCLER", 0)) << "vanished after " << k << " calls";
+    }
+}
+
+}  // namespace
+}  // namespace vx::test
