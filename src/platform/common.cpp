@@ -11,20 +11,6 @@ std::string upperAscii(std::string s) {
 
 namespace {
 
-// Upper case of one UTF-16 unit for file-name comparison: ASCII, Latin-1 and
-// Latin Extended-A, which covers the names met on Western machines.
-char16_t foldUnit(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x178 && c != 0x17F) {
-        bool pairedEvenOdd = (c < 0x138) || (c > 0x148 && c < 0x178);
-        if (pairedEvenOdd) return (c % 2 == 1) ? static_cast<char16_t>(c - 1) : c;
-        return (c % 2 == 0) ? static_cast<char16_t>(c - 1) : c;  // 0x139..0x148, 0x179..0x17E
-    }
-    return c;
-}
-
 // Windows-1252 bytes 0x80..0x9F and their Unicode code points (0 = undefined).
 constexpr char16_t kCp1252High[32] = {
     0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -78,12 +64,24 @@ std::u32string decodeUtf8(const std::string& s) {
 
 }  // namespace
 
+char16_t foldCaseUnit(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x178 && c != 0x17F) {
+        bool pairedEvenOdd = (c < 0x138) || (c > 0x148 && c < 0x178);
+        if (pairedEvenOdd) return (c % 2 == 1) ? static_cast<char16_t>(c - 1) : c;
+        return (c % 2 == 0) ? static_cast<char16_t>(c - 1) : c;  // 0x139..0x148, 0x179..0x17E
+    }
+    return c;
+}
+
 bool equalNoCase(const std::string& a, const std::string& b) {
     if (a.size() == b.size() && a == b) return true;
     std::u16string ua = utf8ToUtf16(a), ub = utf8ToUtf16(b);
     if (ua.size() != ub.size()) return false;
     for (size_t i = 0; i < ua.size(); ++i)
-        if (foldUnit(ua[i]) != foldUnit(ub[i])) return false;
+        if (foldCaseUnit(ua[i]) != foldCaseUnit(ub[i])) return false;
     return true;
 }
 

@@ -1,12 +1,14 @@
 // A memory machine with a run context around it, as the routines receive it.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/memory/memory_machine.h"
+#include "scan/primitives.h"
 #include "scan/run_context.h"
 
 namespace vx::test {

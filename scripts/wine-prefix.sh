@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Sanitised Wine prefixes for the Win32 tests.
+#
+#   wine-prefix.sh template          builds a sanitised template prefix and
+#                                    prints its path
+#   wine-prefix.sh clone TEMPLATE    copies the template into a fresh prefix and
+#                                    prints its path
+#   wine-prefix.sh remove PREFIX     stops the prefix's wineserver and deletes it
+#
+# The file can also be sourced; it then defines vx_wine_template,
+# vx_wine_clone and vx_wine_remove with the same meaning.
+#
+# A sanitised prefix cannot reach the Linux machine through the paths Wine
+# sets up by default: the z: drive (which maps "/") is removed, and the
+# profile folders that Wine links into the Linux home (Desktop, Documents,
+# Downloads, Music, Pictures, Videos and any other link under the profile)
+# are replaced by empty real folders. Creating a prefix takes about ten
+# seconds; copying the template takes one or two, so a test run builds the
+# template once (exported as VX_WINE_TEMPLATE) and every test copies it.
+#
+# Every prefix is a folder made by mktemp under ${TMPDIR:-/tmp} and carries a
+# marker file; removal refuses any folder without that marker.
+
+# Runs a command with the environment every Wine process of the tests gets.
+vx_wine_exec() {
+    # Wine takes the Windows locale, and with it the ANSI code page, from the
+    # Linux one, and stores file names in the Linux locale's encoding. C.UTF-8
+    # exists on every Debian machine and gives both what the tests expect: a
+    # Western machine (English, code page 1252) whose file names may hold any
+    # character (with a locale Linux lacks, non-ASCII names cannot be made).
+    env -u LC_ALL -u LC_CTYPE -u LC_MESSAGES -u LANGUAGE \
+        LANG="${VX_WINE_LANG:-C.UTF-8}" \
+        WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d" "$@"
+}
+
+vx_wine_marker=".vx-wine-prefix"
+
+vx_wine_fail() {
+    echo "wine-prefix: $*" >&2
+    return 1
+}
+
+vx_wine_require() {
+    local tool
+    for tool in wine wineboot wineserver; do
+        command -v "$tool" >/dev/null 2>&1 ||
+            vx_wine_fail "'$tool' is not installed (Debian packages wine and wine64)" || return 1
+    done
+}
+
+vx_wine_newdir() {
+    local base="${TMPDIR:-/tmp}"
+    mktemp -d "$base/vx-wine-XXXXXXXX"
+}
+
+# Replaces every symbolic link in the profile folders of the prefix by an
+# empty real folder, and removes the z: drive.
+vx_wine_sanitise() {
+    local prefix="$1" link
+    if [ -L "$prefix/dosdevices/z:" ] || [ -e "$prefix/dosdevices/z:" ]; then
+        rm -f -- "$prefix/dosdevices/z:"
+    fi
+    # Links to the Linux home sit directly in each profile (users/NAME/Desktop)
+    # and, depending on the Wine version, one level deeper (AppData folders).
+    while IFS= read -r -d '' link; do
+        rm -f -- "$link"
+        mkdir -- "$link"
+    done < <(find "$prefix/drive_c/users" -mindepth 2 -maxdepth 4 -type l -print0)
+    # Any other drive letter: only c: stays (device nodes such as com1 stay
+    # too: they expose no files).
+    local entry target
+    for entry in "$prefix"/dosdevices/*; do
+        [ -L "$entry" ] || continue
+        target="$(readlink -- "$entry")"
+        case "$(basename -- "$entry")" in
+            [a-y]:) [ "$target" = "../drive_c" ] || rm -f -- "$entry" ;;
+        esac
+    done
+}
+
+vx_wine_template() {
+    vx_wine_require || return 1
+    local dir
+    dir="$(vx_wine_newdir)" || vx_wine_fail "cannot create a folder under ${TMPDIR:-/tmp}" || return 1
+    touch "$dir/$vx_wine_marker"
+    (
+        export WINEPREFIX="$dir/prefix"
+        vx_wine_exec wineboot -i >"$dir/wineboot.log" 2>&1 || exit 1
+        # Windows shows names that begin with a dot like any other; Wine
+        # marks them hidden unless told otherwise.
+        vx_wine_exec wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f \
+            >>"$dir/wineboot.log" 2>&1 || exit 1
+        vx_wine_exec wineserver -w
+    ) || {
+        echo "wine-prefix: wineboot failed; its output:" >&2
+        cat "$dir/wineboot.log" >&2
+        vx_wine_remove "$dir" >/dev/null 2>&1
+        return 1
+    }
+    [ -d "$dir/prefix/drive_c" ] || {
+        vx_wine_remove "$dir" >/dev/null 2>&1
+        vx_wine_fail "wineboot made no drive_c"
+        return 1
+    }
+    vx_wine_sanitise "$dir/prefix"
+    echo "$dir"
+}
+
+vx_wine_clone() {
+    local template="$1" dir
+    [ -f "$template/$vx_wine_marker" ] && [ -d "$template/prefix/drive_c" ] ||
+        vx_wine_fail "'$template' is not a template made by wine-prefix.sh" || return 1
+    dir="$(vx_wine_newdir)" || vx_wine_fail "cannot create a folder under ${TMPDIR:-/tmp}" || return 1
+    touch "$dir/$vx_wine_marker"
+    cp -a -- "$template/prefix" "$dir/prefix" || {
+        vx_wine_remove "$dir"
+        vx_wine_fail "cannot copy the template"
+        return 1
+    }
+    # The copy is checked again: a template from an older run must not bring
+    # the Linux root back.
+    vx_wine_sanitise "$dir/prefix"
+    echo "$dir"
+}
+
+vx_wine_remove() {
+    local dir="$1"
+    [ -n "$dir" ] || return 0
+    [ -d "$dir" ] || return 0
+    case "$(basename -- "$dir")" in
+        vx-wine-*) ;;
+        *) vx_wine_fail "refusing to remove '$dir': not a prefix folder of ours"; return 1 ;;
+    esac
+    [ -f "$dir/$vx_wine_marker" ] ||
+        vx_wine_fail "refusing to remove '$dir': no marker file" || return 1
+    if [ -d "$dir/prefix" ] && command -v wineserver >/dev/null 2>&1; then
+        WINEPREFIX="$dir/prefix" wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX="$dir/prefix" wineserver -w >/dev/null 2>&1 || true
+    fi
+    rm -rf --one-file-system -- "$dir"
+}
+
+# Run as a command (not sourced).
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -uo pipefail
+    case "${1:-}" in
+        template) vx_wine_template ;;
+        clone) [ $# -eq 2 ] || { echo "usage: $0 clone TEMPLATE" >&2; exit 2; }; vx_wine_clone "$2" ;;
+        remove) [ $# -eq 2 ] || { echo "usage: $0 remove PREFIX" >&2; exit 2; }; vx_wine_remove "$2" ;;
+        *) echo "usage: $0 template | clone TEMPLATE | remove PREFIX" >&2; exit 2 ;;
+    esac
+    exit $?
+fi

@@ -1,0 +1,518 @@
+// The FileSystem interface of the memory machine, with its find enumeration,
+// its text writers and fault injection.
+#include "platform/memory/memory_impl.h"
+#include "platform/paths.h"
+
+namespace vx::memory {
+
+using detail::Kind;
+using detail::Node;
+using detail::Resolved;
+using platform::FindEntry;
+using platform::IoResult;
+namespace attr = platform::attr;
+
+namespace {
+
+// The system's messages for the failures a text file meets.
+const char* const kPathNotFound = "The system cannot find the path specified";
+const char* const kAccessDenied = "Access is denied";
+const char* const kInUse = "The process cannot access the file because it is being used by another process";
+const char* const kBadName = "The filename, directory name, or volume label syntax is incorrect";
+const char* const kCannotResolve = "The name of the file cannot be resolved by the system";
+const char* const kNotReady = "The device is not ready";
+const char* const kInvalidHandle = "The handle is invalid";
+
+IoResult failure(const char* reason) { return IoResult{false, reason}; }
+
+bool startsWithNoCase(const std::string& text, const std::string& prefix) {
+    if (prefix.empty() || text.size() < prefix.size()) return false;
+    return platform::equalNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The drive letter of a root text ("E:", "E:\" or "E:/"); 0 for anything else.
+char rootLetter(const std::string& root) {
+    if (root.size() < 2 || root.size() > 3 || root[1] != ':') return 0;
+    if (root.size() == 3 && root[2] != '\\' && root[2] != '/') return 0;
+    char c = root[0];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return (c >= 'A' && c <= 'Z') ? c : 0;
+}
+
+// The last component of a path as written ("" when it has none).
+std::string lastComponent(const std::string& path, const std::string& currentDirectory) {
+    platform::PathParts parts;
+    if (!platform::splitPath(path, currentDirectory, parts) || parts.components.empty()) return {};
+    return parts.components.back();
+}
+
+std::string encodeLine(const std::string& line) {
+    std::string bytes = platform::utf8ToCp1252(line);
+    bytes += "\r\n";
+    return bytes;
+}
+
+// Opens `path` for writing as CreateFile(CREATE_ALWAYS) does: an existing
+// file is emptied, a missing one created; null with `error` filled on failure.
+Node* openForWrite(Machine::State& s, const std::string& path, IoResult& error) {
+    Resolved r = s.resolve(path, false);
+    if (r.error == Resolved::Error::TooManyLinks) {
+        error = failure(kCannotResolve);
+        return nullptr;
+    }
+    if (r.node) {
+        Node* n = r.node;
+        if (n->kind != Kind::File) {
+            error = failure(kAccessDenied);
+            return nullptr;
+        }
+        if (n->inUse()) {
+            error = failure(kInUse);
+            return nullptr;
+        }
+        if (n->bits & (attr::ReadOnly | attr::Hidden | attr::System)) {
+            error = failure(kAccessDenied);
+            return nullptr;
+        }
+        n->data.clear();
+        n->hasSizeOnly = false;
+        n->sizeOnly = 0;
+        n->bits = attr::Archive;
+        error = IoResult{};
+        return n;
+    }
+    if (r.error != Resolved::Error::FileNotFound) {
+        error = failure(kPathNotFound);
+        return nullptr;
+    }
+    if (!detail::isValidName(r.name) || r.trailingSeparator) {
+        error = failure(kBadName);
+        return nullptr;
+    }
+    auto n = std::make_shared<Node>();
+    n->kind = Kind::File;
+    n->name = r.name;
+    n->bits = attr::Archive;
+    error = IoResult{};
+    return s.attach(r.parent, std::move(n));
+}
+
+// ---------------------------------------------------------------------------
+// Find
+// ---------------------------------------------------------------------------
+
+class MemoryFinder final : public platform::Finder {
+public:
+    MemoryFinder(Machine::State& s, Node* folder, detail::Mask mask, std::string folderPath)
+        : s_(s),
+          lifetime_(s.lifetime),
+          folder_(folder->weak_from_this()),
+          mask_(std::move(mask)),
+          folderPath_(std::move(folderPath)),
+          // A drive root has no "." and "..".
+          phase_(folder->parent ? Phase::Dot : Phase::Entries) {}
+
+    // Finds the first entry; false when nothing matches.
+    bool start() {
+        pendingValid_ = advance(pending_);
+        return pendingValid_;
+    }
+
+    bool next(FindEntry& entry) override {
+        if (lifetime_.expired()) return false;
+        if (pendingValid_) {
+            pendingValid_ = false;
+            entry = std::move(pending_);
+            return true;
+        }
+        if (phase_ == Phase::Done) return false;
+        if (s_.failCall("findNext", folderPath_)) {
+            phase_ = Phase::Done;
+            return false;
+        }
+        return advance(entry);
+    }
+
+private:
+    enum class Phase { Dot, DotDot, Entries, Done };
+
+    bool advance(FindEntry& entry) {
+        std::shared_ptr<Node> folder = folder_.lock();
+        if (!folder) {
+            phase_ = Phase::Done;
+            return false;
+        }
+        while (phase_ == Phase::Dot || phase_ == Phase::DotDot) {
+            const bool dot = phase_ == Phase::Dot;
+            phase_ = dot ? Phase::DotDot : Phase::Entries;
+            const char* name = dot ? "." : "..";
+            if (!detail::maskMatches(mask_, detail::nameKey(name))) continue;
+            const Node* of = dot ? folder.get() : folder->parent;
+            entry.name = name;
+            entry.attributes = of ? of->attributes() : attr::Directory;
+            entry.size = 0;
+            return true;
+        }
+        if (phase_ != Phase::Entries) return false;
+        auto& children = folder->children;
+        // A plain name is looked up; it never matches through a short name.
+        if (mask_.literal) {
+            phase_ = Phase::Done;
+            auto it = children.find(mask_.expression);
+            if (it == children.end()) return false;
+            fill(*it->second, entry);
+            return true;
+        }
+        // Continue after the last key reported, so that entries added or
+        // removed meanwhile are met (or not) as the folder now holds them.
+        auto it = started_ ? children.upper_bound(lastKey_) : children.begin();
+        for (; it != children.end(); ++it) {
+            const detail::NameKey& shortKey = it->second->shortKey;
+            if (!detail::maskMatches(mask_, it->first) &&
+                (shortKey.empty() || !detail::maskMatches(mask_, shortKey)))
+                continue;
+            lastKey_ = it->first;
+            started_ = true;
+            fill(*it->second, entry);
+            return true;
+        }
+        phase_ = Phase::Done;
+        return false;
+    }
+
+    static void fill(const Node& n, FindEntry& entry) {
+        entry.name = n.name;
+        entry.attributes = n.attributes();
+        entry.size = n.size();
+    }
+
+    Machine::State& s_;
+    std::weak_ptr<int> lifetime_;
+    std::weak_ptr<Node> folder_;
+    detail::Mask mask_;
+    std::string folderPath_;
+    Phase phase_;
+    detail::NameKey lastKey_;
+    bool started_ = false;
+    FindEntry pending_;
+    bool pendingValid_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Text writer
+// ---------------------------------------------------------------------------
+
+class MemoryTextWriter final : public platform::TextWriter {
+public:
+    MemoryTextWriter(Machine::State& s, Node* file, std::string path)
+        : s_(s), lifetime_(s.lifetime), file_(file->weak_from_this()), path_(std::move(path)) {
+        ++file->writers;
+    }
+    ~MemoryTextWriter() override { close(); }
+
+    IoResult writeLine(const std::string& line) override {
+        if (closed_) return status_.ok ? failure(kInvalidHandle) : status_;
+        if (!status_.ok) return status_;
+        if (lifetime_.expired()) return status_ = failure(kNotReady);
+        if (s_.failCall("writeLine", path_)) return status_ = failure(kAccessDenied);
+        std::shared_ptr<Node> file = file_.lock();
+        if (!file) return status_ = failure(kNotReady);
+        file->data += encodeLine(line);
+        return status_;
+    }
+
+    IoResult close() override {
+        if (closed_) return status_;
+        closed_ = true;
+        if (lifetime_.expired()) return status_;
+        std::shared_ptr<Node> file = file_.lock();
+        if (file) --file->writers;
+        if (s_.failCall("closeTextFile", path_) && status_.ok) status_ = failure(kAccessDenied);
+        return status_;
+    }
+
+private:
+    Machine::State& s_;
+    std::weak_ptr<int> lifetime_;
+    std::weak_ptr<Node> file_;
+    std::string path_;
+    IoResult status_;
+    bool closed_ = false;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Fault injection
+// ---------------------------------------------------------------------------
+
+bool Machine::State::failCall(std::string_view operation, const std::string& path) {
+    return failCall(operation, path, std::string());
+}
+
+bool Machine::State::failCall(std::string_view operation, const std::string& path1, const std::string& path2) {
+    ++calls;
+    if (faults.vanishArmed && calls >= faults.vanishAt) {
+        faults.vanishArmed = false;
+        removeDriveNow(faults.vanishLetter);
+    }
+    if (faults.everyNth && (calls - faults.everyNthStart) % faults.everyNth == 0) return true;
+    if (faults.failPrefixes.empty() && !faults.hook) return false;
+    for (const std::string* p : {&path1, &path2}) {
+        if (p->empty() && p == &path2) continue;
+        std::string absolute = p->empty() ? std::string() : absolutePath(*p);
+        for (const std::string& prefix : faults.failPrefixes)
+            if (startsWithNoCase(absolute, prefix)) return true;
+        if (faults.hook && faults.hook(operation, absolute)) return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// FileSystem
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<platform::Finder> MemoryFileSystem::find(const std::string& pattern) {
+    if (s_.failCall("find", pattern)) return nullptr;
+    size_t sep = pattern.find_last_of("\\/");
+    std::string folder, mask;
+    if (sep != std::string::npos) {
+        folder = pattern.substr(0, sep + 1);
+        mask = pattern.substr(sep + 1);
+    } else if (pattern.size() >= 2 && pattern[1] == ':') {
+        folder = pattern.substr(0, 2);  // the current folder of that drive
+        mask = pattern.substr(2);
+    } else {
+        folder = s_.currentDirectory;
+        mask = pattern;
+    }
+    if (mask.empty()) return nullptr;
+
+    Node* folderNode = nullptr;
+    if (mask == "." || mask == "..") {
+        // "X:\a\." names the folder a itself: it is found by its name in its parent.
+        Resolved r = s_.resolve(pattern, false);
+        if (!r.node || !r.node->parent) return nullptr;
+        folderNode = r.node->parent;
+        mask = r.node->name;
+    } else {
+        Resolved r = s_.resolve(folder, true);
+        if (!r.node || r.node->kind != Kind::Folder) return nullptr;
+        folderNode = r.node;
+    }
+    auto finder = std::make_unique<MemoryFinder>(s_, folderNode, detail::compileMask(mask), folder);
+    if (!finder->start()) return nullptr;
+    return finder;
+}
+
+uint32_t MemoryFileSystem::getAttributes(const std::string& path) {
+    if (s_.failCall("getAttributes", path)) return attr::Invalid;
+    Resolved r = s_.resolve(path, false);
+    return r.node ? r.node->attributes() : attr::Invalid;
+}
+
+bool MemoryFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
+    if (s_.failCall("setAttributes", path)) return false;
+    Resolved r = s_.resolve(path, false);
+    if (!r.node) return false;
+    r.node->bits = attributes & detail::kSettableAttributes;
+    return true;
+}
+
+bool MemoryFileSystem::deleteFile(const std::string& path) {
+    if (s_.failCall("deleteFile", path)) return false;
+    Resolved r = s_.resolve(path, false);
+    Node* n = r.node;
+    if (!n || n->kind != Kind::File || (n->bits & attr::ReadOnly) || n->inUse()) return false;
+    s_.detach(n);
+    return true;
+}
+
+bool MemoryFileSystem::createDirectory(const std::string& path) {
+    if (s_.failCall("createDirectory", path)) return false;
+    Resolved r = s_.resolve(path, false);
+    if (r.node || r.error != Resolved::Error::FileNotFound || !detail::isValidName(r.name)) return false;
+    auto n = std::make_shared<Node>();
+    n->kind = Kind::Folder;
+    n->name = r.name;
+    s_.attach(r.parent, std::move(n));
+    return true;
+}
+
+bool MemoryFileSystem::removeDirectory(const std::string& path) {
+    if (s_.failCall("removeDirectory", path)) return false;
+    Resolved r = s_.resolve(path, false);
+    Node* n = r.node;
+    if (!n || !n->parent || n->kind == Kind::File) return false;
+    if (n->kind == Kind::Folder) {
+        if (!n->children.empty() || (n->bits & attr::ReadOnly) || s_.holdsCurrentDirectory(n)) return false;
+    }
+    s_.detach(n);
+    return true;
+}
+
+bool MemoryFileSystem::move(const std::string& from, const std::string& to) {
+    if (s_.failCall("move", from, to)) return false;
+    Resolved a = s_.resolve(from, false);
+    Node* n = a.node;
+    if (!n || !n->parent) return false;
+    Resolved b = s_.resolve(to, false);
+    std::string newName;
+    if (b.node) {
+        if (b.node != n) return false;  // never replaces
+        newName = lastComponent(to, s_.currentDirectory);  // a change of letter case only
+    } else {
+        if (b.error != Resolved::Error::FileNotFound) return false;
+        if (b.trailingSeparator && n->kind == Kind::File) return false;
+        newName = b.name;
+    }
+    if (!detail::isValidName(newName)) return false;
+
+    if (n->kind == Kind::File) {
+        if (n->locked || n->writers > 0) return false;
+        // Between drives a file is copied and the original deleted.
+        if (a.drive != b.drive && n->images > 0) return false;
+    } else {
+        if (a.drive != b.drive) return false;
+        if (b.parent && Machine::State::contains(n, b.parent)) return false;
+        if (n->kind == Kind::Folder && (Machine::State::subtreeInUse(n) || s_.holdsCurrentDirectory(n))) return false;
+    }
+    Node* destination = b.node ? n->parent : b.parent;
+    std::shared_ptr<Node> held = s_.detach(n);
+    if (!held) return false;
+    held->name = newName;
+    s_.attach(destination, std::move(held));
+    return true;
+}
+
+bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    if (s_.failCall("copyFile", from, to)) return false;
+    Resolved a = s_.resolve(from, false);
+    Node* src = a.node;
+    if (!src || src->kind != Kind::File) return false;
+    Resolved b = s_.resolve(to, false);
+    Node* dst = b.node;
+    if (dst) {
+        if (dst == src || dst->kind != Kind::File || failIfExists) return false;
+        if ((dst->bits & attr::ReadOnly) || dst->inUse()) return false;
+        // Replacing a hidden or system file needs the same bits on the new one.
+        if (dst->bits & (attr::Hidden | attr::System) & ~src->bits) return false;
+    } else {
+        if (b.error != Resolved::Error::FileNotFound || b.trailingSeparator || !detail::isValidName(b.name))
+            return false;
+        auto n = std::make_shared<Node>();
+        n->kind = Kind::File;
+        n->name = b.name;
+        dst = s_.attach(b.parent, std::move(n));
+    }
+    dst->data = src->data;
+    dst->sizeOnly = src->sizeOnly;
+    dst->hasSizeOnly = src->hasSizeOnly;
+    dst->bits = src->bits;
+    return true;
+}
+
+bool MemoryFileSystem::fileExists(const std::string& path) {
+    if (s_.failCall("fileExists", path)) return false;
+    Resolved r = s_.resolve(path, false);
+    return r.node && r.node->kind == Kind::File;
+}
+
+bool MemoryFileSystem::directoryExists(const std::string& path) {
+    if (s_.failCall("directoryExists", path)) return false;
+    Resolved r = s_.resolve(path, false);
+    return r.node && r.node->kind != Kind::File;
+}
+
+uint32_t MemoryFileSystem::logicalDrives() {
+    if (s_.failCall("logicalDrives", "")) return 0;
+    uint32_t bits = 0;
+    for (const auto& [letter, d] : s_.drives) bits |= 1u << (letter - 'A');
+    return bits;
+}
+
+platform::DriveType MemoryFileSystem::driveType(const std::string& root) {
+    if (s_.failCall("driveType", root)) return platform::DriveType::Unknown;
+    char letter = rootLetter(root);
+    detail::Drive* d = letter ? s_.drive(letter) : nullptr;
+    return d ? d->type : platform::DriveType::NoRootDir;
+}
+
+std::string MemoryFileSystem::volumeLabel(const std::string& root) {
+    if (s_.failCall("volumeLabel", root)) return {};
+    char letter = rootLetter(root);
+    detail::Drive* d = letter ? s_.drive(letter) : nullptr;
+    return d ? d->label : std::string();
+}
+
+std::string MemoryFileSystem::temporaryPath() {
+    if (s_.failCall("temporaryPath", "")) return {};
+    std::string p = s_.temporaryPath;
+    if (!p.empty() && p.back() != '\\') p += '\\';
+    return p;
+}
+
+IoResult MemoryFileSystem::writeTextFile(const std::string& path, const std::vector<std::string>& lines) {
+    if (s_.failCall("writeTextFile", path)) return failure(kAccessDenied);
+    IoResult result;
+    Node* file = openForWrite(s_, path, result);
+    if (!file) return result;
+    std::string bytes;
+    for (const std::string& line : lines) bytes += encodeLine(line);
+    file->data = std::move(bytes);
+    return result;
+}
+
+std::unique_ptr<platform::TextWriter> MemoryFileSystem::createTextFile(const std::string& path, IoResult& error) {
+    if (s_.failCall("createTextFile", path)) {
+        error = failure(kAccessDenied);
+        return nullptr;
+    }
+    Node* file = openForWrite(s_, path, error);
+    if (!file) return nullptr;
+    return std::make_unique<MemoryTextWriter>(s_, file, s_.absolutePath(path));
+}
+
+std::optional<std::vector<std::string>> MemoryFileSystem::readTextLines(const std::string& path, size_t maxLines,
+                                                                        size_t maxLineBytes) {
+    if (s_.failCall("readTextLines", path)) return std::nullopt;
+    Resolved r = s_.resolve(path, false);
+    if (!r.node || r.node->kind != Kind::File) return std::nullopt;
+    const Node& file = *r.node;
+    std::vector<std::string> lines;
+    if (file.hasSizeOnly) {
+        // Stored without bytes: zeros, which hold no line end.
+        if (file.sizeOnly > 0 && maxLines > 0)
+            lines.push_back(platform::cp1252ToUtf8(
+                std::string(static_cast<size_t>(std::min<uint64_t>(file.sizeOnly, maxLineBytes)), '\0')));
+        return lines;
+    }
+    std::string current;
+    bool lineStarted = false;
+    bool afterCR = false;
+    auto endLine = [&] {
+        lines.push_back(platform::cp1252ToUtf8(current));
+        current.clear();
+        lineStarted = false;
+    };
+    for (size_t i = 0; i < file.data.size() && lines.size() < maxLines; ++i) {
+        char c = file.data[i];
+        if (afterCR) {
+            afterCR = false;
+            if (c == '\n') continue;  // the LF of a CR LF pair
+        }
+        if (c == '\r') {
+            endLine();
+            afterCR = true;
+        } else if (c == '\n') {
+            endLine();
+        } else {
+            if (current.size() < maxLineBytes) current += c;
+            lineStarted = true;
+        }
+    }
+    if (lineStarted && lines.size() < maxLines) endLine();
+    return lines;
+}
+
+}  // namespace vx::memory

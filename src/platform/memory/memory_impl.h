@@ -1,0 +1,109 @@
+// The interface implementations of the memory machine, each bound to one state.
+#pragma once
+
+#include "platform/memory/memory_state.h"
+
+namespace vx::memory {
+
+class MemoryFileSystem final : public platform::FileSystem {
+public:
+    explicit MemoryFileSystem(Machine::State& state) : s_(state) {}
+    std::unique_ptr<platform::Finder> find(const std::string& pattern) override;
+    uint32_t getAttributes(const std::string& path) override;
+    bool setAttributes(const std::string& path, uint32_t attributes) override;
+    bool deleteFile(const std::string& path) override;
+    bool createDirectory(const std::string& path) override;
+    bool removeDirectory(const std::string& path) override;
+    bool move(const std::string& from, const std::string& to) override;
+    bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool fileExists(const std::string& path) override;
+    bool directoryExists(const std::string& path) override;
+    uint32_t logicalDrives() override;
+    platform::DriveType driveType(const std::string& root) override;
+    std::string volumeLabel(const std::string& root) override;
+    std::string temporaryPath() override;
+    platform::IoResult writeTextFile(const std::string& path, const std::vector<std::string>& lines) override;
+    std::unique_ptr<platform::TextWriter> createTextFile(const std::string& path, platform::IoResult& error) override;
+    std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
+                                                          size_t maxLineBytes = 4096) override;
+
+private:
+    Machine::State& s_;
+};
+
+class MemoryProcesses final : public platform::Processes {
+public:
+    explicit MemoryProcesses(Machine::State& state) : s_(state) {}
+    std::vector<platform::ProcessEntry> snapshot() override;
+    std::string imagePath(uint32_t pid) override;
+    bool terminate(uint32_t pid, uint32_t exitCode) override;
+    bool isCritical(uint32_t pid) override;
+    uint32_t currentProcessId() override;
+    bool startCommand(const std::string& commandLine) override;
+
+private:
+    Machine::State& s_;
+};
+
+class MemoryRegistry final : public platform::Registry {
+public:
+    explicit MemoryRegistry(Machine::State& state) : s_(state) {}
+    std::unique_ptr<platform::RegKey> open(platform::RootKey root, const std::string& path, platform::RegAccess access,
+                                           platform::RegStatus* status = nullptr) override;
+    std::unique_ptr<platform::RegKey> create(platform::RootKey root, const std::string& path,
+                                             platform::RegStatus* status = nullptr) override;
+    platform::RegStatus deleteTree(platform::RootKey root, const std::string& path) override;
+
+private:
+    Machine::State& s_;
+};
+
+class MemoryShell final : public platform::Shell {
+public:
+    explicit MemoryShell(Machine::State& state) : s_(state) {}
+    std::string specialFolder(int csidl) override;
+    void explore(const std::string& folder) override;
+    void openDefault(const std::string& target) override;
+    void restartWindows(unsigned flags) override;
+    platform::Wow64 isWow64Process() override;
+    bool is64BitProcess() override;
+    platform::WindowsVersion windowsVersion() override;
+    std::string programPath() override;
+
+private:
+    Machine::State& s_;
+};
+
+class MemoryClock final : public platform::Clock {
+public:
+    explicit MemoryClock(Machine::State& state) : s_(state) {}
+    platform::DateTime now() override;
+    std::string shortDate(const platform::DateTime& t) override;
+    std::string longTime(const platform::DateTime& t) override;
+    std::string formatNumber(double value, int decimals) override;
+
+private:
+    Machine::State& s_;
+};
+
+class MemoryDialogs final : public platform::Dialogs {
+public:
+    explicit MemoryDialogs(Machine::State& state) : s_(state) {}
+    platform::Answer messageBox(const std::string& text, const std::string& caption, platform::Icon icon,
+                                platform::Buttons buttons) override;
+    std::optional<std::string> saveFile(const platform::SaveDialogOptions& options) override;
+    void ioError(const std::string& text) override;
+
+private:
+    Machine::State& s_;
+};
+
+namespace detail {
+
+// Registry key paths: split on "\" with leading and trailing separators
+// ignored; false for an empty component inside the path.
+bool splitKeyPath(const std::string& path, std::vector<std::string>& out);
+
+}  // namespace detail
+
+}  // namespace vx::memory

@@ -1,0 +1,122 @@
+// The real platform: the interfaces of platform.h implemented on Win32.
+//
+// Text crosses the boundary as UTF-8 and is handed to the W functions as
+// UTF-16. This header does not include <windows.h>; window handles travel as
+// void*.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace vx::win32 {
+
+class Win32FileSystem final : public platform::FileSystem {
+public:
+    std::unique_ptr<platform::Finder> find(const std::string& pattern) override;
+    uint32_t getAttributes(const std::string& path) override;
+    bool setAttributes(const std::string& path, uint32_t attributes) override;
+    bool deleteFile(const std::string& path) override;
+    bool createDirectory(const std::string& path) override;
+    bool removeDirectory(const std::string& path) override;
+    bool move(const std::string& from, const std::string& to) override;
+    bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool fileExists(const std::string& path) override;
+    bool directoryExists(const std::string& path) override;
+    uint32_t logicalDrives() override;
+    platform::DriveType driveType(const std::string& root) override;
+    std::string volumeLabel(const std::string& root) override;
+    std::string temporaryPath() override;
+    platform::IoResult writeTextFile(const std::string& path, const std::vector<std::string>& lines) override;
+    std::unique_ptr<platform::TextWriter> createTextFile(const std::string& path, platform::IoResult& error) override;
+    std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
+                                                          size_t maxLineBytes = 4096) override;
+};
+
+class Win32Processes final : public platform::Processes {
+public:
+    std::vector<platform::ProcessEntry> snapshot() override;
+    std::string imagePath(uint32_t pid) override;
+    bool terminate(uint32_t pid, uint32_t exitCode) override;
+    bool isCritical(uint32_t pid) override;
+    uint32_t currentProcessId() override;
+    bool startCommand(const std::string& commandLine) override;
+};
+
+class Win32Registry final : public platform::Registry {
+public:
+    std::unique_ptr<platform::RegKey> open(platform::RootKey root, const std::string& path, platform::RegAccess access,
+                                           platform::RegStatus* status) override;
+    std::unique_ptr<platform::RegKey> create(platform::RootKey root, const std::string& path,
+                                             platform::RegStatus* status) override;
+    platform::RegStatus deleteTree(platform::RootKey root, const std::string& path) override;
+};
+
+class Win32Shell final : public platform::Shell {
+public:
+    // The window that owns the Explorer and default-action requests (HWND).
+    void setOwner(void* hwnd) { owner_ = hwnd; }
+
+    std::string specialFolder(int csidl) override;
+    void explore(const std::string& folder) override;
+    void openDefault(const std::string& target) override;
+    void restartWindows(unsigned flags) override;
+    platform::Wow64 isWow64Process() override;
+    bool is64BitProcess() override;
+    platform::WindowsVersion windowsVersion() override;
+    std::string programPath() override;
+
+private:
+    void* owner_ = nullptr;
+};
+
+class Win32Clock final : public platform::Clock {
+public:
+    platform::DateTime now() override;
+    std::string shortDate(const platform::DateTime& t) override;
+    std::string longTime(const platform::DateTime& t) override;
+    std::string formatNumber(double value, int decimals) override;
+};
+
+class Win32Dialogs final : public platform::Dialogs {
+public:
+    // The window that owns the message boxes and the save dialog (HWND); with
+    // none they are owned by no window.
+    void setOwner(void* hwnd) { owner_ = hwnd; }
+
+    platform::Answer messageBox(const std::string& text, const std::string& caption, platform::Icon icon,
+                                platform::Buttons buttons) override;
+    std::optional<std::string> saveFile(const platform::SaveDialogOptions& options) override;
+    void ioError(const std::string& text) override;
+
+private:
+    void* owner_ = nullptr;
+};
+
+// One of each, handed to the program as a platform::Platform.
+class Win32Platform {
+public:
+    platform::Platform platform() { return {fs_, processes_, registry_, shell_, clock_, dialogs_}; }
+
+    // Makes `hwnd` the owner of every window the platform opens (dialogs,
+    // message boxes, Explorer requests). Call it once the main window exists.
+    void setOwner(void* hwnd) {
+        shell_.setOwner(hwnd);
+        dialogs_.setOwner(hwnd);
+    }
+
+    Win32FileSystem& fileSystem() { return fs_; }
+    Win32Processes& processes() { return processes_; }
+    Win32Registry& registry() { return registry_; }
+    Win32Shell& shell() { return shell_; }
+    Win32Clock& clock() { return clock_; }
+    Win32Dialogs& dialogs() { return dialogs_; }
+
+private:
+    Win32FileSystem fs_;
+    Win32Processes processes_;
+    Win32Registry registry_;
+    Win32Shell shell_;
+    Win32Clock clock_;
+    Win32Dialogs dialogs_;
+};
+
+}  // namespace vx::win32

@@ -1,0 +1,118 @@
+// Helpers shared by the Win32 platform classes: handle ownership, text
+// conversion at the system boundary, path preparation and run-time lookups.
+// Only the files of this folder include it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+namespace vx::win32 {
+
+// ---------------------------------------------------------------------------
+// Handle ownership
+// ---------------------------------------------------------------------------
+
+// Owns one system handle and releases it with `Close` when destroyed.
+template <typename H, auto Invalid, auto Close>
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(H h) : h_(h) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, invalid())) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, invalid());
+        }
+        return *this;
+    }
+
+    H get() const { return h_; }
+    bool valid() const { return h_ != invalid(); }
+    explicit operator bool() const { return valid(); }
+    void reset(H h = invalid()) {
+        if (valid()) Close(h_);
+        h_ = h;
+    }
+    // Gives up ownership without closing.
+    H release() { return std::exchange(h_, invalid()); }
+    // For the system calls that return a handle through a pointer.
+    H* out() {
+        reset();
+        return &h_;
+    }
+
+private:
+    static H invalid() { return reinterpret_cast<H>(Invalid); }
+    H h_ = invalid();
+};
+
+inline void closeKernelHandle(HANDLE h) { ::CloseHandle(h); }
+inline void closeFindHandle(HANDLE h) { ::FindClose(h); }
+inline void closeRegistryKey(HKEY h) { ::RegCloseKey(h); }
+
+// Process, thread and token handles (null when absent).
+using KernelHandle = UniqueHandle<HANDLE, static_cast<intptr_t>(0), closeKernelHandle>;
+// File handles and Tool Help snapshots (INVALID_HANDLE_VALUE when absent).
+using FileHandle = UniqueHandle<HANDLE, static_cast<intptr_t>(-1), closeKernelHandle>;
+using FindHandle = UniqueHandle<HANDLE, static_cast<intptr_t>(-1), closeFindHandle>;
+using RegistryKeyHandle = UniqueHandle<HKEY, static_cast<intptr_t>(0), closeRegistryKey>;
+
+// ---------------------------------------------------------------------------
+// Text at the boundary
+// ---------------------------------------------------------------------------
+
+// UTF-8 <-> UTF-16. A UTF-16 name holding an unpaired surrogate (NTFS allows
+// them) survives the round trip, so every name read from a disk reaches the
+// same entry again.
+std::wstring widen(const std::string& utf8);
+std::string narrow(const wchar_t* text, size_t length);
+std::string narrow(const std::wstring& text);
+// A zero-terminated buffer.
+std::string narrowZ(const wchar_t* text);
+
+// The system's message for an error code, without the final line break and
+// period, as the standard error box shows it.
+std::string errorText(DWORD code);
+
+// ---------------------------------------------------------------------------
+// Paths
+// ---------------------------------------------------------------------------
+
+// The form of `path` handed to the file functions: made absolute (a relative
+// path and a "\x" path are completed with the current folder), "." and ".."
+// resolved, repeated separators collapsed, and prefixed with "\\?\" (or
+// "\\?\UNC\"). The prefix turns off the system's own name clean-up, so a name
+// ending in a dot or a blank reaches the entry that carries it, and lifts the
+// 260-character limit. A final separator is kept, as the system gives it a
+// meaning ("E:\a.txt\" names no file). Device paths ("\\.\", "\\?\Volume...")
+// pass unchanged; an empty path stays empty (and names nothing).
+std::wstring systemPath(const std::string& path);
+
+// ---------------------------------------------------------------------------
+// Functions looked up at run time
+// ---------------------------------------------------------------------------
+
+// The address of `name` in an already loaded system module, or null. Used for
+// the functions that older Windows versions lack, so that the program still
+// loads there.
+template <typename Fn>
+Fn systemFunction(const wchar_t* module, const char* name) {
+    HMODULE m = ::GetModuleHandleW(module);
+    if (!m) return nullptr;
+    FARPROC p = ::GetProcAddress(m, name);
+    // The detour through void(*)() is the documented way to convert a
+    // function pointer type without a cast warning.
+    return p ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(p)) : nullptr;
+}
+
+// Full path of a file in the system folder ("C:\Windows\System32\psapi.dll"),
+// so that loading it never picks up a planted copy beside the program.
+std::wstring systemDirectoryFile(const wchar_t* fileName);
+
+}  // namespace vx::win32
