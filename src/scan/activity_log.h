@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,10 @@ namespace vx::scan {
 
 class ActivityLog {
 public:
-    void append(std::string line) { lines_.push_back(std::move(line)); }
+    void append(std::string line) {
+        lines_.push_back(std::move(line));
+        if (listener_) listener_();
+    }
     void clear() {
         lines_.clear();
         ++generation_;
@@ -22,9 +26,14 @@ public:
     // only append the lines past the ones it already shows.
     uint64_t generation() const { return generation_; }
 
+    // Called after every append, so that a view can push new lines to the
+    // screen in batches while a long run is still writing.
+    void setAppendListener(std::function<void()> listener) { listener_ = std::move(listener); }
+
 private:
     std::vector<std::string> lines_;
     uint64_t generation_ = 0;
+    std::function<void()> listener_;
 };
 
 }  // namespace vx::scan
