@@ -1,0 +1,236 @@
+#include "app/form1.h"
+
+#include <stdexcept>
+
+#include "app/form1_texts.h"
+#include "platform/paths.h"
+#include "scan/primitives.h"
+
+namespace vx::app {
+
+using platform::Answer;
+using platform::Buttons;
+using platform::DriveType;
+using platform::Icon;
+
+TForm1::TForm1(platform::Platform os) : os_(os), controls_(initialControls()) {
+    for (const std::string& line : startupTips()) Memo1.append(line);
+}
+
+Control& TForm1::control(std::string_view name) {
+    for (Control& c : controls_)
+        if (c.name == name) return c;
+    throw std::out_of_range("no control named " + std::string(name));
+}
+
+const Control& TForm1::control(std::string_view name) const { return const_cast<TForm1*>(this)->control(name); }
+
+ReportSwitches TForm1::switches() const { return {control("CheckBox1").checked, control("CheckBox2").checked}; }
+
+// ---------------------------------------------------------------------------
+// Start-up and shutdown
+// ---------------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    control("StaticText1").caption = std::string("Versão ") + scan::kProgramVersion;
+    setComputerButtonCaptions(true);
+
+    scan::ensureFolder(os_.fs, scan::dataFolder(os_.shell));
+    scan::ensureFolder(os_.fs, scan::localDataFolder(os_.shell));
+
+    ReportSwitches loaded = loadSettings(os_);
+    control("CheckBox1").checked = loaded.afterChecks;
+    control("CheckBox2").checked = loaded.afterDisinfections;
+
+    language = scan::kPortuguese;
+    control("BitBtn13").font = colors::Grey;
+    control("BitBtn14").font = colors::Black;
+
+    for (const char* name : {"wscript.exe", "xcv.exe", "rundll32.exe"}) scan::killProcessByName(os_.processes, name);
+
+    rebuildDriveList(DriveComboBox1);
+    pruneDriveList(DriveComboBox1);
+    rebuildDriveList(DriveComboBox2);
+    pruneDriveList(DriveComboBox2);
+
+    if (!DriveComboBox2.text().empty()) deviceRoot2 = deviceRootOf(DriveComboBox2);
+    if (!DriveComboBox1.text().empty()) deviceRoot1 = deviceRootOf(DriveComboBox1);
+}
+
+void TForm1::FormClose() {
+    const std::string program = os_.shell.programPath();
+    const size_t slash = program.find_last_of('\\');
+    if (slash == std::string::npos) return;
+    os_.fs.deleteFile(program.substr(0, slash + 1) + "iphist.dat");
+    form_instrucoes.reset();
+}
+
+bool TForm1::WMQueryEndSession() {
+    Answer a = os_.dialogs.messageBox("O Windows deseja desligar agora, Permitir ?", "Confirm", Icon::Question,
+                                      Buttons::YesNo);
+    return a != Answer::No;
+}
+
+void TForm1::setComputerButtonCaptions(bool portuguese) {
+    // The profile drive is read afresh for each caption.
+    auto profileDrive = [&] { return scan::specialFolderPath(os_.shell, scan::csidl::Profile).substr(0, 3); };
+    control("BitBtn7").caption =
+        (portuguese ? " Verificar &Computador\r Unidade: " : " Check &Computer\r Unit: ") + profileDrive();
+    control("BitBtn2").caption =
+        (portuguese ? " Desinfectar Com&putador\r Unidade: " : " Disinfect Com&puter\r Unit: ") + profileDrive();
+}
+
+// ---------------------------------------------------------------------------
+// Language
+// ---------------------------------------------------------------------------
+
+void TForm1::BitBtn13Click() { switchLanguage(scan::kEnglish, scan::kPortuguese); }
+
+void TForm1::BitBtn14Click() { switchLanguage(scan::kPortuguese, scan::kEnglish); }
+
+void TForm1::switchLanguage(int required, int next) {
+    if (language != required) return;
+    language = next;
+    const bool portuguese = next == scan::kPortuguese;
+    control("BitBtn13").font = portuguese ? colors::Grey : colors::Black;
+    control("BitBtn14").font = portuguese ? colors::Black : colors::Grey;
+
+    writeTips(portuguese);
+    for (const LanguageCaption& c : languageCaptions())
+        control(c.name).caption = portuguese ? c.portuguese : c.english;
+    setComputerButtonCaptions(portuguese);
+
+    scan::killProcessByName(os_.processes, "wscript.exe");
+}
+
+void TForm1::writeTips(bool portuguese) {
+    Memo1.clear();
+    for (std::string& line : languageTips(portuguese)) Memo1.append(std::move(line));
+}
+
+// ---------------------------------------------------------------------------
+// Instructions window, links and small actions
+// ---------------------------------------------------------------------------
+
+bool TForm1::BitBtn3KeyDown(int virtualKey) {
+    if (virtualKey != kVirtualKeyF11) return false;
+    const bool pt = language == scan::kPortuguese;
+    const std::string text = pt ? std::string("Varrex - desenvolvido pela equipe Varrex.\r\nSuporte: ") +
+                                      links::SupportEmail
+                                : std::string("Varrex - developed by the Varrex team.\r\nSupport: ") +
+                                      links::SupportEmail;
+    os_.dialogs.messageBox(text, pt ? "Desenvolvedor" : "Developed", Icon::Information, Buttons::Ok);
+    return true;
+}
+
+void TForm1::BitBtn3Click() {
+    if (!form_instrucoes) form_instrucoes = std::make_unique<Tform_instrucoes>();
+    ++form_instrucoes->timesShown;
+}
+
+void TForm1::form_instrucoesClose() { form_instrucoes.reset(); }
+
+void TForm1::BitBtn12Click() {
+    const std::string source = os_.shell.programPath();
+    const std::string target = scan::specialFolderPath(os_.shell, scan::csidl::DesktopDirectory) + "\\" +
+                               platform::fileNamePart(source);
+    const bool pt = language == scan::kPortuguese;
+    if (os_.fs.copyFile(source, target, false)) {
+        os_.dialogs.messageBox(pt ? "Arquivo copiado com sucesso!" : "File copied successfully!",
+                               pt ? "Aviso" : "Warnig", Icon::Information, Buttons::Ok);
+        return;
+    }
+    // A failed copy is told plainly rather than passed over in silence.
+    os_.dialogs.messageBox(pt ? "Não foi possível copiar o arquivo para a Área de Trabalho!"
+                              : "Could not copy the file to the Desktop!",
+                           pt ? "Atenção" : "Heads up", Icon::Warning, Buttons::Ok);
+}
+
+void TForm1::BitBtn16Click() {
+    ReportSwitches saved = saveSettings(os_, switches());
+    control("CheckBox1").checked = saved.afterChecks;
+    control("CheckBox2").checked = saved.afterDisinfections;
+}
+
+void TForm1::CheckBox1Click(bool checked) { control("CheckBox1").checked = checked; }
+
+void TForm1::CheckBox2Click(bool checked) { control("CheckBox2").checked = checked; }
+
+void TForm1::TabSheet3Show() {
+    const std::string program = os_.shell.programPath();
+    const size_t slash = program.find_last_of('\\');
+    if (slash == std::string::npos) return;
+    // The folder without its final "\", except a drive root, which keeps it.
+    std::string folder = program.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+    control("Label19").caption = folder;
+}
+
+void TForm1::Label19Click() { scan::openInExplorer(os_.shell, control("Label19").caption); }
+
+void TForm1::Label2DblClick() { os_.shell.openDefault(links::WebSite); }
+
+void TForm1::Label4Click() { os_.shell.openDefault(links::SocialPageUrl); }
+
+void TForm1::Label18Click() { os_.shell.openDefault(links::SocialPageUrl); }
+
+void TForm1::Panel3Click() { os_.shell.openDefault(links::WebSitePage); }
+
+void TForm1::hover(std::string_view label, bool inside) {
+    Rgb rest = colors::Black;
+    if (label == "Label18") rest = colors::Teal;
+    if (label == "Label19") rest = colors::Maroon;
+    control(label).font = inside ? colors::Navy : rest;
+}
+
+// ---------------------------------------------------------------------------
+// Drive lists
+// ---------------------------------------------------------------------------
+
+void TForm1::SpeedButton1Click() {
+    rebuildDriveList(DriveComboBox1);
+    pruneDriveList(DriveComboBox1);
+}
+
+void TForm1::SpeedButton3Click() {
+    rebuildDriveList(DriveComboBox2);
+    pruneDriveList(DriveComboBox2);
+}
+
+void TForm1::rebuildDriveList(DriveList& list) {
+    list.items.clear();
+    list.selected = -1;
+    const uint32_t drives = os_.fs.logicalDrives();
+    for (int n = 0; n < 26; ++n) {
+        if (!(drives & (1u << n))) continue;
+        const std::string letter = std::string(1, static_cast<char>('A' + n)) + ":";
+        const DriveType type = os_.fs.driveType(letter + "\\");
+        if (static_cast<int>(type) < 2 || static_cast<int>(type) > 6) continue;
+        // A removable drive is listed by its letter alone, so that listing
+        // never waits on an empty card reader; other drives show their label.
+        std::string text = letter;
+        if (type != DriveType::Removable) {
+            const std::string label = os_.fs.volumeLabel(letter + "\\");
+            if (!label.empty()) text += type == DriveType::Remote ? " " + label : " [" + label + "]";
+        }
+        list.items.push_back(platform::upperAscii(text));
+    }
+    if (!list.items.empty()) list.selected = 0;
+}
+
+void TForm1::pruneDriveList(DriveList& list) {
+    size_t i = 0;
+    while (i < list.items.size()) {
+        const std::string windowsDrive = scan::specialFolderPath(os_.shell, scan::csidl::Windows).substr(0, 2);
+        const std::string entry = list.items[i].substr(0, 2);
+        if (entry == windowsDrive || os_.fs.driveType(entry + "\\") == DriveType::CdRom)
+            list.items.erase(list.items.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
+    list.selected = list.items.empty() ? -1 : 0;
+}
+
+std::string TForm1::deviceRootOf(const DriveList& list) { return list.text().substr(0, 1) + ":\\"; }
+
+}  // namespace vx::app

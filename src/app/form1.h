@@ -1,0 +1,174 @@
+// TForm1: the main window as a UI-neutral model. It owns every control's
+// state (caption, hint, font colour, check state), the activity log, the
+// language flag, the drive lists and device roots and the shared run flags,
+// and it has one method per event handler. The Win32 view creates the real
+// controls from controls(), forwards every event here and renders the state
+// back; no behaviour lives in the view.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/settings.h"
+#include "platform/platform.h"
+#include "scan/run_context.h"
+#include "scan/run_frame.h"
+
+namespace vx::app {
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+namespace colors {
+inline constexpr Rgb Black{0, 0, 0};
+inline constexpr Rgb Grey{128, 128, 128};
+inline constexpr Rgb Navy{0, 0, 128};
+inline constexpr Rgb Teal{0, 128, 128};
+inline constexpr Rgb Maroon{128, 0, 0};
+inline constexpr Rgb Green{0, 128, 0};
+}  // namespace colors
+
+enum class ControlKind {
+    Form,
+    PageControl,
+    TabSheet,
+    GroupBox,
+    Panel,
+    Button,       // push button; a carriage return in the caption splits it over two lines
+    SpeedButton,  // flat picture button
+    Label,
+    StaticText,
+    CheckBox,
+    Memo,
+    ListBox,
+    DriveComboBox,
+};
+
+struct Control {
+    std::string name;
+    std::string parent;  // container's name; empty for the form itself
+    ControlKind kind = ControlKind::Label;
+    std::string caption;
+    std::string hint;
+    Rgb font = colors::Black;
+    bool checked = false;     // check boxes
+    bool handCursor = false;  // link labels
+};
+
+// A drive drop-down list: entries such as "E:" or "C: [WINDOWS]", upper case.
+struct DriveList {
+    std::vector<std::string> items;
+    int selected = -1;
+    // The text the list shows: the selected entry, or empty.
+    std::string text() const {
+        return selected >= 0 && selected < static_cast<int>(items.size()) ? items[selected] : std::string();
+    }
+};
+
+// The instructions window: a fixed text, one at a time.
+struct Tform_instrucoes {
+    static const std::vector<std::string>& text();
+    static constexpr const char* caption = "Instruções";
+    static constexpr const char* closeCaption = " &Fechar";
+    int timesShown = 0;  // each press of the instructions button brings it to the front
+};
+
+// Addresses of the maker opened by the links.
+namespace links {
+inline constexpr const char* WebSite = "http://www.varrex.com.br";
+inline constexpr const char* WebSiteShown = "www.varrex.com.br";
+inline constexpr const char* Email = "contato@varrex.com.br";
+inline constexpr const char* SupportEmail = "suporte@varrex.com.br";
+inline constexpr const char* SocialPage = "www.facebook.com/varrex";
+inline constexpr const char* SocialPageUrl = "https://www.facebook.com/varrex";
+inline constexpr const char* WebSitePage = "http://www.varrex.com.br/varrex";
+}  // namespace links
+
+inline constexpr int kVirtualKeyF11 = 122;
+
+class TForm1 {
+public:
+    explicit TForm1(platform::Platform os);
+
+    // --- state -----------------------------------------------------------------
+    const std::vector<Control>& controls() const { return controls_; }
+    Control& control(std::string_view name);
+    const Control& control(std::string_view name) const;
+    const std::string& caption(std::string_view name) const { return control(name).caption; }
+
+    scan::ActivityLog Memo1;
+    int language = 0;  // set to Portuguese by FormCreate
+    scan::RunFlags flags;
+    DriveList DriveComboBox1;  // removal group
+    DriveList DriveComboBox2;  // check group
+    std::string deviceRoot1;   // of DriveComboBox1
+    std::string deviceRoot2;   // of DriveComboBox2
+    scan::SaveDialogMemory SaveDialog1;
+    std::unique_ptr<Tform_instrucoes> form_instrucoes;  // null while no instructions window exists
+
+    platform::Platform& os() { return os_; }
+    scan::RunContext context() { return scan::RunContext{os_, Memo1, flags, language}; }
+    ReportSwitches switches() const;
+
+    // --- start-up and shutdown ---------------------------------------------------
+    void FormCreate();
+    void FormClose();
+    // Answers whether the Windows session may end.
+    bool WMQueryEndSession();
+
+    // --- language ------------------------------------------------------------------
+    void BitBtn13Click();  // Português
+    void BitBtn14Click();  // English
+
+    // --- instructions window, links and small actions --------------------------------
+    // True when the key was handled (F11 only); other keys pass on unchanged.
+    bool BitBtn3KeyDown(int virtualKey);
+    void BitBtn3Click();
+    void form_instrucoesClose();  // the instructions window closed (" &Fechar" or its close box)
+    void BitBtn12Click();         // copy the program to the desktop; Esc on the options tab too
+    void BitBtn16Click();         // save the settings
+    void CheckBox1Click(bool checked);
+    void CheckBox2Click(bool checked);
+    void TabSheet3Show();
+    void Label19Click();
+    void Label2DblClick();
+    void Label4Click();
+    void Label18Click();
+    void Panel3Click();
+    // Hover on a link label: navy while the mouse is over it, its resting colour after.
+    void Label2MouseEnter() { hover("Label2", true); }
+    void Label2MouseMove() { hover("Label2", true); }
+    void Label2MouseLeave() { hover("Label2", false); }
+    void Label4MouseEnter() { hover("Label4", true); }
+    void Label4MouseMove() { hover("Label4", true); }
+    void Label4MouseLeave() { hover("Label4", false); }
+    void Label18MouseEnter() { hover("Label18", true); }
+    void Label18MouseMove() { hover("Label18", true); }
+    void Label18MouseLeave() { hover("Label18", false); }
+    void Label19MouseEnter() { hover("Label19", true); }
+    void Label19MouseMove() { hover("Label19", true); }
+    void Label19MouseLeave() { hover("Label19", false); }
+
+    // --- drive lists -------------------------------------------------------------------
+    void SpeedButton1Click();  // detect drives, removal group
+    void SpeedButton3Click();  // detect drives, check group
+
+private:
+    void hover(std::string_view label, bool inside);
+    void switchLanguage(int required, int next);
+    void setComputerButtonCaptions(bool portuguese);
+    void writeTips(bool portuguese);
+    void rebuildDriveList(DriveList& list);
+    void pruneDriveList(DriveList& list);
+    static std::string deviceRootOf(const DriveList& list);
+
+    platform::Platform os_;
+    std::vector<Control> controls_;
+};
+
+}  // namespace vx::app
