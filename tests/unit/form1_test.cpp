@@ -1,0 +1,263 @@
+#include "app/form1.h"
+
+#include "scan_fixture.h"
+
+namespace vx::test {
+namespace {
+
+using app::TForm1;
+using platform::Icon;
+using ::testing::ElementsAre;
+using Kind = memory::DialogRecord::Kind;
+
+const std::string kSettings = "C:\\Users\\Usuario\\AppData\\Roaming\\varrex\\parametros.ini";
+
+struct MainWindow : ::testing::Test {
+    memory::Machine machine;
+    TForm1 form{machine.platform()};
+
+    MainWindow() {
+        machine.addDrive('D', DriveType::CdRom, "DVD");
+        machine.addDrive('E', DriveType::Removable, "PENDRIVE");
+    }
+    const std::string& caption(const char* name) { return form.caption(name); }
+    const std::vector<std::string>& log() { return form.Memo1.lines(); }
+};
+
+TEST_F(MainWindow, StartUpInOrder) {
+    machine.setSpecialFolder(40, "D:\\Perfis\\Ana");
+    machine.addFile(kSettings, "0\r\n1\r\n");
+    machine.addProcess("wscript.exe");
+    machine.addProcess("XCV.EXE");
+    machine.addProcess("rundll32.exe");
+    const std::vector<std::string> tips = log();
+
+    form.FormCreate();
+
+    EXPECT_EQ(caption("StaticText1"), "Versão 2.7.5");
+    EXPECT_EQ(caption("BitBtn7"), " Verificar &Computador\r Unidade: D:\\");
+    EXPECT_EQ(caption("BitBtn2"), " Desinfectar Com&putador\r Unidade: D:\\");
+    EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\AppData\\Roaming\\varrex"));
+    EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\AppData\\Local\\varrex"));
+    EXPECT_FALSE(form.control("CheckBox1").checked);
+    EXPECT_TRUE(form.control("CheckBox2").checked);
+    EXPECT_EQ(form.language, scan::kPortuguese);
+    EXPECT_EQ(form.control("BitBtn13").font, app::colors::Grey);
+    EXPECT_EQ(form.control("BitBtn14").font, app::colors::Black);
+    EXPECT_FALSE(machine.isRunning("wscript.exe"));
+    EXPECT_FALSE(machine.isRunning("xcv.exe"));
+    EXPECT_FALSE(machine.isRunning("rundll32.exe"));
+    EXPECT_EQ(log(), tips) << "start-up writes nothing to the log";
+    EXPECT_EQ(log().front(), ">>> Dicas:");
+    EXPECT_EQ(log().back(),
+              ">>> [Varrex - Versão 2.7.5] - Compatibilidade: Windows, XP, 7, 8, 10, 11 e Server - 32 ou 64 Bits");
+    EXPECT_EQ(caption("TForm1"), " Varrex");
+    // C: holds Windows and D: is a DVD drive: only E: is left, and chosen.
+    EXPECT_THAT(form.DriveComboBox1.items, ElementsAre("E:"));
+    EXPECT_THAT(form.DriveComboBox2.items, ElementsAre("E:"));
+    EXPECT_EQ(form.deviceRoot1, "E:\\");
+    EXPECT_EQ(form.deviceRoot2, "E:\\");
+    EXPECT_TRUE(machine.transcript().empty());
+}
+
+TEST_F(MainWindow, StartUpWithoutSettingsFileOrDrivesOrProfile) {
+    machine.removeDrive('E');
+    machine.failSpecialFolder(40);
+    form.FormCreate();
+    EXPECT_TRUE(form.control("CheckBox1").checked && form.control("CheckBox2").checked);
+    EXPECT_EQ(machine.content(kSettings), "1\r\n1\r\n");
+    EXPECT_EQ(caption("BitBtn7"), " Verificar &Computador\r Unidade: ");
+    EXPECT_TRUE(form.DriveComboBox1.items.empty());
+    EXPECT_EQ(form.DriveComboBox2.text(), "");
+    EXPECT_EQ(form.deviceRoot1, "");
+    EXPECT_EQ(form.deviceRoot2, "");
+}
+
+TEST_F(MainWindow, PruningSkipsNoEntryAndKeepsOtherDriveKinds) {
+    machine.addDrive('F', DriveType::CdRom, "");
+    machine.addDrive('G', DriveType::Fixed, "Dados");
+    machine.addDrive('H', DriveType::Remote, "\\\\srv\\pub");
+    machine.addDrive('R', DriveType::RamDisk, "");
+    form.FormCreate();
+    // C: (Windows), then D: and F: (two DVD drives in a row) go.
+    EXPECT_THAT(form.DriveComboBox2.items, ElementsAre("E:", "G: [DADOS]", "H: \\\\SRV\\PUB", "R:"));
+    EXPECT_EQ(form.DriveComboBox2.selected, 0);
+
+    // A drive plugged in later shows only after the detect-drives button of its group.
+    machine.addDrive('K', DriveType::Removable, "");
+    form.DriveComboBox2.selected = 1;
+    form.SpeedButton1Click();
+    EXPECT_THAT(form.DriveComboBox1.items, ElementsAre("E:", "G: [DADOS]", "H: \\\\SRV\\PUB", "K:", "R:"));
+    EXPECT_EQ(form.DriveComboBox2.items.size(), 4u);
+    form.SpeedButton3Click();
+    EXPECT_EQ(form.DriveComboBox2.items.size(), 5u);
+    EXPECT_EQ(form.DriveComboBox2.selected, 0) << "the first entry is selected again";
+    EXPECT_EQ(form.deviceRoot2, "E:\\") << "detecting drives changes no device root";
+}
+
+TEST_F(MainWindow, LanguageButtons) {
+    form.FormCreate();
+    machine.addProcess("wscript.exe");
+    form.Memo1.append("a line of an earlier run");
+    const auto before = log();
+    form.BitBtn13Click();  // Portuguese is already in force: nothing at all changes
+    EXPECT_EQ(log(), before);
+    EXPECT_EQ(caption("TForm1"), " Varrex");
+    EXPECT_TRUE(machine.isRunning("wscript.exe"));
+
+    form.BitBtn14Click();
+    EXPECT_EQ(form.language, scan::kEnglish);
+    EXPECT_EQ(caption("TForm1"), " Varrex - Remove Viruses and Other Shortcuts Creates");
+    EXPECT_EQ(caption("BitBtn7"), " Check &Computer\r Unit: C:\\");
+    EXPECT_EQ(caption("BitBtn2"), " Disinfect Com&puter\r Unit: C:\\");
+    EXPECT_EQ(caption("Label20"), " Temporary Folders ");
+    EXPECT_EQ(caption("Button4"), " Cleaning Make Folders ");
+    EXPECT_EQ(caption("StaticText1"), "Version 2.7.5");
+    EXPECT_EQ(form.control("BitBtn14").font, app::colors::Grey);
+    EXPECT_EQ(form.control("BitBtn13").font, app::colors::Black);
+    EXPECT_FALSE(machine.isRunning("wscript.exe"));
+    ASSERT_EQ(log().size(), 10u);
+    EXPECT_EQ(log()[0], ">>> Tips:");
+    EXPECT_EQ(log()[3],
+              "- When you mentioned \"Device\" or \"External Media\", is referring to Pen-Drives, External Hard Drives, "
+              "Memory Cards, among others.");
+    EXPECT_EQ(log()[9], ">>> [Varrex - Version: 2.7.5 - ] - Compatibility: Windows XP, 7, 8, 10 and Server - 32 or 64 Bits");
+
+    form.BitBtn14Click();
+    EXPECT_EQ(log().size(), 10u);
+
+    form.BitBtn13Click();
+    EXPECT_EQ(caption("TForm1"), " Varrex - Remove Vírus que Cria Atalhos e Outros");
+    EXPECT_EQ(caption("Label20"), " Pastas Temporárias ");
+    EXPECT_EQ(caption("GroupBox6"), " Processos em Execução / Nome - ID ");
+    EXPECT_EQ(caption("BitBtn16"), "Salvar Alterações");
+    EXPECT_EQ(log()[3],
+              "- Quando for mencionado \"Dispositivo\" ou \"Mídia Externa\", estará se referindo a Pen-Drives, HDs "
+              "Externos, Cartões deMemória, entre outros.");
+    EXPECT_EQ(log()[9],
+              ">>> [Varrex - Versão: 2.7.5 - ] - Compatibilidade: Windows XP, 7, 8, 10 e Server - 32 ou 64 Bits");
+    EXPECT_EQ(form.control("DriveComboBox1").hint, "Insira o Pen-Drive antes de executar o Varrex");
+}
+
+TEST_F(MainWindow, InstructionsWindowIsOneAtATime) {
+    form.FormCreate();
+    form.BitBtn3Click();
+    auto* first = form.form_instrucoes.get();
+    form.BitBtn3Click();
+    form.BitBtn3Click();
+    EXPECT_EQ(form.form_instrucoes.get(), first);
+    EXPECT_EQ(first->timesShown, 3);
+    form.form_instrucoesClose();
+    EXPECT_EQ(form.form_instrucoes, nullptr);
+    form.BitBtn3Click();
+    EXPECT_EQ(form.form_instrucoes->timesShown, 1);
+    EXPECT_EQ(app::Tform_instrucoes::text().size(), 32u);
+    EXPECT_EQ(app::Tform_instrucoes::text().back(), ">>> [Varrex - Versão 2.7.5]");
+}
+
+TEST_F(MainWindow, F11OnTheInstructionsButtonCreditsTheDeveloper) {
+    form.FormCreate();
+    EXPECT_FALSE(form.BitBtn3KeyDown(112));  // F1
+    EXPECT_FALSE(form.BitBtn3KeyDown(123));  // F12
+    EXPECT_TRUE(machine.transcript().empty());
+    EXPECT_TRUE(form.BitBtn3KeyDown(122));
+    form.BitBtn14Click();
+    EXPECT_TRUE(form.BitBtn3KeyDown(122));
+    ASSERT_EQ(machine.transcript().size(), 2u);
+    EXPECT_EQ(machine.transcript()[0].caption, "Desenvolvedor");
+    EXPECT_EQ(machine.transcript()[1].caption, "Developed");
+    EXPECT_EQ(machine.transcript()[0].icon, Icon::Information);
+    EXPECT_NE(machine.transcript()[0].text.find(app::links::SupportEmail), std::string::npos);
+}
+
+TEST_F(MainWindow, SessionEndAsksInPortugueseAlways) {
+    form.FormCreate();
+    form.BitBtn14Click();
+    machine.answerNext(Answer::No);
+    EXPECT_FALSE(form.WMQueryEndSession());
+    machine.answerNext(Answer::Yes);
+    EXPECT_TRUE(form.WMQueryEndSession());
+    ASSERT_EQ(machine.transcript().size(), 2u);
+    EXPECT_EQ(machine.transcript()[0].text, "O Windows deseja desligar agora, Permitir ?");
+    EXPECT_EQ(machine.transcript()[0].caption, "Confirm");
+    EXPECT_EQ(machine.transcript()[0].icon, Icon::Question);
+}
+
+TEST_F(MainWindow, CloseDeletesTheHistoryFileBesideTheProgram) {
+    machine.addFile("C:\\Users\\Usuario\\Downloads\\iphist.dat", "x");
+    form.FormCreate();
+    form.FormClose();
+    EXPECT_FALSE(machine.exists("C:\\Users\\Usuario\\Downloads\\iphist.dat"));
+    EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\Downloads\\varrex.exe"));
+    form.FormClose();  // nothing there: no complaint
+    EXPECT_TRUE(machine.transcript().empty());
+}
+
+TEST_F(MainWindow, CopyToDesktopReplacesAndTellsTheOutcome) {
+    form.FormCreate();
+    const std::string target = "C:\\Users\\Usuario\\Desktop\\varrex.exe";
+    machine.addFile(target, "old copy");
+    form.BitBtn12Click();
+    EXPECT_EQ(machine.content(target), machine.content("C:\\Users\\Usuario\\Downloads\\varrex.exe"));
+    form.BitBtn14Click();
+    form.BitBtn12Click();
+    ASSERT_EQ(machine.transcript().size(), 2u);
+    EXPECT_EQ(machine.transcript()[0].text, "Arquivo copiado com sucesso!");
+    EXPECT_EQ(machine.transcript()[0].caption, "Aviso");
+    EXPECT_EQ(machine.transcript()[1].text, "File copied successfully!");
+    EXPECT_EQ(machine.transcript()[1].caption, "Warnig");
+
+    machine.failPath("C:\\Users\\Usuario\\Desktop");
+    form.BitBtn12Click();
+    ASSERT_EQ(machine.transcript().size(), 3u);
+    EXPECT_EQ(machine.transcript()[2].icon, Icon::Warning) << "a failed copy is not reported as done";
+}
+
+TEST_F(MainWindow, ProgramPathLabelAndLinks) {
+    form.FormCreate();
+    EXPECT_EQ(caption("Label19"), "Caminho");
+    form.TabSheet3Show();
+    EXPECT_EQ(caption("Label19"), "C:\\Users\\Usuario\\Downloads");
+    form.Label19Click();
+    EXPECT_THAT(machine.explored(), ElementsAre("C:\\Users\\Usuario\\Downloads"));
+    machine.setProgramPath("E:\\varrex.exe");
+    form.TabSheet3Show();
+    EXPECT_EQ(caption("Label19"), "E:\\");
+
+    form.Label2DblClick();
+    form.Label4Click();
+    form.Label18Click();
+    form.Panel3Click();
+    EXPECT_EQ(machine.opened().size(), 4u);
+    EXPECT_TRUE(form.Memo1.size() == 11u) << "links write nothing to the log";
+
+    form.Label19MouseMove();
+    EXPECT_EQ(form.control("Label19").font, app::colors::Navy);
+    form.Label19MouseLeave();
+    EXPECT_EQ(form.control("Label19").font, app::colors::Maroon);
+    form.Label18MouseEnter();
+    form.Label18MouseLeave();
+    EXPECT_EQ(form.control("Label18").font, app::colors::Teal);
+    form.Label2MouseEnter();
+    EXPECT_EQ(form.control("Label2").font, app::colors::Navy);
+    form.Label2MouseLeave();
+    EXPECT_EQ(form.control("Label2").font, app::colors::Black);
+}
+
+TEST_F(MainWindow, SaveSettingsButton) {
+    form.FormCreate();
+    form.CheckBox1Click(false);
+    form.BitBtn16Click();
+    EXPECT_EQ(machine.content(kSettings), "0\r\n1\r\n");
+    EXPECT_FALSE(form.control("CheckBox1").checked);
+
+    machine.fileSystem().deleteFile(kSettings);
+    form.CheckBox2Click(false);
+    form.BitBtn16Click();
+    EXPECT_EQ(machine.content(kSettings), "1\r\n1\r\n");
+    EXPECT_TRUE(form.control("CheckBox1").checked && form.control("CheckBox2").checked);
+    EXPECT_TRUE(machine.transcript().empty());
+}
+
+}  // namespace
+}  // namespace vx::test
