@@ -68,6 +68,15 @@ char16_t foldCaseUnit(char16_t c) {
     if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
     if (c == 0xFF) return 0x178;
+    // Greek and Cyrillic, which Windows folds as well.
+    if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB)) return static_cast<char16_t>(c - 32);
+    if (c == 0x3C2) return 0x3A3;  // final sigma
+    if (c == 0x3AC) return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF) return static_cast<char16_t>(c - 37);
+    if (c == 0x3CC) return 0x38C;
+    if (c == 0x3CD || c == 0x3CE) return static_cast<char16_t>(c - 63);
+    if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 32);
+    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 80);
     if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x178 && c != 0x17F) {
         bool pairedEvenOdd = (c < 0x138) || (c > 0x148 && c < 0x178);
         if (pairedEvenOdd) return (c % 2 == 1) ? static_cast<char16_t>(c - 1) : c;

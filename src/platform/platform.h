@@ -331,9 +331,9 @@ struct Platform {
 
 // Upper-cases the letters a to z only (the rule used for process names).
 std::string upperAscii(std::string s);
-// Case-insensitive comparison as Windows compares file names, folding ASCII,
-// Latin-1 and Latin Extended-A letters (foldCaseUnit: the upper case of one
-// UTF-16 unit).
+// Case-insensitive comparison as Windows compares file names, folding the
+// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letters (foldCaseUnit:
+// the upper case of one UTF-16 unit).
 bool equalNoCase(const std::string& a, const std::string& b);
 char16_t foldCaseUnit(char16_t c);
 

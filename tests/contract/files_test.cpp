@@ -218,6 +218,7 @@ TEST_F(Contract, NonAnsiNamesAreCreatedFoundAndDeleted) {
     const std::string greek = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC.txt";
     const std::string portuguese = "a\xC3\xA7\xC3\xA3o.txt";        // ação.txt
     const std::string portugueseUpper = "A\xC3\x87\xC3\x83O.TXT";   // AÇÃO.TXT
+    const std::string greekUpper = "\xCE\x95\xCE\x9B\xCE\x9B\xCE\x97\xCE\x9D\xCE\x99\xCE\x9A\xCE\x86.TXT";  // ΕΛΛΗΝΙΚΆ.TXT
 
     std::string folder = makeFolder(japanese);
     std::string inner = makeFile(japanese + "\\" + greek, {"grc"});
@@ -228,8 +229,9 @@ TEST_F(Contract, NonAnsiNamesAreCreatedFoundAndDeleted) {
     EXPECT_TRUE(fs().directoryExists(folder));
     EXPECT_TRUE(fs().fileExists(inner));
     EXPECT_EQ(world().readBytes(inner), "grc\r\n");
-    // Letter case of the Latin-1 letters is ignored as Windows ignores it.
+    // Letter case of the Latin-1 and Greek letters is ignored as Windows ignores it.
     EXPECT_TRUE(fs().fileExists(scratch + portugueseUpper));
+    EXPECT_TRUE(fs().fileExists(folder + "\\" + greekUpper));
 
     EXPECT_TRUE(fs().move(file, scratch + greek));
     EXPECT_TRUE(fs().fileExists(scratch + greek));
