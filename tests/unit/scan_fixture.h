@@ -25,7 +25,12 @@ struct ScanFixture : ::testing::Test {
     int language = scan::kPortuguese;
     scan::RunContext ctx{machine.platform(), log, flags, language};
 
-    ScanFixture() { machine.addDrive('E', DriveType::Removable, "PENDRIVE"); }
+    ScanFixture() {
+        machine.addDrive('E', DriveType::Removable, "PENDRIVE");
+        // The data folders that start-up creates.
+        machine.addFolder("C:\\Users\\Usuario\\AppData\\Roaming\\varrex");
+        machine.addFolder("C:\\Users\\Usuario\\AppData\\Local\\varrex");
+    }
 
     const std::vector<std::string>& lines() const { return log.lines(); }
     // The bytes the program writes for these lines: code page 1252, CR LF after each.

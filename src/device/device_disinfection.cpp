@@ -1,0 +1,191 @@
+#include "device/device_disinfection.h"
+
+#include <array>
+
+#include "scan/primitives.h"
+#include "scan/worm_removal.h"
+
+namespace vx::device {
+
+using platform::Buttons;
+using platform::Icon;
+
+namespace {
+
+const std::string dq = "\"";
+
+// Clears the attributes of every entry of `folder` (one level).
+void makeVisible(scan::RunContext& ctx, const std::string& folder) {
+    auto finder = ctx.os.fs.find(folder + "*.*");
+    platform::FindEntry e;
+    while (finder && finder->next(e))
+        if (e.name != "." && e.name != "..") ctx.os.fs.setAttributes(folder + e.name, 0);
+}
+
+// The "*.js" sweep over `folder` itself and then over every entry of it.
+// Entries that are junctions or links are not entered: their content lives
+// elsewhere, possibly off the drive.
+void scriptSweep(scan::RunContext& ctx, const std::string& folder) {
+    scan::wormMaskAndRunValueRemoval(ctx, folder, "*.js");
+    auto finder = ctx.os.fs.find(folder + "*.*");
+    platform::FindEntry e;
+    while (finder && finder->next(e)) {
+        if (e.name == "." || e.name == "..") continue;
+        const std::string inner = folder + e.name + "\\";
+        if (e.attributes & platform::attr::ReparsePoint)
+            ctx.write("[VX] - Nenhum Código/Vírus Encontrado em " + inner, "[VX] - No Code/Virus Found in " + inner);
+        else
+            scan::wormMaskAndRunValueRemoval(ctx, inner, "*.js");
+    }
+}
+
+struct WormFolder {
+    const char* name;
+    const char* foundPt;
+    const char* foundEn;
+    const char* renamedPt;
+    const char* renamedEn;
+    const char* recoveryPt;
+    const char* recoveryEn;
+};
+
+void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFolder& w, DisinfectionTarget& target) {
+    ctx.flags.infectionFound = 1;
+    ctx.write("[VX] > Pasta " + root + w.foundPt, "[VX] > Folders " + root + w.foundEn);
+    const std::string recovery = ctx.say(w.recoveryPt, w.recoveryEn);
+    ctx.write("[VX] > Pasta " + root + w.renamedPt + root + recovery + ".",
+              "[VX] > Folder " + root + w.renamedEn + root + recovery + ".");
+    // An existing recovery folder makes the rename fail: the worm folder and
+    // everything in it stay where they are, and nothing is lost.
+    ctx.os.fs.move(root + w.name, root + recovery);
+    target.recoveryPath = root + recovery + "\\";
+    makeVisible(ctx, target.recoveryPath);
+    ctx.write("[VX] > Pastas e arquivos do Diretório " + target.recoveryPath + " colocados em modo visível",
+              "[VX] > Folders and files directory " + target.recoveryPath + " placed in visible mode");
+    scriptSweep(ctx, target.recoveryPath);
+}
+
+// The worm folders that come with a batch file of their own name.
+void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, const WormFolder& w,
+                            DisinfectionTarget& target) {
+    auto& fs = ctx.os.fs;
+    const std::string batch = std::string(w.name) + ".bat";
+    if (!fs.directoryExists(root + w.name) || !fs.fileExists(root + batch)) return;
+    if (fs.fileExists(root + batch)) {
+        fs.deleteFile(root + batch);
+        ctx.write("[VX] - Arquivo " + dq + batch + dq + " deletado do Drive " + root,
+                  "[VX] - File " + dq + batch + dq + " deleted the Drive " + root);
+    } else {
+        ctx.write("[VX] - Arquivo " + batch + " não encontrado no Drive " + root,
+                  "[VX] - File " + batch + " not found in the " + root);
+    }
+    recoverFolder(ctx, root, w, target);
+}
+
+void killWithMarker(scan::RunContext& ctx, const char* process, const std::string& marker, bool trailingBlank) {
+    if (scan::killProcessByName(ctx.os.processes, process) != 0)
+        ctx.write("[VX] > Processo " + marker + " finalizado!", "[VX] > Process " + marker + " finished!");
+    else
+        ctx.write("[VX] - Processo " + marker + " não está em execução neste computador!",
+                  "[VX] - Process " + marker + " is not running on this computer!" + (trailingBlank ? " " : ""));
+}
+
+void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name, bool isWormSign) {
+    auto& fs = ctx.os.fs;
+    if (fs.fileExists(root + name)) {
+        fs.deleteFile(root + name);
+        if (isWormSign) ctx.flags.infectionFound = 1;
+        ctx.write("[VX] > Arquivo " + dq + name + dq + " deletado do Drive " + root,
+                  "[VX] > File " + dq + name + dq + " deleted the Drive " + root);
+    } else {
+        ctx.write("[VX] - Arquivo " + dq + name + dq + " não encontrado no Drive " + root,
+                  "[VX] - File " + dq + name + dq + " not found in the " + root);
+    }
+}
+
+}  // namespace
+
+void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
+                           scan::SaveDialogMemory& saveDialog, DisinfectionTarget& target) {
+    auto& fs = ctx.os.fs;
+    scan::killProcessByName(ctx.os.processes, "wscript.exe");
+    ctx.flags.infectionFound = 0;
+    ctx.flags.folderFound = 0;
+
+    if (driveListText.empty()) {
+        ctx.os.dialogs.messageBox(
+            ctx.say("Escolha a Unidade do Dispositivo que deseja limpar!", "Choose Unit Device you want to clean!"),
+            ctx.say("Atenção", "Warning"), Icon::Information, Buttons::Ok);
+        return;
+    }
+
+    const std::string root = driveListText.substr(0, 1) + ":\\";
+    target.deviceRoot = root;
+    target.recoveryPath = root;
+    scan::writeLogHeader(ctx, scan::RunKind::DeviceDisinfection, root);
+
+    killWithMarker(ctx, "wscript.exe", "[vx001]", false);
+    killWithMarker(ctx, "xcv.exe", "[vx002]", false);
+    killWithMarker(ctx, "rundll32.exe", "[vx003]", true);
+
+    makeVisible(ctx, root);
+    ctx.write("[VX] - Pastas e arquivos do Drive " + root + " colocados em modo visível",
+              "[VX] - File and Folder Drive " + root + " placed in visible mode ");
+
+    const WormFolder trashes{".Trashes",  "\\.Trashes encontrada.", "\\.Trashes found.", "\\.Trashes renomeada para ",
+                             "\\.Trashes renamed ", "RECUPERADOS", "RECOVERED"};
+    const WormFolder drive{"Drive",          "\\Drive encontrada.", "\\Drive found.", "\\Drive renomeada para ",
+                           "\\Drive renamed ", "RECUPERADOS2",      "RECOVERED2"};
+    const WormFolder files{"Files",          "\\Files encontrada.", "\\Files found.", "\\Files renomeada para ",
+                           "\\Files renamed ", "RECUPERADOS3",      "RECOVERED3"};
+    if (fs.directoryExists(root + trashes.name)) recoverFolder(ctx, root, trashes, target);
+    recoverFolderWithBatch(ctx, root, drive, target);
+    recoverFolderWithBatch(ctx, root, files, target);
+
+    constexpr std::array<const char*, 7> systemFolders = {
+        "RECYCLE", "RECYCLE.BIN", "$RECYCLE.BIN", "RECYCLER", "RECYCLER.BIN", "$RECYCLER.BIN",
+        "System Volume Information"};
+    for (const char* name : systemFolders) {
+        const std::string folder = root + name;
+        scan::deleteFolderTree(ctx, folder, 1);
+        if (ctx.flags.folderFound != 1) continue;
+        if (fs.directoryExists(folder))
+            ctx.write("[VX] > Pasta " + folder + " não pôde ser Deletada! (Pasta de Sistema)",
+                      "[VX] > Folder " + folder + " could not be deleted! (System Folder)");
+        else
+            ctx.write("[VX] > Pasta " + folder + " Deletada com Sucesso!",
+                      "[VX] > Folder " + folder + " Successfully Deleted!");
+    }
+
+    for (const char* mask : {"Microsoft Excel.WsF", "Manuel.doc", "dw.dll", "USB.exe", "*.vbs", "*.vbe"})
+        scan::wormMaskAndRunValueRemoval(ctx, root, mask);
+    ctx.flags.shortcutFound = 0;
+    scan::wormMaskAndRunValueRemoval(ctx, root, "*.lnk");
+    scan::wormMaskRemoval(ctx, root, "*.exe");
+    ctx.flags.shortcutFound = 0;
+    scriptSweep(ctx, root);
+
+    deleteRootFile(ctx, root, "autorun.inf", false);
+    deleteRootFile(ctx, root, "bat.bat", true);
+
+    scan::writeCompletionLine(ctx);
+
+    if (ctx.flags.infectionFound == 1) {
+        const std::string pt = "Vírus Encontrados na Unidade " + root + "!" + " Verifique o relatório!";
+        const std::string en = "Virus Found and Deleted Drive " + root + "!";
+        ctx.write("[VX] > Vírus Encontrados na Unidade " + root + "! Verifique o relatório!", "[VX] > " + en);
+        ctx.os.dialogs.messageBox(ctx.say(pt, en), "Heads up", Icon::Warning, Buttons::Ok);
+    } else {
+        ctx.write("[VX] - Nenhum Vírus Encontrado no Drive " + root + "!",
+                  "[VX] - No Virus Found in Drive " + root + "!");
+        ctx.os.dialogs.messageBox(ctx.say("Não foram Encontrados Vírus no Drive " + root + "!",
+                                          "Viruses were not found in Drive " + root + "!"),
+                                  "Outcome", Icon::Information, Buttons::Ok);
+    }
+
+    if (!scan::writeAutomaticCopies(ctx, "vx-pen-")) return;
+    scan::writeCompletionLine(ctx);
+    scan::makeSaveOffer(ctx, scan::RunKind::DeviceDisinfection, offerSave, saveDialog);
+}
+
+}  // namespace vx::device

@@ -1,0 +1,246 @@
+#include "device/device_disinfection.h"
+
+#include "scan_fixture.h"
+
+namespace vx::test {
+namespace {
+
+using device::DisinfectionTarget;
+using platform::Icon;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Kind = memory::DialogRecord::Kind;
+
+struct DeviceDisinfection : ScanFixture {
+    scan::SaveDialogMemory saveDialog;
+    DisinfectionTarget target;
+
+    void run(const std::string& driveText = "E:", bool offerSave = false) {
+        device::runDeviceDisinfection(ctx, driveText, offerSave, saveDialog, target);
+    }
+    bool logHas(const std::string& line) const {
+        return std::find(lines().begin(), lines().end(), line) != lines().end();
+    }
+};
+
+TEST_F(DeviceDisinfection, NoDriveChosenOnlyAsks) {
+    log.append("tips");
+    machine.addProcess("wscript.exe");
+    run("");
+    language = scan::kEnglish;
+    run("", true);
+    EXPECT_THAT(lines(), ElementsAre("tips"));
+    EXPECT_FALSE(machine.isRunning("wscript.exe"));
+    ASSERT_EQ(machine.transcript().size(), 2u);
+    EXPECT_EQ(machine.transcript()[0].text, "Escolha a Unidade do Dispositivo que deseja limpar!");
+    EXPECT_EQ(machine.transcript()[0].caption, "Atenção");
+    EXPECT_EQ(machine.transcript()[1].text, "Choose Unit Device you want to clean!");
+    EXPECT_EQ(machine.transcript()[1].caption, "Warning");
+    EXPECT_EQ(machine.transcript()[1].icon, Icon::Information);
+}
+
+TEST_F(DeviceDisinfection, CleanDriveWritesTheNotFoundLinesAndItsCopies) {
+    machine.addProcess("wscript.exe");
+    machine.addProcess("xcv.exe");
+    run("E: [PENDRIVE]");
+    EXPECT_EQ(target.deviceRoot, "E:\\");
+    EXPECT_EQ(lines().at(2), "[VX] - Verificando Mídia Externa E:\\");
+    // wscript.exe is ended silently first, so its own line says it was not running.
+    EXPECT_EQ(lines().at(3), "[VX] - Processo [vx001] não está em execução neste computador!");
+    EXPECT_EQ(lines().at(4), "[VX] > Processo [vx002] finalizado!");
+    EXPECT_EQ(lines().at(5), "[VX] - Processo [vx003] não está em execução neste computador!");
+    EXPECT_EQ(lines().at(6), "[VX] - Pastas e arquivos do Drive E:\\ colocados em modo visível");
+    for (const char* name : {"RECYCLE", "RECYCLE.BIN", "$RECYCLE.BIN", "RECYCLER", "RECYCLER.BIN", "$RECYCLER.BIN",
+                             "System Volume Information"})
+        EXPECT_TRUE(logHas(std::string("[VX] - Pasta E:\\") + name + "\\ não Encontrada!")) << name;
+    EXPECT_TRUE(logHas("[VX] - Arquivo \"autorun.inf\" não encontrado no Drive E:\\"));
+    EXPECT_EQ(lines().back(), "[VX] - Processo Concluído com Sucesso!");
+    EXPECT_EQ(lines()[lines().size() - 2], "[VX] - Nenhum Vírus Encontrado no Drive E:\\!");
+    ASSERT_EQ(machine.transcript().size(), 1u);
+    EXPECT_EQ(machine.transcript()[0].text, "Não foram Encontrados Vírus no Drive E:\\!");
+    EXPECT_EQ(machine.transcript()[0].caption, "Outcome");
+
+    // Both copies end with the verdict line; the window's log has the closing line after it.
+    std::vector<std::string> copied(lines().begin(), lines().end() - 1);
+    EXPECT_EQ(machine.content("C:\\Users\\Usuario\\AppData\\Roaming\\varrex\\vx-pen-07-12-2026-09-15-42.txt"),
+              ansiFile(copied));
+    EXPECT_EQ(machine.content("C:\\Users\\Usuario\\AppData\\Local\\varrex\\vx-pen-07-12-2026-09-15-42.txt"),
+              ansiFile(copied));
+}
+
+TEST_F(DeviceDisinfection, HiddenFolderAndItsShortcut) {
+    machine.addFolder("E:\\Fotos", attr::Directory | attr::Hidden | attr::System);
+    machine.addFile("E:\\Fotos\\praia.jpg", "JPEG");
+    machine.addFile("E:\\Fotos.lnk", "L", attr::Hidden);
+    machine.addFile("E:\\autorun.inf", "[AutoRun]");
+    run();
+    EXPECT_EQ(machine.attributes("E:\\Fotos"), attr::Directory);
+    EXPECT_EQ(machine.content("E:\\Fotos\\praia.jpg"), "JPEG");
+    EXPECT_FALSE(machine.exists("E:\\Fotos.lnk"));
+    EXPECT_FALSE(machine.exists("E:\\autorun.inf"));
+    EXPECT_TRUE(logHas("[VX] > Arquivo E:\\Fotos.lnk Deletado com Sucesso!"));
+    EXPECT_TRUE(logHas("[VX] > Arquivo \"autorun.inf\" deletado do Drive E:\\"));
+    EXPECT_TRUE(logHas("[VX] - Nenhum Código/Vírus Encontrado em E:\\Fotos\\"));
+    EXPECT_TRUE(logHas("[VX] > Vírus Encontrados na Unidade E:\\! Verifique o relatório!"));
+    EXPECT_EQ(machine.transcript().at(0).text, "Vírus Encontrados na Unidade E:\\! Verifique o relatório!");
+    EXPECT_EQ(machine.transcript().at(0).caption, "Heads up");
+    EXPECT_EQ(machine.transcript().at(0).icon, Icon::Warning);
+}
+
+TEST_F(DeviceDisinfection, WormFoldersBecomeRecoveryFoldersByLanguage) {
+    machine.addFolder("E:\\.Trashes", attr::Directory | attr::Hidden);
+    machine.addFile("E:\\.Trashes\\tese.docx", "tese", attr::Hidden);
+    machine.addFile("E:\\.Trashes\\worm.js", "js");
+    machine.addFolder("E:\\Drive");
+    machine.addFile("E:\\Drive\\Drive\\notas.txt", "notas");
+    machine.addFile("E:\\Drive.bat", "@echo off");
+    machine.addFolder("E:\\Files");  // no Files.bat: left alone
+    run();
+    EXPECT_EQ(machine.content("E:\\RECUPERADOS\\tese.docx"), "tese");
+    EXPECT_EQ(machine.attributes("E:\\RECUPERADOS\\tese.docx"), attr::Normal);
+    EXPECT_FALSE(machine.exists("E:\\RECUPERADOS\\worm.js"));
+    EXPECT_EQ(machine.content("E:\\RECUPERADOS2\\Drive\\notas.txt"), "notas");
+    EXPECT_FALSE(machine.exists("E:\\Drive.bat"));
+    EXPECT_TRUE(machine.exists("E:\\Files"));
+    EXPECT_EQ(target.recoveryPath, "E:\\RECUPERADOS2\\");
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes encontrada."));
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS."));
+    EXPECT_TRUE(logHas("[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS\\ colocados em modo visível"));
+    EXPECT_TRUE(logHas("[VX] - Arquivo \"Drive.bat\" deletado do Drive E:\\"));
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2."));
+    EXPECT_EQ(flags.infectionFound, 1);
+
+    machine.addFolder("E:\\.Trashes");
+    language = scan::kEnglish;
+    run();
+    EXPECT_TRUE(machine.exists("E:\\RECOVERED"));
+    EXPECT_TRUE(logHas("[VX] > Folders E:\\\\.Trashes found."));
+    EXPECT_TRUE(logHas("[VX] > Folder E:\\\\.Trashes renamed E:\\RECOVERED."));
+    EXPECT_TRUE(logHas("[VX] > Virus Found and Deleted Drive E:\\!"));
+}
+
+TEST_F(DeviceDisinfection, AnEarlierRecoveryFolderKeepsTheWormFolderInPlace) {
+    machine.addFile("E:\\RECUPERADOS\\antigo.txt", "antigo");
+    machine.addFolder("E:\\.Trashes", attr::Directory | attr::Hidden);
+    machine.addFile("E:\\.Trashes\\novo.txt", "novo", attr::Hidden);
+    run();
+    EXPECT_EQ(machine.content("E:\\RECUPERADOS\\antigo.txt"), "antigo");
+    EXPECT_EQ(machine.content("E:\\.Trashes\\novo.txt"), "novo");
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS."));
+}
+
+TEST_F(DeviceDisinfection, SystemFoldersAreEmptiedAndRemoved) {
+    machine.addFolder("E:\\RECYCLER", attr::Directory | attr::Hidden | attr::System);
+    machine.addFile("E:\\RECYCLER\\S-1-5\\lulu.exe", "MZ");
+    machine.addFolder("E:\\System Volume Information");
+    machine.addFolder("E:\\System Volume Information\\preso", attr::Directory | attr::Hidden);
+    run();
+    EXPECT_FALSE(machine.exists("E:\\RECYCLER"));
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\RECYCLER Deletada com Sucesso!"));
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\System Volume Information não pôde ser Deletada! (Pasta de Sistema)"));
+    EXPECT_EQ(flags.infectionFound, 1) << "RECYCLER held a plain sub-folder";
+}
+
+TEST_F(DeviceDisinfection, NothingOffTheDriveIsTouched) {
+    machine.addFile("C:\\Dados\\app.js", "meu script");
+    machine.addFile("C:\\Dados\\foto.lnk", "L");
+    machine.addFolder("E:\\.Trashes");
+    machine.addLink("E:\\.Trashes\\fuga", "C:\\Dados");
+    machine.addLink("E:\\Atalho", "C:\\Dados");
+    machine.addFolder("E:\\RECYCLER");
+    machine.addLink("E:\\RECYCLER\\fuga", "C:\\Dados");
+    machine.addLink("E:\\RECYCLE.BIN", "C:\\Dados");
+    run();
+    EXPECT_EQ(machine.content("C:\\Dados\\app.js"), "meu script");
+    EXPECT_EQ(machine.content("C:\\Dados\\foto.lnk"), "L");
+    EXPECT_TRUE(logHas("[VX] - Nenhum Código/Vírus Encontrado em E:\\Atalho\\"));
+}
+
+TEST_F(DeviceDisinfection, FilesNamedLikeSystemProcessesEndNoCriticalProcess) {
+    for (const char* name : {"csrss.exe", "lsass.exe", "svchost.exe", "varrex.exe"}) {
+        machine.addFile(std::string("E:\\") + name, "MZ");
+        machine.addFile(std::string("E:\\RECYCLER\\") + name, "MZ");
+    }
+    run();
+    EXPECT_FALSE(machine.systemHalted());
+    EXPECT_FALSE(machine.selfTerminated());
+    EXPECT_TRUE(machine.isRunning("csrss.exe"));
+    EXPECT_TRUE(machine.isRunning("varrex.exe"));
+    EXPECT_FALSE(machine.exists("E:\\RECYCLER"));
+}
+
+TEST_F(DeviceDisinfection, ACopyThatCannotBeWrittenEndsTheRun) {
+    machine.failPath("C:\\Users\\Usuario\\AppData\\Roaming\\varrex");
+    run("E:", /*offerSave=*/true);
+    ASSERT_EQ(machine.transcript().size(), 2u);
+    EXPECT_EQ(machine.transcript()[1].kind, Kind::IoError);
+    EXPECT_EQ(lines().back(), "[VX] - Nenhum Vírus Encontrado no Drive E:\\!") << "no closing line, no save offer";
+}
+
+TEST_F(DeviceDisinfection, SaveOfferFollowsItsSwitch) {
+    language = scan::kEnglish;
+    machine.answerNext(Answer::Yes);
+    machine.answerSaveDialog("C:\\log.txt");
+    run("E:", true);
+    ASSERT_EQ(machine.transcript().size(), 3u);
+    EXPECT_EQ(machine.transcript()[1].text, "Want to save the report?");
+    EXPECT_EQ(machine.transcript()[2].save.title, "Save Log Scan Computer");
+    EXPECT_EQ(machine.content("C:\\log.txt"), ansiFile(lines()));
+}
+
+TEST_F(DeviceDisinfection, HostileDrivesReachTheirVerdict) {
+    std::string deep = "E:\\Fundo";
+    for (int i = 0; i < 10000; ++i) deep += "\\d";
+    machine.addFile(deep + "\\fim.txt", "fim");
+    std::string deepRecycler = "E:\\RECYCLER";
+    for (int i = 0; i < 10000; ++i) deepRecycler += "\\r";
+    machine.addFile(deepRecycler + "\\x.exe", "MZ");
+    for (int i = 0; i < 100000; ++i) machine.addFile("E:\\Muitos\\f" + std::to_string(i) + ".txt", "");
+    const std::string longName(255, 'a');
+    machine.addFile("E:\\" + longName, "longo");
+    machine.addFile("E:\\\xE6\x97\xA5\xE6\x9C\xAC.js", "js");                 // outside the ANSI code page
+    machine.addFile("E:\\ponto.", "ponto");
+    machine.addFile("E:\\branco ", "branco");
+    machine.addFile("E:\\fixo.txt", "fixo", attr::ReadOnly | attr::Hidden);
+    machine.addFile("E:\\aberto.vbs", "vbs");
+    machine.lockFile("E:\\aberto.vbs");
+
+    run();
+    EXPECT_EQ(machine.content(deep + "\\fim.txt"), "fim");
+    EXPECT_FALSE(machine.exists("E:\\RECYCLER"));
+    EXPECT_EQ(machine.content("E:\\" + longName), "longo");
+    EXPECT_FALSE(machine.exists("E:\\\xE6\x97\xA5\xE6\x9C\xAC.js"));
+    EXPECT_EQ(machine.content("E:\\ponto."), "ponto");
+    EXPECT_EQ(machine.content("E:\\branco "), "branco");
+    EXPECT_EQ(machine.attributes("E:\\fixo.txt"), attr::Normal);
+    EXPECT_TRUE(machine.exists("E:\\aberto.vbs"));
+    EXPECT_TRUE(logHas("[VX] > Não foi possível Excluir o Arquivo E:\\aberto.vbs"));
+    EXPECT_TRUE(logHas("[VX] > Vírus Encontrados na Unidade E:\\! Verifique o relatório!"));
+}
+
+TEST_F(DeviceDisinfection, ADriveThatVanishesAtAnyPointStillGivesAVerdict) {
+    machine.addFolder("E:\\.Trashes", attr::Directory | attr::Hidden);
+    machine.addFile("E:\\.Trashes\\a.js", "js");
+    machine.addFile("E:\\Drive.bat", "x");
+    machine.addFolder("E:\\Drive");
+    machine.addFile("E:\\RECYCLER\\x\\y.exe", "MZ");
+    machine.addFile("E:\\Fotos.lnk", "L");
+    machine.addFile("E:\\x.vbs", "v");
+    machine.addFile("E:\\autorun.inf", "a");
+    const memory::Machine original = machine;
+    for (uint64_t k = 0; k < 400; k += 3) {
+        memory::Machine copy = original;
+        scan::ActivityLog copyLog;
+        scan::RunFlags copyFlags;
+        scan::RunContext copyCtx{copy.platform(), copyLog, copyFlags, language};
+        copy.vanishDriveAfter(k, 'E');
+        device::runDeviceDisinfection(copyCtx, "E:", false, saveDialog, target);
+        ASSERT_FALSE(copyLog.lines().empty()) << k;
+        EXPECT_THAT(copyLog.lines().back(), HasSubstr("Processo Concluído com Sucesso!")) << "vanished after " << k;
+        EXPECT_EQ(copy.transcript().size(), 1u) << k;
+    }
+}
+
+}  // namespace
+}  // namespace vx::test
