@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/form1_texts.h"
+#include "device/device_check.h"
 #include "platform/paths.h"
 #include "scan/primitives.h"
 
@@ -181,6 +182,23 @@ void TForm1::hover(std::string_view label, bool inside) {
     if (label == "Label18") rest = colors::Teal;
     if (label == "Label19") rest = colors::Maroon;
     control(label).font = inside ? colors::Navy : rest;
+}
+
+// ---------------------------------------------------------------------------
+// Device check and disinfection
+// ---------------------------------------------------------------------------
+
+void TForm1::BitBtn9Click() {
+    scan::RunContext ctx = context();
+    device::runDeviceCheck(ctx, DriveComboBox2.text(), control("CheckBox1").checked, SaveDialog1, deviceRoot2);
+}
+
+void TForm1::BitBtn1Click() {
+    scan::RunContext ctx = context();
+    device::DisinfectionTarget target{deviceRoot1, recoveryPath};
+    device::runDeviceDisinfection(ctx, DriveComboBox1.text(), control("CheckBox2").checked, SaveDialog1, target);
+    deviceRoot1 = target.deviceRoot;
+    recoveryPath = target.recoveryPath;
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "device/device_disinfection.h"
 #include "platform/platform.h"
 #include "scan/run_context.h"
 #include "scan/run_frame.h"
@@ -108,6 +109,7 @@ public:
     DriveList DriveComboBox2;  // check group
     std::string deviceRoot1;   // of DriveComboBox1
     std::string deviceRoot2;   // of DriveComboBox2
+    std::string recoveryPath;  // the last recovery folder the device disinfection made
     scan::SaveDialogMemory SaveDialog1;
     std::unique_ptr<Tform_instrucoes> form_instrucoes;  // null while no instructions window exists
 
@@ -153,6 +155,10 @@ public:
     void Label19MouseEnter() { hover("Label19", true); }
     void Label19MouseMove() { hover("Label19", true); }
     void Label19MouseLeave() { hover("Label19", false); }
+
+    // --- device check and disinfection ------------------------------------------------
+    void BitBtn9Click();  // " Verificar &Dispositivo"
+    void BitBtn1Click();  // " Desin&fectar Dispositivo"
 
     // --- drive lists -------------------------------------------------------------------
     void SpeedButton1Click();  // detect drives, removal group

@@ -259,5 +259,26 @@ TEST_F(MainWindow, SaveSettingsButton) {
     EXPECT_TRUE(machine.transcript().empty());
 }
 
+TEST_F(MainWindow, DeviceRunsUseTheirGroupsDriveAndSwitch) {
+    machine.addFolder("C:\\Users\\Usuario\\AppData\\Roaming\\varrex");
+    machine.addFile(kSettings, "0\r\n1\r\n");
+    machine.addDrive('F', DriveType::Removable, "OUTRO");
+    machine.addFolder("F:\\.Trashes");
+    form.FormCreate();
+    form.DriveComboBox1.selected = 1;  // F: in the removal group
+    form.BitBtn9Click();               // checks E:, no save question
+    EXPECT_EQ(form.deviceRoot2, "E:\\");
+    EXPECT_EQ(log().at(2), "[VX] - Verificando Dispositivo Externo - Unidade: E:\\");
+    ASSERT_EQ(machine.transcript().size(), 1u);
+    EXPECT_EQ(machine.transcript()[0].caption, "Resultado");
+
+    form.BitBtn1Click();  // disinfects F: and asks to save
+    EXPECT_EQ(form.deviceRoot1, "F:\\");
+    EXPECT_EQ(form.recoveryPath, "F:\\RECUPERADOS\\");
+    EXPECT_TRUE(machine.exists("F:\\RECUPERADOS"));
+    ASSERT_EQ(machine.transcript().size(), 3u);
+    EXPECT_EQ(machine.transcript()[2].text, "Deseja salvar o Relatório?");
+}
+
 }  // namespace
 }  // namespace vx::test
