@@ -1,0 +1,176 @@
+#include "device/device_check.h"
+
+#include <array>
+#include <memory>
+
+#include "device/check_routines.h"
+#include "scan/primitives.h"
+
+namespace vx::device {
+
+using platform::Buttons;
+using platform::Icon;
+
+namespace {
+
+// One sign tested at the device root; each writes exactly one line.
+struct RootSign {
+    enum class Test { Folder, File, FolderAndBatch };
+    Test test;
+    const char* name;  // the folder or file at the root; FolderAndBatch adds name + ".bat"
+    bool infection;    // the system folders are reported but are no infection
+    const char* foundLine;
+    const char* notFoundLine;
+};
+
+using T = RootSign::Test;
+constexpr std::array<RootSign, 11> kRootSigns = {{
+    {T::Folder, ".Trashes", true, "[VX] > Vírus Trashes encontrado!", "[VX] - Vírus Trashes não encontrado!"},
+    {T::FolderAndBatch, "Drive", true, "[VX] > Vírus Drive encontrado!", "[VX] - Vírus Drive não encontrado!"},
+    {T::FolderAndBatch, "Files", true, "[VX] > Vírus Files encontrado!", "[VX] - Vírus Files não encontrado!"},
+    {T::Folder, "RECYCLE", false, "[VX] > Pasta Recycle encontrada! (Pasta de Sistema)",
+     "[VX] - Pasta Recycle não encontrada!"},
+    {T::Folder, "RECYCLE.BIN", false, "[VX] > Pasta Recycle.bin encontrada! (Pasta de Sistema)",
+     "[VX] - Pasta Recycle.bin não encontrada!"},
+    {T::Folder, "$RECYCLE.BIN", false, "[VX] > Pasta $Recycle.bin encontrada! (Pasta de Sistema)",
+     "[VX] - Pasta $Recycle.bin não encontrada!"},
+    {T::Folder, "RECYCLER", false, "[VX] > Pasta Recycler encontrada! (Pasta de Sistema)",
+     "[VX] - Pasta Recycler não encontrada!"},
+    {T::Folder, "RECYCLER.BIN", false, "[VX] > Pasta Recycler.bin encontrada! (Pasta de Sistema)",
+     "[VX] - Pasta Recycler.bin não encontrada!"},
+    {T::Folder, "$RECYCLER.BIN", false, "[VX] > Pasta $Recycler.bin encontrada! (Pasta de Sistema)",
+     "[VX] - Pasta $Recycler.bin não encontrada!"},
+    {T::Folder, "System Volume Information", false,
+     "[VX] > Pasta System Volume Information encontrada! (Pasta de Sistema)",
+     "[VX] - Pasta System Volume Information não encontrada!"},
+    {T::File, "dw.dll", true, "[VX] > Vírus dw.dll encontrado!", "[VX] - Vírus dw.dll não encontrado!"},
+}};
+
+bool signPresent(platform::FileSystem& fs, const std::string& root, const RootSign& sign) {
+    const std::string path = root + sign.name;
+    switch (sign.test) {
+        case T::Folder:
+            return fs.directoryExists(path);
+        case T::File:
+            return fs.fileExists(path);
+        case T::FolderAndBatch:
+            return fs.directoryExists(path) && fs.fileExists(path + ".bat");
+    }
+    return false;
+}
+
+void checkRootSigns(scan::RunContext& ctx, const std::string& root) {
+    for (const RootSign& sign : kRootSigns) {
+        if (signPresent(ctx.os.fs, root, sign)) {
+            if (sign.infection) ctx.flags.infectionFound = 1;
+            ctx.write(sign.foundLine);
+        } else {
+            ctx.write(sign.notFoundLine);
+        }
+    }
+}
+
+void checkWormFamilies(scan::RunContext& ctx, const std::string& root) {
+    ctx.write("[VX] - Verificando Tipo VBS...");
+    checkWormMaskAndRunValue(ctx, root, "*.vbs");
+    ctx.write("[VX] - Verificando Tipo WSF...");
+    checkWormMaskAndRunValue(ctx, root, "Microsoft Excel.wsf");
+    ctx.write("[VX] - Verificando Tipo WSF...");
+    checkWormMaskAndRunValue(ctx, root, "USB.exe");
+    ctx.write("[VX] - Verificando Tipo Manuel.doc...");
+    checkWormMaskAndRunValue(ctx, root, "Manuel.doc");
+    ctx.write("[VX] - Verificando Tipo VBE...");
+    checkWormMaskAndRunValue(ctx, root, "*.vbe");
+
+    // Shortcuts at the root enable the A1 size test of the executables that
+    // follow, and only of them.
+    ctx.flags.shortcutFound = 0;
+    ctx.write("[VX] - Verificando Atalhos...");
+    checkWormMaskAndRunValue(ctx, root, "*.lnk");
+    checkWormMask(ctx, root, "*.exe");
+    ctx.flags.shortcutFound = 0;
+
+    ctx.write("[VX] - Verificando Tipo JS...");
+    checkWormMaskAndRunValue(ctx, root, "*.js");
+
+    // Scripts one level down: every root entry is tried as a folder, files
+    // included (their enumeration simply finds nothing).
+    ctx.write("[VX] - Verificando Tipo JS1...");
+    std::unique_ptr<platform::Finder> finder = ctx.os.fs.find(root + "*.*");
+    if (!finder) return;
+    platform::FindEntry entry;
+    while (finder->next(entry)) {
+        if (entry.name == "." || entry.name == "..") continue;
+        checkWormMaskAndRunValue(ctx, root + entry.name + "\\", "*.js");
+    }
+}
+
+void showVerdict(scan::RunContext& ctx, const std::string& root, bool autorunFound) {
+    auto& dialogs = ctx.os.dialogs;
+    const bool infected = ctx.flags.infectionFound != 0;
+    if (!infected && !autorunFound) {
+        if (ctx.portuguese()) {
+            const std::string text = "Não foram Encontrados Vírus no Drive " + root + "!";
+            dialogs.messageBox(text, "Resultado", Icon::Information, Buttons::Ok);
+            ctx.write("[VX] *** " + text);
+        } else {
+            dialogs.messageBox("Viruses were not found in Drive " + root + "!", "Outcome", Icon::Information,
+                               Buttons::Ok);
+        }
+        return;
+    }
+    if (!ctx.portuguese()) {
+        dialogs.messageBox("The device (" + root + ") can be Infected!", "Heads up", Icon::Warning, Buttons::Ok);
+        return;
+    }
+    if (!infected) {
+        const std::string text = "O Dispositivo (" + root + ") pode estar Infectado!";
+        ctx.write("[VX] *** " + text);
+        dialogs.messageBox(text, "Atenção", Icon::Warning, Buttons::Ok);
+        return;
+    }
+    // The worm scripts run under the script host: stop them before the user
+    // reads the verdict.
+    scan::killProcessByName(ctx.os.processes, "wscript.exe");
+    const std::string device = "O Dispositivo (" + root + ") está Infectado!";
+    const std::string advice = "Para remover use o botão \"Desinfectar Dispositivo\"";
+    ctx.write("[VX] *** " + device + " " + advice);
+    dialogs.messageBox(device + "\r" + advice, "Atenção", Icon::Warning, Buttons::Ok);
+}
+
+}  // namespace
+
+void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
+                    scan::SaveDialogMemory& saveDialog, std::string& deviceRoot) {
+    ctx.flags.infectionFound = 0;
+    bool autorunFound = false;
+
+    if (!driveListText.empty()) {
+        deviceRoot = driveListText.substr(0, 1) + ":\\";
+        const std::string root = deviceRoot;
+        scan::writeLogHeader(ctx, scan::RunKind::DeviceCheck, root);
+
+        ctx.write("[VX] - Listando estrutura de Diretórios...");
+        listTree(ctx, root);
+        ctx.write("[VX] - Fim da listagem da estrutura de Diretórios...");
+
+        ctx.write("[VX] - >>> Verificando Vírus ...");
+        checkRootSigns(ctx, root);
+
+        ctx.write("[VX] - >>> Verificando outros Vírus ...");
+        checkWormFamilies(ctx, root);
+
+        if (ctx.os.fs.fileExists(root + "autorun.inf")) {
+            autorunFound = true;
+            ctx.write("[VX] > Arquivo Autorun.inf encontrado!");
+        } else {
+            ctx.write("[VX] - Arquivo Autorun.inf não encontrado!");
+        }
+
+        showVerdict(ctx, root, autorunFound);
+    }
+
+    scan::makeSaveOffer(ctx, scan::RunKind::DeviceCheck, offerSave, saveDialog);
+}
+
+}  // namespace vx::device
