@@ -1,0 +1,189 @@
+#include "scan/startup_entries.h"
+
+#include <array>
+#include <cstdint>
+
+#include "platform/paths.h"
+#include "scan/primitives.h"
+
+namespace vx::scan {
+
+using platform::RootKey;
+
+namespace {
+
+// The name less its last four characters (a dot and a three-letter
+// extension). Empty for a name of four characters or fewer: the Run key's
+// unnamed default value is never taken for a value named after a file.
+std::string stemOf(const std::string& name) {
+    return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
+}
+
+// The text a Run value is compared with: a command in double quotes loses its
+// first and last characters, whatever the last one is, so a quoted path with
+// arguments never equals a bare path.
+std::string commandPath(const std::string& command) {
+    if (command.empty() || command.front() != '"') return command;
+    return command.size() >= 2 ? command.substr(1, command.size() - 2) : std::string();
+}
+
+// Deletes the Run values named `name` and named after its stem under one root.
+// The line is written once the deletion has been asked for. Both roots write
+// the same "- CurrentUser" ending, as saved logs show it.
+void deleteValuesNamedAfter(RunContext& ctx, RootKey root, const std::string& name) {
+    auto key = openKeyFullAccess(ctx.os.registry, root, kRunKeyPath);
+    if (!key) return;
+    auto deleteOne = [&](const std::string& valueName) {
+        if (valueName.empty() || !key->valueExists(valueName)) return;
+        key->deleteValue(valueName);
+        ctx.write("[VX] > Chave de Registro " + valueName + " Deletada com Sucesso! - CurrentUser",
+                  "[VX] > Registry key " + valueName + " Successfully Deleted! - CurrentUser");
+    };
+    deleteOne(name);
+    deleteOne(stemOf(name));
+}
+
+// Walks every entry of folder + mask (attributes reset to normal on the way)
+// and, for each, the Run values of HKLM and then HKCU whose text names the
+// entry's full path exactly, letter case significant. `onMatch` receives the
+// open key, the value name and the entry name. The value names are taken once
+// per key, so values deleted meanwhile are passed over when their turn comes.
+// Values that are not text (numbers, binary, multi-string) never match.
+template <typename OnMatch>
+void forEachRunValueNamingAnEntry(RunContext& ctx, const std::string& folder, const std::string& mask,
+                                  OnMatch&& onMatch) {
+    auto& fs = ctx.os.fs;
+    auto finder = fs.find(folder + mask);
+    if (!finder) return;
+    platform::FindEntry entry;
+    while (finder->next(entry)) {
+        if (entry.name == "." || entry.name == "..") continue;
+        const std::string fullPath = folder + entry.name;
+        fs.setAttributes(fullPath, 0);
+        for (RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser}) {
+            auto key = openKeyFullAccess(ctx.os.registry, root, kRunKeyPath);
+            if (!key) continue;
+            for (const std::string& valueName : key->valueNames()) {
+                auto text = key->readText(valueName);
+                if (!text || commandPath(*text) != fullPath) continue;
+                onMatch(*key, valueName, entry.name);
+            }
+        }
+    }
+}
+
+// The folders Windows creates for the user in the profile and in the roaming
+// application data. Their content belongs to the user: an installer beside a
+// script in Downloads or Documents is not a worm's folder, and the pair rule
+// would otherwise delete the whole folder.
+constexpr std::array<const char*, 15> kUsersOwnFolders = {
+    "AppData",  "Contacts", "Desktop",     "Documents", "Downloads", "Favorites", "Links",    "Music",
+    "OneDrive", "Pictures", "Saved Games", "Searches",  "Temp",      "Videos",    "Microsoft"};
+
+// Whether folder + mask holds a file (not a folder) below 180000 bytes. The
+// whole 64-bit size is compared: a file of several gigabytes is never small,
+// whatever its low 32 bits read as.
+bool holdsSmallFile(platform::FileSystem& fs, const std::string& folder, const std::string& mask) {
+    constexpr uint64_t kSmallFileLimit = 180000;
+    auto finder = fs.find(folder + mask);
+    if (!finder) return false;
+    bool counted = false;
+    platform::FindEntry entry;
+    while (finder->next(entry)) {
+        if (entry.isDirectory()) continue;
+        if (fs.fileExists(folder + entry.name) && entry.size < kSmallFileLimit) counted = true;
+    }
+    return counted;
+}
+
+}  // namespace
+
+std::unique_ptr<platform::RegKey> openKeyFullAccess(platform::Registry& registry, RootKey root,
+                                                    const std::string& path) {
+    return registry.open(root, path, platform::RegAccess::Full);
+}
+
+void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::string& name) {
+    auto& fs = ctx.os.fs;
+    const std::string path = folder + name;
+
+    if (killProcessByName(ctx.os.processes, name) != 0)
+        ctx.write("[VX] > Processo " + name + " Encontrado e Finalizado!",
+                  "[VX] > Process " + name + " Found and Finished!");
+
+    fs.setAttributes(path, 0);
+    fs.deleteFile(path);
+    if (fs.fileExists(path)) {
+        ctx.write("[VX] > Arquivo " + path + " não pôde ser Deletado!");
+        ctx.flags.removalFailed = 1;
+    } else {
+        ctx.write("[VX] > Arquivo " + path + " Deletado!");
+    }
+
+    deleteValuesNamedAfter(ctx, RootKey::CurrentUser, name);
+    deleteValuesNamedAfter(ctx, RootKey::LocalMachine, name);
+}
+
+void runDataRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
+    bool matched = false;
+    forEachRunValueNamingAnEntry(
+        ctx, folder, mask, [&](platform::RegKey& key, const std::string& valueName, const std::string& entry) {
+            if (killProcessByName(ctx.os.processes, entry) != 0) {
+                ctx.flags.infectionFound = 1;
+                ctx.write("[VX] > Processo " + entry + " finalizado!", "[VX] > Process " + entry + " finished!");
+            } else {
+                ctx.write("[VX] - Processo " + entry + " não está em execução neste computador!",
+                          "[VX] - Process " + entry + " is not running on this computer!");
+            }
+            ctx.flags.infectionFound = 1;
+            matched = true;
+
+            key.deleteValue(valueName);
+            if (key.valueExists(valueName)) {
+                ctx.write("[VX] > Chave de Registro não pode ser Deletada!", "[VX] > Registry key can not be deleted!");
+                ctx.flags.removalFailed = 1;
+            } else {
+                wormFileRemoval(ctx, folder, entry);
+                ctx.write("[VX] > Chave de Registro Deletada com Sucesso!",
+                          "[VX] > Registry key deleted successfully!");
+            }
+        });
+    if (!matched) ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+}
+
+void runDataCheck(RunContext& ctx, const std::string& folder, const std::string& mask) {
+    bool found = false;
+    forEachRunValueNamingAnEntry(ctx, folder, mask, [&](platform::RegKey&, const std::string&, const std::string&) {
+        ctx.flags.infectionFound = 1;
+        found = true;
+    });
+    if (found)
+        ctx.write("[VX] > Vírus Encontrado!", "[VX] > Virus Found!");
+    else
+        ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found");
+}
+
+bool isUsersOwnFolder(const std::string& folder) {
+    size_t end = folder.find_last_not_of("\\/");
+    if (end == std::string::npos) return false;
+    const std::string last = platform::fileNamePart(folder.substr(0, end + 1));
+    for (const char* name : kUsersOwnFolders)
+        if (platform::equalNoCase(last, name)) return true;
+    return false;
+}
+
+int exeAndScriptPairTest(RunContext& ctx, const std::string& folder) {
+    // Protection of the user's own folders: whatever they hold, they are never
+    // reported as a worm's folder, so nothing deletes them as a whole.
+    if (isUsersOwnFolder(folder)) return 2;
+    auto& fs = ctx.os.fs;
+    bool executable = holdsSmallFile(fs, folder, "*.exe");
+    bool script = holdsSmallFile(fs, folder, "*.js");
+    if (executable && script) {
+        ctx.flags.infectionFound = 1;
+        return 1;
+    }
+    return 2;
+}
+
+}  // namespace vx::scan

@@ -1,0 +1,192 @@
+#include "scan/worm_removal.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "scan/primitives.h"
+#include "scan/startup_entries.h"
+
+namespace vx::scan {
+
+using platform::RootKey;
+
+namespace {
+
+// The stem whose start-up values go with a matched file: the name less its
+// extension, three characters for a four-character mask such as "*.js", four
+// otherwise. One worm names its value "SysinfY2X" after its file "SysinfY2".
+std::string runValueStem(const std::string& name, const std::string& mask) {
+    const size_t drop = mask.size() == 4 ? 3 : 4;
+    std::string stem = name.size() > drop ? name.substr(0, name.size() - drop) : std::string();
+    if (stem == "SysinfY2") stem = "SysinfY2X";
+    return stem;
+}
+
+// Whether the start-up value `stem` exists under `root`\`path`; deletes it when
+// it does (the deletion is asked for, not tested again). An empty stem is never
+// looked up: it would name the key's unnamed default value, not a worm's entry.
+bool deleteStartupValue(RunContext& ctx, RootKey root, const char* path, const std::string& stem) {
+    if (stem.empty()) return false;
+    auto key = openKeyFullAccess(ctx.os.registry, root, path);
+    if (!key || !key->valueExists(stem)) return false;
+    key->deleteValue(stem);
+    return true;
+}
+
+// The last two characters of the Windows product name ("XP" on Windows XP),
+// read afresh; empty when it cannot be read.
+std::string windowsEditionSuffix(platform::Registry& registry) {
+    auto key = registry.open(RootKey::LocalMachine, "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\",
+                             platform::RegAccess::Read);
+    if (!key) return {};
+    std::string product = key->readText("ProductName").value_or(std::string());
+    return product.size() > 2 ? product.substr(product.size() - 2) : product;
+}
+
+void writeNotRunning(RunContext& ctx, const std::string& marker) {
+    ctx.write("[VX] - Processo " + marker + " não está em execução neste computador!",
+              "[VX] - Process " + marker + " is not running on this computer!");
+}
+
+void writeFinished(RunContext& ctx, const std::string& marker) {
+    ctx.write("[VX] > Processo " + marker + " finalizado!", "[VX] > Process " + marker + " finished!");
+}
+
+// The shortcut worm's own program: the processes it hides behind are ended and
+// the file goes with its start-up values.
+void removeShortcutWormProgram(RunContext& ctx, const std::string& folder, const std::string& name,
+                               const std::string& editionSuffix) {
+    auto& processes = ctx.os.processes;
+    if (editionSuffix == "XP") {
+        if (killProcessByName(processes, "explorer.exe") != 0)
+            writeFinished(ctx, "[explorer.exe]");
+        else
+            writeNotRunning(ctx, "[explorer.exe]");
+    }
+
+    int ended = killProcessByName(processes, "notepad.exe");
+    if (ended == 0) ended = killProcessByName(processes, "calc.exe");
+    if (ended != 0)
+        writeFinished(ctx, "[vx008]");
+    else
+        writeNotRunning(ctx, "[vx008]");
+
+    wormFileRemoval(ctx, folder, name);
+
+    const std::string path = folder + name;
+    if (ctx.os.fs.fileExists(path))
+        ctx.write("[VX] > Arquivo " + path + " não pode ser deletado!");
+    else
+        ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!");
+}
+
+}  // namespace
+
+void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
+    auto& fs = ctx.os.fs;
+    bool found = false;
+    auto finder = fs.find(folder + mask);
+    platform::FindEntry entry;
+    while (finder && finder->next(entry)) {
+        if (entry.isDirectory()) continue;
+        const std::string& name = entry.name;
+        const std::string path = folder + name;
+        const std::string stem = runValueStem(name, mask);
+
+        fs.setAttributes(path, 0);
+
+        // The file name stays out of the log: a marker stands for it.
+        if (killProcessByName(ctx.os.processes, name) != 0) {
+            ctx.flags.infectionFound = 1;
+            writeFinished(ctx, "[vx00x]");
+        } else {
+            writeNotRunning(ctx, "[vx00x]");
+        }
+
+        if (!fs.deleteFile(path)) {
+            ctx.flags.removalFailed = 1;
+            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
+            ctx.write("[VX] > Não foi possível Excluir o Arquivo " + path, "[VX] > Could not delete file " + path);
+        } else {
+            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
+            ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
+                      "[VX] > File " + path + " Successfully Deleted!");
+            if (mask == "win32.exe") ctx.flags.restartNeeded = 1;
+        }
+
+        auto notFound = [&] {
+            ctx.write("[VX] - Chave de Registro " + stem + " não Encontrada!",
+                      "[VX] - Registry key " + stem + " not Found!");
+        };
+        for (auto [root, key] :
+             {std::pair{RootKey::CurrentUser, kRunKeyPath}, std::pair{RootKey::LocalMachine, kPoliciesRunKeyPath}}) {
+            if (deleteStartupValue(ctx, root, key, stem))
+                ctx.write("[VX] > Chave de Registro " + stem + " Deletada!",
+                          "[VX] > Registry key " + stem + " Deleted!");
+            else
+                notFound();
+        }
+        if (deleteStartupValue(ctx, RootKey::LocalMachine, kRunKeyPath, stem)) {
+            ctx.write("[VX] - Chave de Registro " + stem + " Deletada!", "[VX] - Registry key " + stem + " Deleted!");
+            ctx.flags.infectionFound = 1;
+        } else {
+            notFound();
+        }
+
+        found = true;
+        ctx.flags.infectionFound = 1;
+    }
+    if (!found)
+        ctx.write("[VX] - Nenhum Código/Vírus Encontrado em " + folder, "[VX] - No Code/Virus Found in " + folder);
+}
+
+void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
+    auto& fs = ctx.os.fs;
+    auto& processes = ctx.os.processes;
+    const std::string editionSuffix = windowsEditionSuffix(ctx.os.registry);
+
+    // The shortcut worm's program is 250001 to 250999 bytes long. The whole
+    // 64-bit size is compared, so a file of 4 GiB and some is never taken for it.
+    constexpr uint64_t kShortcutWormAbove = 250000;
+    constexpr uint64_t kShortcutWormBelow = 251000;
+
+    bool found = false;
+    auto finder = fs.find(folder + mask);
+    platform::FindEntry entry;
+    while (finder && finder->next(entry)) {
+        if (entry.isDirectory()) continue;
+        const std::string& name = entry.name;
+        const std::string path = folder + name;
+
+        fs.setAttributes(path, 0);
+
+        if (entry.size > kShortcutWormAbove && entry.size < kShortcutWormBelow && ctx.flags.shortcutFound == 1)
+            removeShortcutWormProgram(ctx, folder, name, editionSuffix);
+
+        // A file named like a running process; the program's own name is exempt
+        // (the leading characters compared exactly, letter case included).
+        if (isProcessRunning(processes, name) && !name.starts_with("Varrex")) {
+            ctx.flags.infectionFound = 1;
+            found = true;
+            if (killProcessByName(processes, name) == 1)
+                ctx.write("[VX] > Processo " + name + " finalizado com sucesso!",
+                          "[VX] > Process " + name + " finished successfully!");
+        }
+
+        // A file beside a folder of its own name less the extension. A name of
+        // four characters or fewer has no such folder: the text left would be
+        // the folder being searched itself.
+        if (name.size() > 4 && fs.directoryExists(folder + name.substr(0, name.size() - 4))) {
+            ctx.flags.infectionFound = 1;
+            found = true;
+            if (!fs.deleteFile(path))
+                ctx.write("[VX] - Não foi possível Excluír o Arquivo " + path, "[VX] - Could not delete file " + path);
+            else
+                ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
+                          "[VX] > File " + path + " Successfully Deleted!");
+        }
+    }
+    if (!found) ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+}
+
+}  // namespace vx::scan

@@ -1,0 +1,173 @@
+#include "scan/startup_entries.h"
+
+#include "scan_fixture.h"
+
+namespace vx::test {
+namespace {
+
+using platform::RegValue;
+using ::testing::ElementsAre;
+
+const std::string kRun = scan::kRunKeyPath;
+const std::string kAppData = "C:\\Users\\Usuario\\AppData\\Roaming\\";
+
+struct StartupEntries : ScanFixture {
+    bool hasValue(RootKey root, const std::string& name) const { return machine.value(root, kRun, name).has_value(); }
+};
+
+TEST_F(StartupEntries, WormFileRemovalEndsDeletesAndCleansValuesOfBothRoots) {
+    machine.addFile("C:\\Windows\\svccscsvc.exe", "MZ", attr::Hidden | attr::System | attr::ReadOnly);
+    machine.addProcess("svccscsvc.exe");
+    machine.setText(RootKey::CurrentUser, kRun, "SVCCSCSVC.EXE", "x");  // the registry ignores letter case
+    machine.setText(RootKey::CurrentUser, kRun, "svccscsvc", "x");
+    machine.setText(RootKey::LocalMachine, kRun, "svccscsvc", "x");
+    machine.setText(RootKey::CurrentUser, kRun, "", "C:\\legit.exe");  // the key's default value
+    machine.setText(RootKey::CurrentUser, kRun, "Skype", "C:\\skype.exe");
+
+    scan::wormFileRemoval(ctx, "C:\\Windows\\", "svccscsvc.exe");
+    EXPECT_FALSE(machine.exists("C:\\Windows\\svccscsvc.exe"));
+    EXPECT_FALSE(machine.isRunning("svccscsvc.exe"));
+    EXPECT_THAT(machine.valueNames(RootKey::CurrentUser, kRun), ElementsAre("", "Skype"));
+    EXPECT_TRUE(machine.valueNames(RootKey::LocalMachine, kRun).empty());
+    EXPECT_THAT(lines(), ElementsAre("[VX] > Processo svccscsvc.exe Encontrado e Finalizado!",
+                                     "[VX] > Arquivo C:\\Windows\\svccscsvc.exe Deletado!",
+                                     "[VX] > Chave de Registro svccscsvc.exe Deletada com Sucesso! - CurrentUser",
+                                     "[VX] > Chave de Registro svccscsvc Deletada com Sucesso! - CurrentUser",
+                                     "[VX] > Chave de Registro svccscsvc Deletada com Sucesso! - CurrentUser"));
+
+    // A missing file still reads as deleted (the file lines exist in Portuguese
+    // only), and a name too short for a stem never reaches the default value.
+    log.clear();
+    language = scan::kEnglish;
+    machine.setText(RootKey::LocalMachine, kRun, "lulu.exe", "x");
+    scan::wormFileRemoval(ctx, "C:\\Windows\\", "lulu.exe");
+    scan::wormFileRemoval(ctx, "E:\\", ".exe");
+    EXPECT_THAT(lines(), ElementsAre("[VX] > Arquivo C:\\Windows\\lulu.exe Deletado!",
+                                     "[VX] > Registry key lulu.exe Successfully Deleted! - CurrentUser",
+                                     "[VX] > Arquivo E:\\.exe Deletado!"));
+    EXPECT_TRUE(hasValue(RootKey::CurrentUser, ""));
+    EXPECT_EQ(flags.removalFailed, 0);
+}
+
+TEST_F(StartupEntries, WormFileRemovalReportsASurvivorAndLeavesARefusedHklmAlone) {
+    machine.addFile("E:\\lulu.exe", "MZ");
+    machine.lockFile("E:\\lulu.exe");
+    machine.addProcess("lulu.exe", "", /*terminable=*/false);
+    machine.setText(RootKey::LocalMachine, kRun, "lulu", "x");
+    machine.denyLocalMachineFullAccess(true);
+
+    scan::wormFileRemoval(ctx, "E:\\", "lulu.exe");
+    EXPECT_THAT(lines(), ElementsAre("[VX] > Arquivo E:\\lulu.exe não pôde ser Deletado!"));
+    EXPECT_EQ(flags.removalFailed, 1);
+    EXPECT_TRUE(hasValue(RootKey::LocalMachine, "lulu"));
+    EXPECT_TRUE(machine.isRunning("lulu.exe"));
+}
+
+TEST_F(StartupEntries, RunDataMatchesTheWholePathBareOrQuotedOnly) {
+    for (const char* f : {"a.exe", "b.exe", "c.exe"}) machine.addFile(kAppData + f, "MZ", attr::Hidden);
+    machine.setText(RootKey::CurrentUser, kRun, "bare", kAppData + "a.exe");
+    machine.setText(RootKey::CurrentUser, kRun, "quoted", "\"" + kAppData + "b.exe\"");
+    machine.setText(RootKey::CurrentUser, kRun, "case", "C:\\USERS\\Usuario\\AppData\\Roaming\\c.exe");
+    machine.setText(RootKey::CurrentUser, kRun, "quotedArg", "\"" + kAppData + "c.exe\" /s");
+    machine.setText(RootKey::CurrentUser, kRun, "bareArg", kAppData + "c.exe /s");
+    machine.setText(RootKey::CurrentUser, kRun, "lonely quote", "\"");
+    machine.setValue(RootKey::CurrentUser, kRun, "number", RegValue::dword(7));
+    machine.setValue(RootKey::CurrentUser, kRun, "bytes",
+                     RegValue::text(kAppData + "c.exe", platform::regtype::Binary));
+    machine.setValue(RootKey::CurrentUser, kRun, "multi",
+                     RegValue::text(kAppData + "c.exe", platform::regtype::MultiSz));
+    machine.setText(RootKey::CurrentUser, kRun, "long", std::string(200000, 'x'));
+
+    scan::runDataCheck(ctx, kAppData, "*.exe");
+    EXPECT_THAT(lines(), ElementsAre("[VX] > Vírus Encontrado!"));
+    EXPECT_EQ(machine.valueNames(RootKey::CurrentUser, kRun).size(), 10u) << "a check deletes nothing";
+    EXPECT_EQ(machine.attributes(kAppData + "a.exe"), attr::Normal);
+    EXPECT_EQ(flags.infectionFound, 1);
+
+    log.clear();
+    scan::runDataRemoval(ctx, kAppData, "*.exe");
+    const std::string notRunning = " não está em execução neste computador!";
+    EXPECT_THAT(lines(),
+                ElementsAre("[VX] - Processo a.exe" + notRunning, "[VX] > Arquivo " + kAppData + "a.exe Deletado!",
+                            "[VX] > Chave de Registro Deletada com Sucesso!", "[VX] - Processo b.exe" + notRunning,
+                            "[VX] > Arquivo " + kAppData + "b.exe Deletado!",
+                            "[VX] > Chave de Registro Deletada com Sucesso!"));
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, "bare"));
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, "quoted"));
+    EXPECT_EQ(machine.valueNames(RootKey::CurrentUser, kRun).size(), 8u);
+    EXPECT_TRUE(machine.exists(kAppData + "c.exe"));
+}
+
+TEST_F(StartupEntries, RunDataRemovalHandlesHklmThenHkcuForTheSameFile) {
+    const std::string worm = kAppData + "x.exe";
+    machine.addFile(worm, "MZ");
+    machine.addProcess("x.exe", worm);
+    machine.setText(RootKey::LocalMachine, kRun, "Updater", worm);
+    machine.setText(RootKey::CurrentUser, kRun, "x.exe", "\"" + worm + "\"");
+    machine.setText(RootKey::CurrentUser, kRun, "Helper", "\"" + worm + "\"");
+    language = scan::kEnglish;
+
+    scan::runDataRemoval(ctx, kAppData, "*.exe");
+    EXPECT_THAT(lines(),
+                ElementsAre("[VX] > Process x.exe finished!", "[VX] > Arquivo " + worm + " Deletado!",
+                            "[VX] > Registry key x.exe Successfully Deleted! - CurrentUser",
+                            "[VX] > Registry key deleted successfully!",
+                            "[VX] - Process x.exe is not running on this computer!",
+                            "[VX] > Arquivo " + worm + " Deletado!", "[VX] > Registry key deleted successfully!"));
+    EXPECT_TRUE(machine.valueNames(RootKey::CurrentUser, kRun).empty());
+    EXPECT_TRUE(machine.valueNames(RootKey::LocalMachine, kRun).empty());
+    EXPECT_FALSE(machine.exists(worm));
+    EXPECT_EQ(flags.infectionFound, 1);
+}
+
+TEST_F(StartupEntries, RunDataWithNothingToMatchWritesItsNotFoundLines) {
+    machine.addFile(kAppData + "x.exe", "MZ");
+    machine.setText(RootKey::LocalMachine, kRun, "Worm", kAppData + "x.exe");
+    machine.denyLocalMachineFullAccess(true);  // a refused key holds no values
+    scan::runDataRemoval(ctx, kAppData, "*.exe");
+    scan::runDataCheck(ctx, kAppData, "*.exe");
+    language = scan::kEnglish;
+    scan::runDataRemoval(ctx, "C:\\Nowhere\\", "*.exe");
+    scan::runDataCheck(ctx, "C:\\Nowhere\\", "*.exe");
+    EXPECT_THAT(lines(), ElementsAre("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - Nenhum Código/Vírus Encontrado!",
+                                     "[VX] - No Code/Virus Found!", "[VX] - No Code/Virus Found"));
+    EXPECT_TRUE(machine.exists(kAppData + "x.exe"));
+    EXPECT_TRUE(hasValue(RootKey::LocalMachine, "Worm"));
+    EXPECT_EQ(flags.infectionFound, 0);
+}
+
+TEST_F(StartupEntries, PairTestNeedsASmallExecutableFileAndAScript) {
+    const std::string folder = kAppData + "WinUpdate\\";
+    machine.addFileOfSize(folder + "svc.exe", 179999, attr::Hidden);
+    machine.addFile(folder + "run.js", "0123456789");
+    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 1);
+    EXPECT_EQ(flags.infectionFound, 1);
+
+    flags = {};
+    machine.addFileOfSize(folder + "svc.exe", 180000);
+    machine.addFolder(folder + "x.exe");
+    machine.addFileOfSize(folder + "huge.exe", (uint64_t{1} << 32) + 100);  // low 32 bits read as 100
+    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2);
+    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, kAppData + "Nowhere\\"), 2);
+    EXPECT_EQ(flags.infectionFound, 0);
+}
+
+TEST_F(StartupEntries, PairTestLeavesTheUsersOwnFoldersAlone) {
+    for (std::string name : {"AppData", "Contacts", "DESKTOP", "Documents", "Downloads", "Favorites", "Links", "Music",
+                             "OneDrive", "Pictures", "saved games", "Searches", "Temp", "Videos"}) {
+        const std::string folder = "C:\\Users\\Usuario\\" + name + "\\";
+        machine.addFile(folder + "setup.exe", "MZ");
+        machine.addFile(folder + "x.js", "x");
+        EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2) << name;
+    }
+    machine.addFile(kAppData + "Microsoft\\a.exe", "MZ");
+    machine.addFile(kAppData + "Microsoft\\a.js", "x");
+    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, kAppData + "Microsoft\\"), 2);
+    EXPECT_EQ(flags.infectionFound, 0);
+    machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.exe", "MZ");
+    machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.js", "x");
+    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, "C:\\Users\\Usuario\\Desktopx\\"), 1) << "a worm's own folder";
+}
+
+}  // namespace
+}  // namespace vx::test

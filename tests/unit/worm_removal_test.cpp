@@ -1,0 +1,197 @@
+#include "scan/worm_removal.h"
+
+#include "scan/startup_entries.h"
+#include "scan_fixture.h"
+
+namespace vx::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+const std::string kRun = scan::kRunKeyPath;
+const std::string kPolicies = scan::kPoliciesRunKeyPath;
+const std::string kWindowsNt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const std::string kNotRunning = " não está em execução neste computador!";
+
+struct WormRemoval : ScanFixture {
+    bool hasValue(RootKey root, const std::string& key, const std::string& name) const {
+        return machine.value(root, key, name).has_value();
+    }
+};
+
+TEST_F(WormRemoval, ScriptAndItsValueGoEvenWithoutAProcess) {
+    machine.addFile("E:\\virus.js", "x", attr::Hidden | attr::System);
+    machine.setText(RootKey::CurrentUser, kRun, "virus", "wscript E:\\virus.js");
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
+    EXPECT_THAT(
+        lines(),
+        ElementsAre("[VX] - Processo [vx00x]" + kNotRunning, "[VX] > Arquivo E:\\virus.js Deletado com Sucesso!",
+                    "[VX] > Chave de Registro virus Deletada!", "[VX] - Chave de Registro virus não Encontrada!",
+                    "[VX] - Chave de Registro virus não Encontrada!"));
+    EXPECT_FALSE(machine.exists("E:\\virus.js"));
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, kRun, "virus"));
+    EXPECT_EQ(flags.infectionFound, 1);
+}
+
+TEST_F(WormRemoval, EnglishLinesForARunningWormInAllThreeKeys) {
+    language = scan::kEnglish;
+    machine.addFile("E:\\USB.exe", "MZ");
+    machine.addProcess("USB.exe", "E:\\USB.exe");
+    machine.setText(RootKey::CurrentUser, kRun, "USB", "x");
+    machine.setText(RootKey::LocalMachine, kPolicies, "USB", "x");
+    machine.setText(RootKey::LocalMachine, kRun, "USB", "x");
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "USB.exe");
+    EXPECT_THAT(lines(),
+                ElementsAre("[VX] > Process [vx00x] finished!", "[VX] > File E:\\USB.exe Successfully Deleted!",
+                            "[VX] > Registry key USB Deleted!", "[VX] > Registry key USB Deleted!",
+                            "[VX] - Registry key USB Deleted!"));
+    EXPECT_FALSE(machine.exists("E:\\USB.exe"));
+    EXPECT_TRUE(machine.valueNames(RootKey::LocalMachine, kPolicies).empty());
+}
+
+TEST_F(WormRemoval, StemDropsTheExtensionByMaskLength) {
+    struct Case {
+        const char* mask;
+        const char* file;
+        const char* stem;
+    };
+    for (auto c : {Case{"*.js", "a.js", "a"}, Case{"*.vbs", "b.vbs", "b"}, Case{"Manuel.doc", "Manuel.doc", "Manuel"},
+                   Case{"*.exe", "SysinfY2.exe", "SysinfY2X"}}) {
+        machine.addFile(std::string("E:\\") + c.file);
+        machine.setText(RootKey::CurrentUser, kRun, c.stem, "x");
+        scan::wormMaskAndRunValueRemoval(ctx, "E:\\", c.mask);
+        EXPECT_FALSE(hasValue(RootKey::CurrentUser, kRun, c.stem)) << c.file;
+    }
+    machine.setText(RootKey::CurrentUser, kRun, "SysinfY2", "x");
+    machine.addFile("E:\\SysinfY2.exe");
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.exe");
+    EXPECT_TRUE(hasValue(RootKey::CurrentUser, kRun, "SysinfY2"));
+}
+
+TEST_F(WormRemoval, ShortcutsAndWin32ExeRaiseTheirFlags) {
+    machine.addFile("E:\\Fotos.lnk");
+    machine.lockFile("E:\\Fotos.lnk");
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.lnk");
+    EXPECT_EQ(lines().at(1), "[VX] > Não foi possível Excluir o Arquivo E:\\Fotos.lnk");
+    EXPECT_EQ(flags.shortcutFound, 1) << "a shortcut that survives still counts";
+    EXPECT_EQ(flags.removalFailed, 1);
+
+    const std::string install = "C:\\Windows\\SysWOW64\\install\\";
+    machine.addFile(install + "win32.exe", "MZ");
+    machine.lockFile(install + "win32.exe");
+    scan::wormMaskAndRunValueRemoval(ctx, install, "win32.exe");
+    EXPECT_EQ(flags.restartNeeded, 0);
+    machine.lockFile(install + "win32.exe", false);
+    scan::wormMaskAndRunValueRemoval(ctx, install, "win32.exe");
+    EXPECT_EQ(flags.restartNeeded, 1);
+}
+
+TEST_F(WormRemoval, FoldersDoNotMatchAndNothingFoundNamesTheFolder) {
+    machine.addFolder("E:\\Fotos.js");
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
+    language = scan::kEnglish;
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\Fotos.js\\", "*.js");
+    EXPECT_THAT(lines(), ElementsAre("[VX] - Nenhum Código/Vírus Encontrado em E:\\",
+                                     "[VX] - No Code/Virus Found in E:\\Fotos.js\\"));
+    EXPECT_EQ(flags.infectionFound, 0);
+}
+
+TEST_F(WormRemoval, RefusedHklmAndAnUnkillableProcessDoNotStopTheRemoval) {
+    machine.addFile("E:\\worm.js");
+    machine.addProcess("worm.js", "", /*terminable=*/false);
+    machine.setText(RootKey::CurrentUser, kRun, "worm", "x");
+    machine.setText(RootKey::LocalMachine, kPolicies, "worm", "x");
+    machine.setText(RootKey::LocalMachine, kRun, "worm", "x");
+    machine.denyLocalMachineFullAccess(true);
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
+    EXPECT_THAT(lines(),
+                ElementsAre("[VX] - Processo [vx00x]" + kNotRunning, "[VX] > Arquivo E:\\worm.js Deletado com Sucesso!",
+                            "[VX] > Chave de Registro worm Deletada!", "[VX] - Chave de Registro worm não Encontrada!",
+                            "[VX] - Chave de Registro worm não Encontrada!"));
+    EXPECT_TRUE(hasValue(RootKey::LocalMachine, kPolicies, "worm"));
+    EXPECT_TRUE(hasValue(RootKey::LocalMachine, kRun, "worm"));
+    EXPECT_EQ(flags.infectionFound, 1);
+}
+
+TEST_F(WormRemoval, ShortcutWormProgramIsTakenOnlyStrictlyInsideItsSizeRange) {
+    machine.deleteKey(RootKey::LocalMachine, kWindowsNt);  // no edition to read
+    const std::pair<const char*, uint64_t> files[] = {
+        {"a.exe", 250000}, {"b.exe", 250001}, {"c.exe", 250999}, {"d.exe", 251000}, {"e.exe", (1ull << 32) + 250500}};
+    for (auto [name, size] : files) machine.addFileOfSize(std::string("E:\\") + name, size);
+    machine.lockFile("E:\\c.exe");
+    flags.shortcutFound = 1;
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
+    EXPECT_THAT(
+        lines(),
+        ElementsAre("[VX] - Processo [vx008]" + kNotRunning, "[VX] > Arquivo E:\\b.exe Deletado!",
+                    "[VX] > Arquivo E:\\b.exe deletado com sucesso!", "[VX] - Processo [vx008]" + kNotRunning,
+                    "[VX] > Arquivo E:\\c.exe não pôde ser Deletado!",
+                    "[VX] > Arquivo E:\\c.exe não pode ser deletado!", "[VX] - Nenhum Código/Vírus Encontrado!"));
+    EXPECT_EQ(flags.infectionFound, 0) << "the size alone is no finding";
+    EXPECT_EQ(flags.removalFailed, 1);
+    for (const char* kept : {"E:\\a.exe", "E:\\c.exe", "E:\\d.exe", "E:\\e.exe"})
+        EXPECT_TRUE(machine.exists(kept)) << kept;
+
+    flags.shortcutFound = 0;
+    machine.lockFile("E:\\c.exe", false);
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
+    EXPECT_TRUE(machine.exists("E:\\c.exe")) << "without a shortcut met the size means nothing";
+}
+
+TEST_F(WormRemoval, ShortcutWormOnXpEndsExplorerAndNotepadBeforeCalc) {
+    language = scan::kEnglish;
+    machine.addFileOfSize("E:\\a.exe", 250500);
+    machine.setText(RootKey::CurrentUser, kRun, "a", "x");
+    machine.setText(RootKey::LocalMachine, kRun, "a.exe", "x");
+    machine.denyLocalMachineFullAccess(true);  // the edition is still read
+    flags.shortcutFound = 1;
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");  // Windows 7: explorer stays
+    EXPECT_TRUE(machine.isRunning("explorer.exe"));
+
+    log.clear();
+    machine.setText(RootKey::LocalMachine, kWindowsNt, "ProductName", "Microsoft Windows XP");
+    machine.addFileOfSize("E:\\b.exe", 250500);
+    machine.addProcess("notepad.exe");
+    machine.addProcess("calc.exe");
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
+    EXPECT_THAT(lines(), ElementsAre("[VX] > Process [explorer.exe] finished!", "[VX] > Process [vx008] finished!",
+                                     "[VX] > Arquivo E:\\b.exe Deletado!",
+                                     "[VX] > Arquivo E:\\b.exe deletado com sucesso!", "[VX] - No Code/Virus Found!"));
+    EXPECT_FALSE(machine.isRunning("explorer.exe"));
+    EXPECT_TRUE(machine.isRunning("calc.exe")) << "calc is ended only when no notepad was";
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, kRun, "a"));
+    EXPECT_TRUE(hasValue(RootKey::LocalMachine, kRun, "a.exe"));
+}
+
+TEST_F(WormRemoval, RunningProcessStepSparesTheProgramItself) {
+    language = scan::kEnglish;
+    for (const char* name : {"lulu.exe", "Varrex 2.7.5.exe", "varrex.exe", "worm.exe"})
+        machine.addFile(std::string("E:\\") + name);
+    machine.addProcess("lulu.exe");
+    machine.addProcess("Varrex 2.7.5.exe");
+    machine.addProcess("worm.exe", "", /*terminable=*/false);
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
+    EXPECT_THAT(lines(), ElementsAre("[VX] > Process lulu.exe finished successfully!"));
+    EXPECT_TRUE(machine.isRunning("Varrex 2.7.5.exe"));
+    EXPECT_TRUE(machine.isRunning("worm.exe"));
+    EXPECT_FALSE(machine.selfTerminated());
+    EXPECT_EQ(flags.infectionFound, 1);
+}
+
+TEST_F(WormRemoval, FileBesideAFolderOfItsNameIsDeleted) {
+    machine.addFolder("E:\\Fotos", attr::Directory | attr::Hidden);
+    machine.addFile("E:\\Fotos.exe", "MZ");
+    machine.addFolder("E:\\Docs");
+    machine.addFile("E:\\Docs.exe", "MZ");
+    machine.lockFile("E:\\Docs.exe");
+    machine.addFile("E:\\.exe", "keep");  // no name left: its "folder" would be the root itself
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
+    EXPECT_THAT(lines(), ElementsAre("[VX] - Não foi possível Excluír o Arquivo E:\\Docs.exe",
+                                     "[VX] > Arquivo E:\\Fotos.exe Deletado com Sucesso!"));
+    EXPECT_EQ(machine.content("E:\\.exe"), "keep");
+    EXPECT_TRUE(machine.exists("E:\\Fotos"));
+    EXPECT_EQ(flags.infectionFound, 1);
+}
+
+}  // namespace
+}  // namespace vx::test
