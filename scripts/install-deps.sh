@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make
   googletest libgtest-dev librapidcheck-dev libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth imagemagick
+  wine wine64 fonts-wine xvfb xauth imagemagick
 )
 
 missing=()

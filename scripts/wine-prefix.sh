@@ -23,6 +23,8 @@
 
 # Runs a command with the environment every Wine process of the tests gets.
 vx_wine_exec() {
+    # Without the system bus Wine cannot map this machine's own removable
+    # drives into the prefix.
     # Wine takes the Windows locale, and with it the ANSI code page, from the
     # Linux one, and stores file names in the Linux locale's encoding. C.UTF-8
     # exists on every Debian machine and gives both what the tests expect: a
@@ -30,6 +32,7 @@ vx_wine_exec() {
     # character (with a locale Linux lacks, non-ASCII names cannot be made).
     env -u LC_ALL -u LC_CTYPE -u LC_MESSAGES -u LANGUAGE \
         LANG="${VX_WINE_LANG:-C.UTF-8}" \
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=/nonexistent/varrex-no-system-bus" \
         WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d" "$@"
 }
 
@@ -60,12 +63,16 @@ vx_wine_sanitise() {
     if [ -L "$prefix/dosdevices/z:" ] || [ -e "$prefix/dosdevices/z:" ]; then
         rm -f -- "$prefix/dosdevices/z:"
     fi
-    # Links to the Linux home sit directly in each profile (users/NAME/Desktop)
-    # and, depending on the Wine version, one level deeper (AppData folders).
+    # Links to the Linux home sit in each profile (users/NAME/Desktop) and
+    # deeper (AppData\Roaming\Microsoft\Windows\Templates): replace them all.
     while IFS= read -r -d '' link; do
         rm -f -- "$link"
         mkdir -- "$link"
-    done < <(find "$prefix/drive_c/users" -mindepth 2 -maxdepth 4 -type l -print0)
+    done < <(find "$prefix/drive_c/users" -mindepth 2 -type l -print0)
+    if [ -n "$(find "$prefix/drive_c" -type l -print -quit)" ]; then
+        vx_wine_fail "a symbolic link is left under $prefix/drive_c"
+        return 1
+    fi
     # Any other drive letter: only c: stays (device nodes such as com1 stay
     # too: they expose no files).
     local entry target
@@ -91,6 +98,11 @@ vx_wine_template() {
         vx_wine_exec wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f \
             >>"$dir/wineboot.log" 2>&1 || exit 1
         vx_wine_exec wineserver -w
+        # Debian keeps Wine's own fonts (Marlett draws check marks and arrows)
+        # where this Wine does not look for them.
+        if [ -d /usr/share/wine/fonts ]; then
+            cp -- /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+        fi
     ) || {
         echo "wine-prefix: wineboot failed; its output:" >&2
         cat "$dir/wineboot.log" >&2
@@ -102,7 +114,10 @@ vx_wine_template() {
         vx_wine_fail "wineboot made no drive_c"
         return 1
     }
-    vx_wine_sanitise "$dir/prefix"
+    vx_wine_sanitise "$dir/prefix" || {
+        vx_wine_remove "$dir" >/dev/null 2>&1
+        return 1
+    }
     echo "$dir"
 }
 
@@ -119,7 +134,10 @@ vx_wine_clone() {
     }
     # The copy is checked again: a template from an older run must not bring
     # the Linux root back.
-    vx_wine_sanitise "$dir/prefix"
+    vx_wine_sanitise "$dir/prefix" || {
+        vx_wine_remove "$dir" >/dev/null 2>&1
+        return 1
+    }
     echo "$dir"
 }
 
