@@ -1,6 +1,7 @@
 // The FileSystem interface of the memory machine, with its find enumeration,
 // its text writers and fault injection.
 #include "platform/memory/memory_impl.h"
+#include "platform/text_lines.h"
 #include "platform/paths.h"
 
 namespace vx::memory {
@@ -487,31 +488,9 @@ std::optional<std::vector<std::string>> MemoryFileSystem::readTextLines(const st
                 std::string(static_cast<size_t>(std::min<uint64_t>(file.sizeOnly, maxLineBytes)), '\0')));
         return lines;
     }
-    std::string current;
-    bool lineStarted = false;
-    bool afterCR = false;
-    auto endLine = [&] {
-        lines.push_back(platform::cp1252ToUtf8(current));
-        current.clear();
-        lineStarted = false;
-    };
-    for (size_t i = 0; i < file.data.size() && lines.size() < maxLines; ++i) {
-        char c = file.data[i];
-        if (afterCR) {
-            afterCR = false;
-            if (c == '\n') continue;  // the LF of a CR LF pair
-        }
-        if (c == '\r') {
-            endLine();
-            afterCR = true;
-        } else if (c == '\n') {
-            endLine();
-        } else {
-            if (current.size() < maxLineBytes) current += c;
-            lineStarted = true;
-        }
-    }
-    if (lineStarted && lines.size() < maxLines) endLine();
+    platform::LineSplitter splitter(maxLines, maxLineBytes);
+    splitter.feed(file.data.data(), file.data.size());
+    for (std::string& line : splitter.finish()) lines.push_back(platform::cp1252ToUtf8(line));
     return lines;
 }
 

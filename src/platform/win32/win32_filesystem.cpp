@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/win32_platform.h"
+#include "platform/text_lines.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
@@ -290,40 +291,17 @@ std::optional<std::vector<std::string>> Win32FileSystem::readTextLines(const std
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return std::nullopt;
 
-    std::vector<std::string> lines;
-    std::string current;        // bytes of the line being read, capped
-    bool lineStarted = false;   // the current line has at least one byte
-    bool afterCR = false;       // the previous byte ended a line with CR
-    auto endLine = [&] {
-        lines.push_back(fromAnsi(current));
-        current.clear();
-        lineStarted = false;
-    };
-
+    platform::LineSplitter splitter(maxLines, maxLineBytes);
     std::vector<char> chunk(64 * 1024);
-    while (lines.size() < maxLines) {
+    while (!splitter.full()) {
         DWORD got = 0;
         if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
             return std::nullopt;
         if (got == 0) break;
-        for (DWORD i = 0; i < got && lines.size() < maxLines; ++i) {
-            char c = chunk[i];
-            if (afterCR) {
-                afterCR = false;
-                if (c == '\n') continue;  // the LF of a CR LF pair
-            }
-            if (c == '\r') {
-                endLine();
-                afterCR = true;
-            } else if (c == '\n') {
-                endLine();
-            } else {
-                if (current.size() < maxLineBytes) current += c;
-                lineStarted = true;
-            }
-        }
+        splitter.feed(chunk.data(), got);
     }
-    if (lineStarted && lines.size() < maxLines) endLine();  // last line without a line end
+    std::vector<std::string> lines;
+    for (const std::string& line : splitter.finish()) lines.push_back(fromAnsi(line));
     return lines;
 }
 
