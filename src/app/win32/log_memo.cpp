@@ -57,6 +57,10 @@ void LogMemo::flush() {
             appendWide(batch_, lines[i]);
         }
         ::SendMessageW(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(batch_.c_str()));
+        // Show the newest lines, as appending does.
+        const LRESULT end = ::SendMessageW(edit_, WM_GETTEXTLENGTH, 0, 0);
+        ::SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(end), end);
+        ::SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
         drawn_ = true;
         generation_ = log_.generation();
         shown_ = lines.size();

@@ -304,6 +304,9 @@ void MainWindow::createControls() {
     if (View* memo = viewByName("Memo1"); memo && memo->hwnd) {
         memo_ = std::make_unique<LogMemo>(memo->hwnd, form_.Memo1);
         form_.Memo1.setAppendListener([this] { memo_->lineAppended(); });
+        // A result box comes up while its handler still runs: the log behind
+        // it must already show every line up to the verdict.
+        os_.setBeforeDialog([this] { memo_->flush(); });
     }
 }
 
@@ -627,6 +630,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             hwnd_ = nullptr;
             // Boxes shown after this (there should be none) belong to no window.
             os_.setOwner(nullptr);
+            os_.setBeforeDialog(nullptr);
             return ::DefWindowProcW(self, message, wParam, lParam);
         }
         default:

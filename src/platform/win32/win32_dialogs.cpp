@@ -36,6 +36,7 @@ constexpr size_t kFileNameBuffer = 32768;
 
 Answer Win32Dialogs::messageBox(const std::string& text, const std::string& caption, platform::Icon icon,
                                 platform::Buttons buttons) {
+    prepare();
     const bool yesNo = buttons == platform::Buttons::YesNo;
     int r = ::MessageBoxW(static_cast<HWND>(owner_), widen(text).c_str(), widen(caption).c_str(),
                           iconStyle(icon) | (yesNo ? MB_YESNO : MB_OK));
@@ -56,6 +57,7 @@ Answer Win32Dialogs::messageBox(const std::string& text, const std::string& capt
 }
 
 std::optional<std::string> Win32Dialogs::saveFile(const platform::SaveDialogOptions& options) {
+    prepare();
     std::wstring title = widen(options.title);
     std::wstring extension = widen(options.defaultExtension);
     while (!extension.empty() && extension.front() == L'.') extension.erase(0, 1);
@@ -99,6 +101,7 @@ std::optional<std::string> Win32Dialogs::saveFile(const platform::SaveDialogOpti
 }
 
 void Win32Dialogs::ioError(const std::string& text) {
+    prepare();
     ::MessageBoxW(static_cast<HWND>(owner_), widen(text).c_str(), L"Varrex", MB_OK | MB_ICONERROR);
 }
 

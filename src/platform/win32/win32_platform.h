@@ -5,6 +5,8 @@
 // void*.
 #pragma once
 
+#include <functional>
+
 #include "platform/platform.h"
 
 namespace vx::win32 {
@@ -65,7 +67,12 @@ public:
     std::string programPath() override;
 
 private:
+    void prepare() {
+        if (beforeShow_) beforeShow_();
+    }
+
     void* owner_ = nullptr;
+    std::function<void()> beforeShow_;
 };
 
 class Win32Clock final : public platform::Clock {
@@ -81,6 +88,9 @@ public:
     // The window that owns the message boxes and the save dialog (HWND); with
     // none they are owned by no window.
     void setOwner(void* hwnd) { owner_ = hwnd; }
+    // Runs before any box or dialog comes up, so that the window behind it can
+    // first show what the running handler has done (the log up to the verdict).
+    void setBeforeShow(std::function<void()> hook) { beforeShow_ = std::move(hook); }
 
     platform::Answer messageBox(const std::string& text, const std::string& caption, platform::Icon icon,
                                 platform::Buttons buttons) override;
@@ -88,7 +98,12 @@ public:
     void ioError(const std::string& text) override;
 
 private:
+    void prepare() {
+        if (beforeShow_) beforeShow_();
+    }
+
     void* owner_ = nullptr;
+    std::function<void()> beforeShow_;
 };
 
 // One of each, handed to the program as a platform::Platform.
@@ -102,6 +117,7 @@ public:
         shell_.setOwner(hwnd);
         dialogs_.setOwner(hwnd);
     }
+    void setBeforeDialog(std::function<void()> hook) { dialogs_.setBeforeShow(std::move(hook)); }
 
     Win32FileSystem& fileSystem() { return fs_; }
     Win32Processes& processes() { return processes_; }

@@ -1,0 +1,497 @@
+// Drives a device check and a device disinfection of varrex.exe on the
+// removable drive E:, as a user would: presses the two buttons, reads the
+// result boxes and the activity log, and looks at the drive through Windows
+// between the runs. run-device-e2e.sh prepares the prefix, fills E: with a
+// sample infected pen drive, takes the screenshots asked for and checks the
+// drive's files from Linux afterwards.
+//
+// Every check prints one line; the exit code is 0 only when all passed.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/win32/view_ids.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace view = vx::view;
+
+int failures = 0;
+
+std::string narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n =
+        ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// UTF-8 with line breaks made visible, for the report.
+std::string printable(const std::wstring& w) {
+    std::string out;
+    for (char c : narrow(w)) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+void check(bool ok, const std::string& what, const std::string& detail = {}) {
+    std::printf("%s %s%s%s\n", ok ? "ok  " : "FAIL", what.c_str(), detail.empty() ? "" : " -- ", detail.c_str());
+    std::fflush(stdout);
+    if (!ok) ++failures;
+}
+
+void checkText(const std::wstring& actual, const std::wstring& expected, const std::string& what) {
+    check(actual == expected, what,
+          actual == expected ? "" : "got \"" + printable(actual) + "\", expected \"" + printable(expected) + "\"");
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// The text of a window of another process (WM_GETTEXT crosses processes,
+// GetWindowText does not for controls); never waits on a hung program.
+std::wstring textOf(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"<no answer>";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                          &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::vector<std::wstring> linesOf(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find(L"\r\n", start);
+        lines.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos) break;
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::wstring className(HWND hwnd) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+BOOL CALLBACK collectWindow(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+// The top-level windows of a process.
+std::vector<HWND> windowsOfProcess(DWORD pid) {
+    std::vector<HWND> all, own;
+    ::EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND hwnd : all) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == pid) own.push_back(hwnd);
+    }
+    return own;
+}
+
+// The visible top-level windows of a process with the given class.
+std::vector<HWND> topWindows(DWORD pid, const wchar_t* cls) {
+    std::vector<HWND> found;
+    for (HWND hwnd : windowsOfProcess(pid))
+        if (className(hwnd) == cls && ::IsWindowVisible(hwnd)) found.push_back(hwnd);
+    return found;
+}
+
+// The program's top-level windows, as class "title" pairs, for a report.
+std::string describeWindows(DWORD pid) {
+    std::string out;
+    for (HWND hwnd : windowsOfProcess(pid))
+        out += printable(className(hwnd)) + (::IsWindowVisible(hwnd) ? "" : "(hidden)") + " \"" +
+               printable(textOf(hwnd)) + "\" ";
+    return out.empty() ? "no window" : out;
+}
+
+// A control of the main window, at any depth, by its model name.
+HWND control(HWND main, std::string_view name) {
+    std::vector<HWND> children;
+    ::EnumChildWindows(main, collectWindow, reinterpret_cast<LPARAM>(&children));
+    const int id = view::controlId(name);
+    for (HWND child : children)
+        if (::GetDlgCtrlID(child) == id) return child;
+    return nullptr;
+}
+
+// The entry a drive list shows as selected; empty when none is.
+std::wstring selectedDrive(HWND list) {
+    const LRESULT index = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR) return {};
+    std::wstring text(static_cast<size_t>(::SendMessageW(list, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
+    ::SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(text.find(L'\0'));
+    return text;
+}
+
+bool isChecked(HWND box) { return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// Waits until the program has finished what it was doing: a message sent to
+// its window is answered only when its thread reads messages again, at the
+// end of a run or inside the next modal box.
+bool settled(HWND main) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
+}
+
+struct ResultBox {
+    HWND hwnd = nullptr;
+    HWND owner = nullptr;
+    std::wstring caption, text;
+    std::wstring lastLogLine;  // what the log showed last while the box was up
+};
+
+// The message text of a message box: the text of its static controls (the
+// icon is a static without text).
+std::wstring boxText(HWND box) {
+    std::wstring all;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (className(child) == L"Static") all += textOf(child);
+    return all;
+}
+
+ResultBox waitForBox(DWORD pid, std::chrono::milliseconds limit) {
+    ResultBox box;
+    waitFor(
+        [&] {
+            auto boxes = topWindows(pid, L"#32770");
+            box.hwnd = boxes.empty() ? nullptr : boxes.front();
+            return box.hwnd != nullptr;
+        },
+        limit);
+    if (box.hwnd) {
+        box.owner = ::GetWindow(box.hwnd, GW_OWNER);
+        box.caption = textOf(box.hwnd);
+        box.text = boxText(box.hwnd);
+    }
+    return box;
+}
+
+// Presses OK (Enter) on a box and waits until it is gone.
+bool closeBox(HWND box, int button = IDOK) {
+    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return waitFor([&] { return !::IsWindow(box); }, 10s);
+}
+
+// Presses a button of the main window and returns the box the run ends with.
+// The click is posted: the run happens inside the program's handler, which
+// only returns once its result box is closed.
+ResultBox press(DWORD pid, HWND main, std::string_view button, const char* what) {
+    ::PostMessageW(control(main, button), BM_CLICK, 0, 0);
+    ResultBox box = waitForBox(pid, 90s);
+    check(box.hwnd != nullptr, std::string(what) + " ends with a result box");
+    if (!box.hwnd) return box;
+    check(box.owner == main, std::string(what) + ": the box belongs to the main window");
+    const std::vector<std::wstring> log = linesOf(textOf(control(main, "Memo1")));
+    box.lastLogLine = log.back();
+    return box;
+}
+
+// After a result box was closed the run ends without any further question.
+void checkRunEnds(DWORD pid, HWND main, const char* what) {
+    const bool answered = settled(main);
+    const auto boxes = topWindows(pid, L"#32770");
+    std::string detail;
+    for (HWND box : boxes) {
+        detail += printable(L"\"" + textOf(box) + L"\": \"" + boxText(box) + L"\" ");
+        closeBox(box, IDNO);
+    }
+    check(answered && boxes.empty(), std::string(what) + " ends without a further box", detail);
+}
+
+bool contains(const std::vector<std::wstring>& lines, const std::wstring& line) {
+    for (const auto& l : lines)
+        if (l == line) return true;
+    return false;
+}
+
+int count(const std::vector<std::wstring>& lines, const std::wstring& line) {
+    int n = 0;
+    for (const auto& l : lines) n += l == line;
+    return n;
+}
+
+// Each expected line is in the log, after the one before it.
+void checkLinesInOrder(const std::vector<std::wstring>& log, const std::vector<std::wstring>& expected,
+                       const char* what) {
+    size_t at = 0;
+    for (const std::wstring& line : expected) {
+        size_t found = at;
+        while (found < log.size() && log[found] != line) ++found;
+        if (found < log.size()) {
+            check(true, std::string(what) + ": " + printable(line));
+            at = found + 1;
+        } else {
+            check(false, std::string(what) + ": " + printable(line),
+                  contains(log, line) ? "present, but out of order" : "missing");
+        }
+    }
+}
+
+void printLog(const std::vector<std::wstring>& log, const char* what) {
+    std::printf("--- %s (%zu lines)\n", what, log.size());
+    for (const auto& line : log) std::printf("    %s\n", printable(line).c_str());
+}
+
+DWORD attributesOf(const wchar_t* path) { return ::GetFileAttributesW(path); }
+
+bool exists(const wchar_t* path) { return attributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool hiddenOrSystem(const wchar_t* path) {
+    const DWORD a = attributesOf(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
+std::wstring ownFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+// Asks run-device-e2e.sh for a screenshot of the window's rectangle and waits
+// until it is taken.
+void screenshot(const std::wstring& folder, HWND hwnd, const char* name) {
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    const std::wstring request = folder + L"\\shot-request";
+    const std::wstring done = folder + L"\\shot-done";
+    ::DeleteFileW(done.c_str());
+    if (FILE* f = _wfopen((request + L".tmp").c_str(), L"wb")) {
+        std::fprintf(f, "%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        std::fclose(f);
+        ::MoveFileExW((request + L".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    if (!waitFor([&] { return exists(done.c_str()); }, 20s)) std::printf("note: no screenshot %s\n", name);
+    ::DeleteFileW(request.c_str());
+    ::DeleteFileW(done.c_str());
+}
+
+HANDLE start(const std::wstring& exe, const std::wstring& folder) {
+    std::wstring command = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return nullptr;
+    ::CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// The user's folders and the worm's files on the sample drive.
+constexpr const wchar_t* kUserFolders[] = {L"E:\\Fotos", L"E:\\Documentos", L"E:\\Trabalho escolar"};
+constexpr const wchar_t* kShortcuts[] = {L"E:\\Fotos.lnk", L"E:\\Documentos.lnk", L"E:\\Trabalho escolar.lnk"};
+
+void deviceCheck(DWORD pid, HWND main, const std::wstring& folder) {
+    ResultBox box = press(pid, main, "BitBtn9", "the device check");
+    if (!box.hwnd) return;
+    checkText(box.caption, L"Atenção", "device check box caption");
+    checkText(box.text, L"O Dispositivo (E:\\) está Infectado!\rPara remover use o botão \"Desinfectar Dispositivo\"",
+              "device check box text");
+    // The verdict line is written before the box shows, so the user reads
+    // both together.
+    checkText(box.lastLogLine,
+              L"[VX] *** O Dispositivo (E:\\) está Infectado! Para remover use o botão \"Desinfectar Dispositivo\"",
+              "the log shows the verdict line behind the device check box");
+    screenshot(folder, main, "e2e-device-check");
+    check(closeBox(box.hwnd), "the device check box closes with OK");
+    checkRunEnds(pid, main, "the device check");
+
+    const std::vector<std::wstring> log = linesOf(textOf(control(main, "Memo1")));
+    printLog(log, "log after the device check");
+    check(log.size() > 1 && log[1].starts_with(L"[VX] - Início da Verificação - "), "check log: start line second");
+    checkLinesInOrder(log,
+                      {
+                          L"[VX] - Varrex - Versão: 2.7.5 - ",
+                          L"[VX] - Verificando Dispositivo Externo - Unidade: E:\\",
+                          L"[VX] - Listando estrutura de Diretórios...",
+                          L"[VX] - Fim da listagem da estrutura de Diretórios...",
+                          L"[VX] - >>> Verificando Vírus ...",
+                          L"[VX] - Vírus Trashes não encontrado!",
+                          L"[VX] > Vírus Drive encontrado!",
+                          L"[VX] - Vírus Files não encontrado!",
+                          L"[VX] - Pasta Recycle não encontrada!",
+                          L"[VX] > Pasta Recycler encontrada! (Pasta de Sistema)",
+                          L"[VX] - Pasta System Volume Information não encontrada!",
+                          L"[VX] - Vírus dw.dll não encontrado!",
+                          L"[VX] - >>> Verificando outros Vírus ...",
+                          L"[VX] - Verificando Tipo VBS...",
+                          L"[VX] > Item <Infecções 10> encontrado!",
+                          L"[VX] - Item <Infecções 10.1> não encontrado!",
+                          L"[VX] - Item <Infecções 10.2> não encontrado!",
+                          L"[VX] - Verificando Atalhos...",
+                          L"[VX] > Item <Infecções 10> encontrado!",
+                          L"[VX] - Vírus tipo <*.exe> não encontrado!",
+                          L"[VX] - Verificando Tipo JS...",
+                          L"[VX] - Verificando Tipo JS1...",
+                          L"[VX] > Item <Infecções 10> encontrado!",  // E:\Drive\update.js
+                          L"[VX] > Arquivo Autorun.inf encontrado!",
+                          L"[VX] *** O Dispositivo (E:\\) está Infectado! Para remover use o botão "
+                          L"\"Desinfectar Dispositivo\"",
+                      },
+                      "check log");
+    // x.vbs, USB.exe, the three shortcuts and the script in the folder Drive.
+    const int items = count(log, L"[VX] > Item <Infecções 10> encontrado!");
+    check(items == 6, "check log: six worm items found", std::to_string(items));
+    check(!log.empty() && log.back().starts_with(L"[VX] *** "), "check log: the verdict is the last line");
+    // The tree listing: a hidden folder is one line and is not entered.
+    check(contains(log, L"[VX] - E:\\Fotos") && contains(log, L"[VX] - E:\\Fotos.lnk") &&
+              contains(log, L"[VX] - E:\\autorun.inf"),
+          "check log: the root entries are listed");
+    check(!contains(log, L"[VX] - E:\\Fotos\\praia.jpg"), "check log: the hidden folder Fotos is not entered");
+
+    // The check removes nothing; it only makes the root's executables normal.
+    bool allThere = exists(L"E:\\x.vbs") && exists(L"E:\\Drive.bat") && exists(L"E:\\autorun.inf");
+    for (const wchar_t* s : kShortcuts) allThere = allThere && exists(s);
+    check(allThere, "the device check leaves the worm's files in place");
+    check(hiddenOrSystem(L"E:\\x.vbs") && hiddenOrSystem(L"E:\\Fotos"), "the device check leaves x.vbs and Fotos hidden");
+    check(exists(L"E:\\USB.exe") && !hiddenOrSystem(L"E:\\USB.exe"), "the device check made E:\\USB.exe visible");
+}
+
+void deviceDisinfection(DWORD pid, HWND main, const std::wstring& folder) {
+    ResultBox box = press(pid, main, "BitBtn1", "the device disinfection");
+    if (!box.hwnd) return;
+    checkText(box.caption, L"Heads up", "disinfection box caption");
+    checkText(box.text, L"Vírus Encontrados na Unidade E:\\! Verifique o relatório!", "disinfection box text");
+    checkText(box.lastLogLine, L"[VX] > Vírus Encontrados na Unidade E:\\! Verifique o relatório!",
+              "the log shows the verdict line behind the disinfection box");
+    check(closeBox(box.hwnd), "the disinfection box closes with OK");
+    checkRunEnds(pid, main, "the device disinfection");
+    screenshot(folder, main, "e2e-device");
+
+    const std::vector<std::wstring> log = linesOf(textOf(control(main, "Memo1")));
+    printLog(log, "log after the device disinfection");
+    check(log.size() > 1 && log[1].starts_with(L"[VX] - Início da Verificação - "), "disinfection log: start line");
+    checkLinesInOrder(log,
+                      {
+                          L"[VX] - Varrex - Versão: 2.7.5 - ",
+                          L"[VX] - Verificando Mídia Externa E:\\",
+                          L"[VX] - Processo [vx001] não está em execução neste computador!",
+                          L"[VX] - Processo [vx002] não está em execução neste computador!",
+                          L"[VX] - Pastas e arquivos do Drive E:\\ colocados em modo visível",
+                          L"[VX] - Arquivo \"Drive.bat\" deletado do Drive E:\\",
+                          L"[VX] > Pasta E:\\\\Drive encontrada.",
+                          L"[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2.",
+                          L"[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS2\\ colocados em modo visível",
+                          L"[VX] > Arquivo E:\\RECUPERADOS2\\update.js Deletado com Sucesso!",
+                          L"[VX] - Pasta E:\\RECYCLE\\ não Encontrada!",
+                          L"[VX] > Pasta E:\\RECYCLER Deletada com Sucesso!",
+                          L"[VX] - Pasta E:\\System Volume Information\\ não Encontrada!",
+                          L"[VX] > Arquivo E:\\USB.exe Deletado com Sucesso!",
+                          L"[VX] > Arquivo E:\\x.vbs Deletado com Sucesso!",
+                          L"[VX] - Nenhum Código/Vírus Encontrado em E:\\Fotos\\",
+                          L"[VX] > Arquivo \"autorun.inf\" deletado do Drive E:\\",
+                          L"[VX] - Arquivo \"bat.bat\" não encontrado no Drive E:\\",
+                          L"[VX] - Processo Concluído com Sucesso!",
+                          L"[VX] > Vírus Encontrados na Unidade E:\\! Verifique o relatório!",
+                          L"[VX] - Processo Concluído com Sucesso!",
+                      },
+                      "disinfection log");
+    // The shortcuts go in the order the file system lists them.
+    for (const wchar_t* s : kShortcuts)
+        check(contains(log, L"[VX] > Arquivo " + std::wstring(s) + L" Deletado com Sucesso!"),
+              "disinfection log: " + narrow(s) + " deleted");
+    check(!log.empty() && log.back() == L"[VX] - Processo Concluído com Sucesso!",
+          "disinfection log: the last line is the completion line",
+          log.empty() ? "" : printable(log.back()));
+    for (const wchar_t* f : kUserFolders)
+        check(exists(f) && !hiddenOrSystem(f), narrow(f) + " is visible again");
+    check(exists(L"E:\\RECUPERADOS2") && !hiddenOrSystem(L"E:\\RECUPERADOS2"), "E:\\RECUPERADOS2 is visible");
+}
+
+}  // namespace
+
+int wmain() {
+    const auto started = std::chrono::steady_clock::now();
+    const std::wstring folder = ownFolder();
+
+    // The drive as run-device-e2e.sh made it.
+    check(::GetDriveTypeW(L"E:\\") == DRIVE_REMOVABLE, "E: is a removable drive");
+    check(hiddenOrSystem(L"E:\\Fotos") && exists(L"E:\\Fotos.lnk"), "E: holds the hidden Fotos and Fotos.lnk");
+
+    HANDLE program = start(folder + L"\\varrex.exe", folder);
+    check(program != nullptr, "varrex.exe starts");
+    if (!program) return 1;
+    const DWORD pid = ::GetProcessId(program);
+
+    HWND main = nullptr;
+    waitFor(
+        [&] {
+            auto found = topWindows(pid, view::kMainWindowClass);
+            main = found.empty() ? nullptr : found.front();
+            return main != nullptr;
+        },
+        60s);
+    check(main != nullptr, "the main window shows", main ? "" : "the program shows: " + describeWindows(pid));
+    if (!main) {
+        DWORD code = 0;
+        if (::GetExitCodeProcess(program, &code) && code != STILL_ACTIVE)
+            std::printf("varrex.exe ended with exit code 0x%lx\n", code);
+        ::TerminateProcess(program, 1);
+        return 1;
+    }
+    ::WaitForInputIdle(program, 30000);
+
+    for (const char* name : {"DriveComboBox2", "DriveComboBox1"}) {
+        const std::wstring drive = selectedDrive(control(main, name));
+        check(drive.starts_with(L"E:"), std::string(name) + " has E: selected", printable(L"\"" + drive + L"\""));
+    }
+
+    // No save question after the runs: both report switches off, on the
+    // options tab as a user would.
+    HWND tabs = control(main, "PageControl1");
+    ::SendMessageW(tabs, TCM_SETCURFOCUS, 2, 0);
+    waitFor([&] { return ::IsWindowVisible(control(main, "CheckBox1")) != FALSE; }, 5s);
+    for (const char* name : {"CheckBox1", "CheckBox2"}) {
+        HWND box = control(main, name);
+        if (isChecked(box)) ::SendMessageW(box, BM_CLICK, 0, 0);
+        check(!isChecked(box), std::string(name) + " is cleared");
+    }
+    ::SendMessageW(tabs, TCM_SETCURFOCUS, 0, 0);
+    check(waitFor([&] { return ::IsWindowVisible(control(main, "BitBtn9")) != FALSE; }, 5s), "back on the first tab");
+    checkText(textOf(control(main, "BitBtn9")), L" Verificar &Dispositivo", "the device check button");
+    checkText(textOf(control(main, "BitBtn1")), L" Desin&fectar Dispositivo", "the device disinfection button");
+
+    deviceCheck(pid, main, folder);
+    deviceDisinfection(pid, main, folder);
+
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    const bool ended = ::WaitForSingleObject(program, 20000) == WAIT_OBJECT_0;
+    check(ended, "closing the window ends the program");
+    if (!ended) ::TerminateProcess(program, 1);
+    ::CloseHandle(program);
+
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("device e2e: %d check(s) failed, %.1f s\n", failures, seconds);
+    return failures == 0 ? 0 : 1;
+}
