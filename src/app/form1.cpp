@@ -6,6 +6,9 @@
 #include "device/device_check.h"
 #include "platform/paths.h"
 #include "scan/primitives.h"
+#include "tools/icon_repair.h"
+#include "tools/system_report.h"
+#include "tools/temp_folders.h"
 
 namespace vx::app {
 
@@ -178,7 +181,7 @@ void TForm1::Label18Click() { os_.shell.openDefault(links::SocialPageUrl); }
 void TForm1::Panel3Click() { os_.shell.openDefault(links::WebSitePage); }
 
 void TForm1::hover(std::string_view label, bool inside) {
-    Rgb rest = colors::Black;
+    Rgb rest = colors::Black;  // Label2, Label4, Label20, Label21
     if (label == "Label18") rest = colors::Teal;
     if (label == "Label19") rest = colors::Maroon;
     control(label).font = inside ? colors::Navy : rest;
@@ -200,6 +203,46 @@ void TForm1::BitBtn1Click() {
     deviceRoot1 = target.deviceRoot;
     recoveryPath = target.recoveryPath;
 }
+
+// ---------------------------------------------------------------------------
+// Maintenance tools
+// ---------------------------------------------------------------------------
+
+void TForm1::TabSheet2Show() {
+    scan::RunContext ctx = context();
+    const tools::TemporaryFolderLabels labels = tools::refreshTemporaryFolderLabels(ctx, caption("Label20"));
+    control("Label20").caption = labels.label20;
+    control("Label21").caption = labels.label21;
+    control("Label22").caption = labels.label22;
+    control("Label23").caption = labels.label23;
+    tools::refreshProcessList(os_, ListBox1);
+}
+
+void TForm1::BitBtn10Click() { tools::refreshProcessList(os_, ListBox1); }
+
+void TForm1::BitBtn11Click() {
+    scan::RunContext ctx = context();
+    tools::terminateSelectedProcess(ctx, ListBox1);
+}
+
+void TForm1::Button4Click() {
+    scan::RunContext ctx = context();
+    tools::cleanTemporaryFolders(ctx, caption("Label20"), caption("Label21"), [&] {
+        control("Label22").caption = tools::occupiedSpaceText(ctx, caption("Label20"));
+        control("Label23").caption = tools::occupiedSpaceText(ctx, caption("Label21"));
+    });
+}
+
+void TForm1::BitBtn15Click() {
+    scan::RunContext ctx = context();
+    tools::repairIcons(ctx);
+}
+
+void TForm1::BitBtn17Click() { tools::writeSystemReport(os_, ListBox1.lines()); }
+
+void TForm1::Label20Click() { scan::openInExplorer(os_.shell, caption("Label20")); }
+
+void TForm1::Label21Click() { scan::openInExplorer(os_.shell, caption("Label21")); }
 
 // ---------------------------------------------------------------------------
 // Drive lists

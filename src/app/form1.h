@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "scan/run_context.h"
 #include "scan/run_frame.h"
+#include "tools/process_list.h"
 
 namespace vx::app {
 
@@ -111,6 +112,7 @@ public:
     std::string deviceRoot2;   // of DriveComboBox2
     std::string recoveryPath;  // the last recovery folder the device disinfection made
     scan::SaveDialogMemory SaveDialog1;
+    tools::ProcessListBox ListBox1;  // running processes, sorted
     std::unique_ptr<Tform_instrucoes> form_instrucoes;  // null while no instructions window exists
 
     platform::Platform& os() { return os_; }
@@ -159,6 +161,23 @@ public:
     // --- device check and disinfection ------------------------------------------------
     void BitBtn9Click();  // " Verificar &Dispositivo"
     void BitBtn1Click();  // " Desin&fectar Dispositivo"
+
+    // --- maintenance tools ---------------------------------------------------------------
+    void TabSheet2Show();  // temporary folders and their sizes, process list
+    void BitBtn10Click();  // "Listar Processos"
+    void BitBtn11Click();  // "Finalizar Processo"
+    void ListBox1Select(int index) { ListBox1.selected = index; }
+    void Button4Click();   // clean the temporary folders
+    void BitBtn15Click();  // repair icons
+    void BitBtn17Click();  // system report
+    void Label20Click();
+    void Label21Click();
+    void Label20MouseEnter() { hover("Label20", true); }
+    void Label20MouseMove() { hover("Label20", true); }
+    void Label20MouseLeave() { hover("Label20", false); }
+    void Label21MouseEnter() { hover("Label21", true); }
+    void Label21MouseMove() { hover("Label21", true); }
+    void Label21MouseLeave() { hover("Label21", false); }
 
     // --- drive lists -------------------------------------------------------------------
     void SpeedButton1Click();  // detect drives, removal group

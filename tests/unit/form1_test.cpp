@@ -280,5 +280,32 @@ TEST_F(MainWindow, DeviceRunsUseTheirGroupsDriveAndSwitch) {
     EXPECT_EQ(machine.transcript()[2].text, "Deseja salvar o Relatório?");
 }
 
+TEST_F(MainWindow, ToolsTabShowsFoldersSizesAndProcesses) {
+    form.FormCreate();
+    machine.addFile("C:\\Users\\Usuario\\AppData\\Local\\Temp\\a.tmp", std::string(1536, 'x'));
+    form.TabSheet2Show();
+    EXPECT_EQ(caption("Label20"), "C:\\Users\\Usuario\\AppData\\Local\\Temp\\");
+    EXPECT_EQ(caption("Label21"), "C:\\Windows\\temp\\");
+    EXPECT_EQ(caption("Label22"), "Espaço ocupado: 1,50 KB");
+    EXPECT_FALSE(form.ListBox1.items.empty());
+    EXPECT_EQ(form.ListBox1.lines().front(), "C:\\Users\\Usuario\\Downloads\\varrex.exe");
+
+    form.Label20MouseEnter();
+    EXPECT_EQ(form.control("Label20").font, app::colors::Navy);
+    form.Label20MouseLeave();
+    EXPECT_EQ(form.control("Label20").font, app::colors::Black);
+    form.Label21Click();
+    EXPECT_THAT(machine.explored(), ElementsAre("C:\\Windows\\temp\\"));
+
+    // After a language switch the captions are words, not paths: the clean-up
+    // finds no folder and deletes nothing, whatever the current folder holds.
+    form.BitBtn14Click();
+    machine.addFile("C:\\Users\\Usuario\\Downloads\\ Temporary Folders \\keep.txt", "keep");
+    form.Button4Click();
+    EXPECT_EQ(machine.content("C:\\Users\\Usuario\\Downloads\\ Temporary Folders \\keep.txt"), "keep");
+    EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\AppData\\Local\\Temp\\a.tmp"));
+    EXPECT_TRUE(machine.transcript().empty());
+}
+
 }  // namespace
 }  // namespace vx::test

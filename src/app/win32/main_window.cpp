@@ -394,7 +394,9 @@ HWND MainWindow::createControl(View& v, HWND host, RECT b) {
             return v.hwnd;
         case ControlKind::ListBox:
             cls = L"LISTBOX";
-            style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | WS_HSCROLL | LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+            // The model keeps the lines sorted; the control shows them in its
+            // order so that a line's index is the model's index.
+            style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case ControlKind::DriveComboBox:
@@ -464,6 +466,13 @@ void MainWindow::onCommand(int id, int code) {
                     const bool next = !form_.controls()[v->model].checked;
                     forward([&] { h->handler(form_, next); });
                 }
+            }
+            break;
+        case ControlKind::ListBox:
+            if (code == LBN_SELCHANGE) {
+                const int selected = static_cast<int>(::SendMessageW(v->hwnd, LB_GETCURSEL, 0, 0));
+                processSelectedShown_ = selected;
+                forward([&] { form_.ListBox1Select(selected); });
             }
             break;
         case ControlKind::DriveComboBox:
@@ -763,6 +772,7 @@ void MainWindow::render() {
     for (View& v : views_) {
         renderControl(v);
         if (v.kind == ControlKind::DriveComboBox) renderDriveList(v);
+        if (v.kind == ControlKind::ListBox) renderProcessList(v);
     }
     if (memo_) memo_->flush();
     renderInstructions();
@@ -850,6 +860,39 @@ void MainWindow::renderDriveList(View& v) {
     if (shown.selected != list->selected) {
         ::SendMessageW(v.hwnd, CB_SETCURSEL, static_cast<WPARAM>(list->selected), 0);
         shown.selected = list->selected;
+    }
+}
+
+void MainWindow::renderProcessList(View& v) {
+    if (!v.hwnd) return;
+    const auto& box = form_.ListBox1;
+    std::vector<std::string> lines = box.lines();
+    if (lines != processLinesShown_) {
+        ::SendMessageW(v.hwnd, WM_SETREDRAW, FALSE, 0);
+        ::SendMessageW(v.hwnd, LB_RESETCONTENT, 0, 0);
+        // The horizontal extent: the widest line in the list box's font, plus 5.
+        HDC dc = ::GetDC(v.hwnd);
+        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(v.hwnd, WM_GETFONT, 0, 0)));
+        LONG widest = 0;
+        for (size_t i = 0; i < box.items.size(); ++i) {
+            const std::wstring text = widen(box.items[i].text);
+            const LRESULT at = ::SendMessageW(v.hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            ::SendMessageW(v.hwnd, LB_SETITEMDATA, static_cast<WPARAM>(at), box.items[i].pid);
+            SIZE size{};
+            if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) && size.cx > widest)
+                widest = size.cx;
+        }
+        ::SelectObject(dc, old);
+        ::ReleaseDC(v.hwnd, dc);
+        ::SendMessageW(v.hwnd, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 5), 0);
+        ::SendMessageW(v.hwnd, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(v.hwnd, nullptr, TRUE);
+        processLinesShown_ = std::move(lines);
+        processSelectedShown_ = -2;
+    }
+    if (processSelectedShown_ != box.selected) {
+        ::SendMessageW(v.hwnd, LB_SETCURSEL, static_cast<WPARAM>(box.selected), 0);
+        processSelectedShown_ = box.selected;
     }
 }
 

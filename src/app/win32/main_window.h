@@ -93,6 +93,7 @@ private:
     void render();
     void renderControl(View& view);
     void renderDriveList(View& view);
+    void renderProcessList(View& view);
     void renderInstructions();
     void showPage(int page);
 
@@ -121,6 +122,9 @@ private:
     std::unordered_map<int, size_t> byId_;
     std::unordered_map<HWND, size_t> byHwnd_;
     std::unordered_map<std::string, DriveListView> driveLists_;
+    // The process lines and selection the list box shows.
+    std::vector<std::string> processLinesShown_;
+    int processSelectedShown_ = -2;
     std::vector<HWND> pages_;
 
     std::unique_ptr<LogMemo> memo_;
