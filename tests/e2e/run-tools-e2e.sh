@@ -1,0 +1,290 @@
+#!/usr/bin/env bash
+# Runs the end-to-end test of the tools tab of varrex.exe under Wine:
+#
+#   run-tools-e2e.sh BUILD_DIR
+#
+# BUILD_DIR is a 64-bit cross build holding varrex.exe, tests/standin.exe and
+# tests/vx_e2e_tools_driver.exe (each is also looked for at the top of
+# BUILD_DIR). The test gets its own sanitised prefix (a copy of
+# VX_WINE_TEMPLATE when it is set). Before the run it fills the user's and the
+# Windows temporary folders with files and folders, some read-only, puts a
+# copy of the stand-in (lulu.exe) in the user's one for the driver to run from
+# there, and adds Explorer file-extension settings to the registry. The driver
+# presses the tools tab's buttons; afterwards this script checks from Linux
+# what is left in the temporary folders, the two clean-up logs, the moved
+# registry key and the system report. The prefix, its wineserver and the X
+# server (when one was started) are removed at the end.
+#
+# A missing Wine or Xvfb is an error (exit 1), never a skip.
+set -uo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+repo="$(cd "$here/../.." && pwd)"
+# shellcheck source-path=SCRIPTDIR/../../scripts
+. "$repo/scripts/wine-prefix.sh"
+
+driver_timeout=240
+# Any single Wine command of the preparation.
+step_timeout=60
+
+fail() {
+    echo "run-tools-e2e: $*" >&2
+    exit 1
+}
+
+[ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
+build="$(cd "$1" && pwd)" || fail "no build folder '$1'"
+find_built() {
+    local f
+    for f in "$build/tests/$1" "$build/$1"; do
+        [ -f "$f" ] && { echo "$f"; return 0; }
+    done
+    return 1
+}
+varrex="$(find_built varrex.exe)" || fail "missing varrex.exe in $build (build the mingw64 preset first)"
+standin="$(find_built standin.exe)" || fail "missing standin.exe in $build"
+driver="$(find_built vx_e2e_tools_driver.exe)" || fail "missing vx_e2e_tools_driver.exe in $build"
+
+vx_wine_require || fail "Wine is required"
+use_xvfb=0
+if [ -z "${DISPLAY:-}" ]; then
+    command -v Xvfb >/dev/null 2>&1 || fail "no DISPLAY and 'Xvfb' is not installed (Debian package xvfb)"
+    use_xvfb=1
+fi
+
+template="${VX_WINE_TEMPLATE:-}"
+own_template=""
+prefix_dir=""
+xvfb_pid=""
+driver_pid=""
+# shellcheck disable=SC2317  # run by the EXIT trap
+cleanup() {
+    cd /
+    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null
+    [ -n "$prefix_dir" ] && vx_wine_remove "$prefix_dir"
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    [ -n "$own_template" ] && vx_wine_remove "$own_template"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP PIPE
+
+failures=0
+check() {
+    local what="$1"
+    shift
+    if "$@"; then
+        echo "ok   $what"
+    else
+        echo "FAIL $what"
+        failures=$((failures + 1))
+    fi
+}
+
+# A Wine command of the preparation, with a time limit.
+wine_step() { vx_wine_exec timeout -k 5 "$step_timeout" "$@"; }
+
+started=$(date +%s)
+if [ -z "$template" ]; then
+    template="$(vx_wine_template)" || fail "cannot build a Wine template prefix"
+    own_template="$template"
+fi
+prefix_dir="$(vx_wine_clone "$template")" || fail "cannot copy the Wine template '$template'"
+prefix="$prefix_dir/prefix"
+export WINEPREFIX="$prefix"
+
+# The X server comes first: the Wine session started below keeps the display
+# it found.
+if [ $use_xvfb -eq 1 ]; then
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$prefix_dir/display" >"$prefix_dir/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    display=""
+    for _ in $(seq 100); do
+        display="$(head -n 1 "$prefix_dir/display" 2>/dev/null)"
+        [ -n "$display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -n "$display" ] || { cat "$prefix_dir/xvfb.log" >&2; fail "Xvfb did not start"; }
+    export DISPLAY=":$display"
+fi
+wine_step wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+
+# --- the temporary folders ---------------------------------------------------------
+
+# The user's temporary folder as Windows names it, and where it is on Linux.
+user_temp_win="$(wine_step wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r' | tail -n 1)"
+[[ "$user_temp_win" =~ ^[Cc]:\\ ]] || fail "cannot read the user's temporary folder (got '$user_temp_win')"
+user_temp="$(wine_step winepath -u "$user_temp_win" 2>/dev/null | tail -n 1)"
+user_temp="$(realpath -m -- "$user_temp")"
+case "$user_temp" in
+    "$(realpath -- "$prefix")"/drive_c/users/*/Temp) ;;
+    *) fail "the user's temporary folder '$user_temp' is not under the prefix's users" ;;
+esac
+win_temp="$prefix/drive_c/windows/temp"
+mkdir -p "$user_temp" "$win_temp" || fail "cannot make the temporary folders"
+echo "run-tools-e2e: user temp $user_temp_win = ${user_temp#*/prefix/}"
+
+to_win() { printf 'C:\\%s' "$(printf '%s' "${1#*/drive_c/}" | tr / '\\')"; }
+# One switch per call: Wine's attrib takes only one.
+read_only() { wine_step wine attrib +r "$(to_win "$1")" >/dev/null 2>&1 || fail "attrib +r $1 failed"; }
+
+seed_folder() {
+    local t="$1" tag="$2"
+    head -c 3000 /dev/urandom >"$t/$tag-plain.tmp"
+    mkdir -p "$t/$tag-dir/deeper" "$t/$tag-rodir" "$t/$tag-innerro"
+    head -c 40000 /dev/urandom >"$t/$tag-dir/big.bin"
+    printf 'x%.0s' $(seq 500) >"$t/$tag-dir/deeper/small.txt"
+    printf 'in a read-only folder\n' >"$t/$tag-rodir/inside.txt"
+    printf 'read-only file in a folder\n' >"$t/$tag-innerro/locked.txt"
+    printf 'read-only file\n' >"$t/$tag-readonly.txt"
+    read_only "$t/$tag-readonly.txt"
+    read_only "$t/$tag-rodir"
+    read_only "$t/$tag-innerro/locked.txt"
+}
+seed_folder "$user_temp" usr
+seed_folder "$win_temp" win
+cp -- "$standin" "$user_temp/lulu.exe" || fail "cannot copy lulu.exe"
+echo "--- seeded user temp:"
+(cd "$user_temp" && find . -mindepth 1 | sort | sed 's/^/    /')
+echo "--- seeded windows temp:"
+(cd "$win_temp" && find . -mindepth 1 | sort | sed 's/^/    /')
+
+# --- the Explorer file-extension settings ---------------------------------------------
+
+exts='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts'
+backup='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExtsoldvx'
+reg_seed() { wine_step wine reg add "$@" /f >/dev/null 2>&1 || fail "reg add $* failed"; }
+reg_seed "$exts" /v VxTop /t REG_SZ /d 'top value'
+reg_seed "$exts\\.vxa" /v Application /t REG_SZ /d 'vxviewer.exe'
+reg_seed "$exts\\.vxa" /v Count /t REG_DWORD /d 7
+reg_seed "$exts\\.vxa\\OpenWithList" /v a /t REG_SZ /d 'notepad.exe'
+reg_seed "$exts\\.vxa\\OpenWithList" /v MRUList /t REG_SZ /d 'a'
+reg_seed "$exts\\.vxb\\UserChoice" /v Progid /t REG_SZ /d 'VxFile.B'
+reg_seed "$exts\\.vxb" /v Blob /t REG_BINARY /d 01ff7e00
+reg_seed "$exts\\.vxb" /v Paths /t REG_EXPAND_SZ /d '%TEMP%\vx'
+reg_seed "$exts\\.vxb" /v Names /t REG_MULTI_SZ /d 'one\0two'
+reg_seed "$exts\\.vxc" /v Big /t REG_QWORD /d 0x1122334455
+reg_query() { wine_step wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+seeded_tree="$(reg_query "$exts" /s | sed "s/FileExts/FILEEXTS/")"
+
+run_dir="$prefix/drive_c/vxtools"
+mkdir -p "$run_dir" && cp -- "$varrex" "$standin" "$driver" "$run_dir/" || fail "cannot copy the programs into the prefix"
+
+# --- the run ---------------------------------------------------------------------
+
+prepared=$(date +%s)
+cd "$run_dir" || fail "cannot enter $run_dir"
+vx_wine_exec timeout -k 10 "$driver_timeout" wine 'C:\vxtools\vx_e2e_tools_driver.exe'
+rc=$?
+finished=$(date +%s)
+{ [ $rc -eq 124 ] || [ $rc -eq 137 ]; } && fail "the driver did not finish within $driver_timeout s"
+vx_wine_exec wineserver -k >/dev/null 2>&1
+vx_wine_exec wineserver -w >/dev/null 2>&1
+cd "$prefix_dir" || fail "cannot enter $prefix_dir"
+echo "run-tools-e2e: driver exited with $rc (prefix $((prepared - started)) s, run $((finished - prepared)) s)"
+check "the driver's checks passed" test "$rc" -eq 0
+
+# --- the temporary folders, seen from Linux -------------------------------------------
+
+for t in "$user_temp" "$win_temp"; do
+    echo "--- left in ${t#*/prefix/}:"
+    (cd "$t" && find . -mindepth 1 | sort | sed 's/^/    /')
+done
+left_in() { (cd "$1" && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort | tr '\n' ' '); }
+# Read-only entries are made writable before they are deleted, so they go
+# too. The image of a running program cannot be deleted under Wine either:
+# lulu.exe stays.
+check "the user's temporary folder holds only the running lulu.exe" test "$(left_in "$user_temp")" = "lulu.exe "
+check "the Windows temporary folder is empty" test -z "$(left_in "$win_temp")"
+check "the driver saw lulu.exe still there after the clean-up" grep -qx 'lulu-exists=1' "$run_dir/driver-facts.txt"
+# What the program showed for the user's folder afterwards: lulu.exe alone.
+shown_after="$(sed -n 's/^sizes=[^|]*|\([^|]*\)|.*/\1/p' "$run_dir/driver-facts.txt")"
+lulu_bytes="$(stat -c %s "$user_temp/lulu.exe" 2>/dev/null || echo 0)"
+size_matches() {
+    awk -v shown="$shown_after" -v b="$lulu_bytes" 'BEGIN {
+        n = split(shown, w, ": "); v = w[n]; gsub(",", ".", v); kb = v + 0
+        exit !(v ~ /KB$/ && kb - b / 1024 < 0.011 && b / 1024 - kb < 0.011) }'
+}
+check "the user's folder then shows the size of lulu.exe ($lulu_bytes bytes): $shown_after" size_matches
+
+copy_in() { find "$prefix/drive_c/users" -path "*/AppData/$1/varrex/$2" -type f; }
+roaming="$(copy_in Roaming 'vx-temp*.txt')"
+local_copy="$(copy_in Local 'vx-temp*.txt')"
+check "one clean-up log vx-temp*.txt in AppData/Roaming/varrex" test "$(printf '%s' "$roaming" | grep -c .)" -eq 1
+check "one clean-up log vx-temp*.txt in AppData/Local/varrex" test "$(printf '%s' "$local_copy" | grep -c .)" -eq 1
+if [ -f "$roaming" ] && [ -f "$local_copy" ]; then
+    check "both clean-up logs have the same name" test "$(basename -- "$roaming")" = "$(basename -- "$local_copy")"
+    check "both clean-up logs hold the same bytes" cmp -s "$roaming" "$local_copy"
+    log="$(iconv -f CP1252 -t UTF-8 "$roaming" | tr -d '\r')"
+    echo "--- $(basename -- "$roaming"):"
+    sed 's/^/    /' <<<"$log"
+    check "the log starts with the in-use remark" grep -q 'Obs.: Aquivos ou pastas não deletados podem estar em uso...' <<<"$log"
+    check "the log names lulu.exe as not deleted" grep -qE '(Arquivo|File) .*lulu\.exe (não pode ser deletado|can not be deleted)\.' <<<"$log"
+    check "the log names the read-only file as deleted" grep -qE '(Arquivo|File) .*usr-readonly\.txt (deletado|deleted)\.' <<<"$log"
+    check "the log names the read-only folder as deleted" grep -qE '(Pasta|Folder) .*usr-rodir (deletada|deleted)\.' <<<"$log"
+    check "the log ends with the completion line" grep -qE '(Processo concluído com sucesso!|Process completed successfully!)$' <<<"$(tail -n 1 <<<"$log")"
+fi
+
+# --- the registry ------------------------------------------------------------------
+
+after_tree="$(reg_query "$backup" /s)"
+echo "--- $backup after the run:"
+sed 's/^/    /' <<<"$after_tree"
+exts_after="$(vx_wine_exec timeout -k 5 "$step_timeout" wine reg query "$exts" /s 2>&1 | tr -d '\r')"
+check "FileExts is gone" test -z "$(grep -i 'FileExts' <<<"$exts_after")"
+grep -qi 'FileExts' <<<"$exts_after" && sed 's/^/    FileExts: /' <<<"$exts_after"
+check "FileExtsoldvx exists" test -n "$after_tree"
+# The whole tree, line by line: every subkey and every value with its type
+# and data (the order of the subkeys may differ).
+seeded_sorted="$(LC_ALL=C sort <<<"$seeded_tree" | grep .)"
+after_sorted="$(sed 's/FileExtsoldvx/FILEEXTS/' <<<"$after_tree" | LC_ALL=C sort | grep .)"
+check "FileExtsoldvx holds the seeded tree exactly" test "$after_sorted" = "$seeded_sorted"
+[ "$after_sorted" = "$seeded_sorted" ] || diff <(echo "$seeded_sorted") <(echo "$after_sorted") | sed 's/^/    /'
+has_value() { grep -qE "^ +$1 +$2 +$3\$" <<<"$(reg_query "$backup$4" /v "$1")"; }
+check "the top value is kept" has_value VxTop REG_SZ 'top value' ''
+check "a DWORD value is kept" has_value Count REG_DWORD 0x7 '\.vxa'
+check "a value two levels down is kept" has_value a REG_SZ notepad.exe '\.vxa\OpenWithList'
+check "a binary value is kept" has_value Blob REG_BINARY 01FF7E00 '\.vxb'
+check "a multi-string value is kept" has_value Names REG_MULTI_SZ 'one\\0two' '\.vxb'
+check "an expandable value is kept" has_value Paths REG_EXPAND_SZ '%TEMP%\\vx' '\.vxb'
+# Wine's reg query does not show QWORD data; its export does.
+wine_step wine reg export "$backup" 'C:\vxtools\backup.reg' /y >/dev/null 2>&1
+check "a QWORD value is kept" grep -q '^"Big"=hex(b):55,44,33,22,11,00,00,00' \
+    <<<"$(iconv -f UTF-16 -t UTF-8 "$run_dir/backup.reg" 2>/dev/null | tr -d '\r')"
+check "the subkey UserChoice is kept" has_value Progid REG_SZ VxFile.B '\.vxb\UserChoice'
+
+# --- the system report -------------------------------------------------------------
+
+report="$(copy_in Roaming 'vx-relatorio-*.txt')"
+report_local="$(copy_in Local 'vx-relatorio-*.txt')"
+check "one report vx-relatorio-*.txt in AppData/Roaming/varrex" test "$(printf '%s' "$report" | grep -c .)" -eq 1
+check "one report vx-relatorio-*.txt in AppData/Local/varrex" test "$(printf '%s' "$report_local" | grep -c .)" -eq 1
+if [ -f "$report" ]; then
+    text="$(iconv -f CP1252 -t UTF-8 "$report" | tr -d '\r')"
+    echo "--- $(basename -- "$report"):"
+    sed 's/^/    /' <<<"$text"
+    product="$(reg_query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v ProductName | sed -n 's/^ *ProductName *REG_SZ *//p')"
+    build_no="$(reg_query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber | sed -n 's/^ *CurrentBuildNumber *REG_SZ *//p')"
+    os_line="$(grep -m1 '^>>> Sistema Operacional: ' <<<"$text")"
+    echo "    (product '$product', build '$build_no')"
+    check "the report has the operating system line" test -n "$os_line"
+    check "the system line names the product" test -n "$product" -a -z "${os_line##*"$product"*}"
+    check "the system line has the build" test -n "$build_no" -a -z "${os_line##*"$build_no"*}"
+    check "the system line has a version" grep -qE '[0-9]+\.[0-9]+' <<<"$os_line"
+    check "the system line says 64 Bits" grep -q '64 Bits' <<<"$os_line"
+    check "the report has the processor line" grep -qE '^>>> Processador: .+' <<<"$text"
+    check "the report lists varrex.exe" grep -qiE '(^|[\\:])varrex\.exe$' <<<"$text"
+    check "the report lists the running lulu.exe" grep -qiE '(^|[\\:])lulu\.exe$' <<<"$text"
+    check "the report no longer lists the ended wscript2.exe" test -z "$(grep -iE 'wscript2\.exe$' <<<"$text")"
+fi
+if [ -f "$report_local" ]; then
+    check "the local report copy has exactly one line" test "$(tr -d '\r' <"$report_local" | grep -c '')" -eq 1
+    check "its line is the report's first line" test "$(head -n 1 "$report_local")" = "$(head -n 1 "$report")"
+fi
+
+echo "run-tools-e2e: $failures check(s) failed here, total $(($(date +%s) - started)) s"
+[ $failures -eq 0 ] || exit 1
+exit 0

@@ -1,0 +1,335 @@
+// Drives the tools tab of varrex.exe as a user would: lists the running
+// processes and ends one of two stand-ins, cleans the temporary folders and
+// compares the sizes shown before and after, runs the icon repair and writes
+// the system report. run-tools-e2e.sh seeds the prefix beforehand and checks
+// the folders, the registry and the written files from Linux afterwards.
+//
+// Every check prints one line; the exit code is 0 only when all passed.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "app/win32/view_ids.h"
+#include "e2e_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace view = vx::view;
+using namespace vx::e2e;
+
+std::wstring className(HWND hwnd) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+BOOL CALLBACK collectWindow(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> topWindows(DWORD pid, const wchar_t* cls) {
+    std::vector<HWND> all, found;
+    ::EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND hwnd : all) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == pid && className(hwnd) == cls && ::IsWindowVisible(hwnd)) found.push_back(hwnd);
+    }
+    return found;
+}
+
+HWND control(HWND main, std::string_view name) {
+    std::vector<HWND> children;
+    ::EnumChildWindows(main, collectWindow, reinterpret_cast<LPARAM>(&children));
+    const int id = view::controlId(name);
+    for (HWND child : children)
+        if (::GetDlgCtrlID(child) == id) return child;
+    return nullptr;
+}
+
+// A message sent to the window is answered only once the program reads
+// messages again: at the end of a handler or inside its next modal box.
+bool settled(HWND main) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
+}
+
+std::wstring boxText(HWND box) {
+    std::wstring all;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (className(child) == L"Static") all += textOf(child);
+    return all;
+}
+
+// Presses a button and expects one information box with the given caption
+// and text (Portuguese or English, whichever language the program runs in);
+// closes it and waits until the handler has returned.
+void pressExpectingBox(DWORD pid, HWND main, std::string_view button, const std::wstring& caption,
+                       const std::wstring& text, const std::wstring& captionEn, const std::wstring& textEn,
+                       const char* what) {
+    ::PostMessageW(control(main, button), BM_CLICK, 0, 0);
+    HWND box = nullptr;
+    waitFor(
+        [&] {
+            auto boxes = topWindows(pid, L"#32770");
+            box = boxes.empty() ? nullptr : boxes.front();
+            return box != nullptr;
+        },
+        120s);
+    check(box != nullptr, std::string(what) + " shows a box");
+    if (!box) return;
+    const std::wstring c = textOf(box), t = boxText(box);
+    const bool pt = c == caption && t == text, en = c == captionEn && t == textEn;
+    check(pt || en, std::string(what) + " box: \"" + printable(c) + "\" / \"" + printable(t) + "\"",
+          pt || en ? "" : "expected \"" + printable(caption) + "\" / \"" + printable(text) + "\"");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    check(waitFor([&] { return !::IsWindow(box); }, 10s), std::string(what) + ": the box closes with OK");
+    const bool answered = settled(main);
+    const auto more = topWindows(pid, L"#32770");
+    check(answered && more.empty(), std::string(what) + " ends without a further box");
+    for (HWND extra : more) ::PostMessageW(extra, WM_COMMAND, IDOK, 0);
+}
+
+std::vector<std::wstring> listLines(HWND list) {
+    std::vector<std::wstring> lines;
+    const LRESULT n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        const LRESULT got = ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+std::wstring lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
+    return s;
+}
+
+// The index of the line whose file-name part is `exe`; -1 when none.
+int lineOf(const std::vector<std::wstring>& lines, const std::wstring& exe) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::wstring l = lower(lines[i]);
+        const size_t cut = l.find_last_of(L"\\:");
+        if ((cut == std::wstring::npos ? l : l.substr(cut + 1)) == lower(exe)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// The IDs of the running processes with the image name `exe`.
+std::vector<DWORD> processesNamed(const std::wstring& exe) {
+    std::vector<DWORD> ids;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = ::Process32FirstW(snap, &e); more; more = ::Process32NextW(snap, &e))
+        if (lower(e.szExeFile) == lower(exe)) ids.push_back(e.th32ProcessID);
+    ::CloseHandle(snap);
+    return ids;
+}
+
+int killAll(const std::wstring& exe) {
+    int n = 0;
+    for (DWORD id : processesNamed(exe))
+        if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+            if (::TerminateProcess(p, 0)) ++n;
+            ::WaitForSingleObject(p, 5000);
+            ::CloseHandle(p);
+        }
+    return n;
+}
+
+// The bytes a size caption such as "Espaço ocupado: 1,50 KB" stands for;
+// -1 when it cannot be read.
+double bytesOf(const std::wstring& caption) {
+    const size_t colon = caption.find(L": ");
+    if (colon == std::wstring::npos) return -1;
+    std::wstring number, unit;
+    for (wchar_t c : caption.substr(colon + 2)) {
+        if (std::iswdigit(c))
+            number += c;
+        else if (c == L',' || c == L'.')
+            number += L'.';
+        else if (c != L' ')
+            unit += c;
+    }
+    if (number.empty()) return -1;
+    double value = std::wcstod(number.c_str(), nullptr);
+    if (unit == L"B") return value;
+    if (unit == L"KB") return value * 1024;
+    if (unit == L"MB") return value * 1024 * 1024;
+    if (unit == L"GB") return value * 1024 * 1024 * 1024;
+    return -1;
+}
+
+std::wstring ownFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+HANDLE start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return nullptr;
+    ::CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Writes a line for run-tools-e2e.sh (facts only Windows can tell it).
+void note(const std::wstring& folder, const std::string& line) {
+    if (FILE* f = _wfopen((folder + L"\\driver-facts.txt").c_str(), L"ab")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
+}  // namespace
+
+int wmain() {
+    const auto started = std::chrono::steady_clock::now();
+    const std::wstring folder = ownFolder();
+    ::DeleteFileW((folder + L"\\driver-facts.txt").c_str());
+
+    wchar_t tempBuffer[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, tempBuffer);
+    wchar_t longTemp[MAX_PATH] = {};
+    if (!::GetLongPathNameW(tempBuffer, longTemp, MAX_PATH)) wcscpy(longTemp, tempBuffer);
+    const std::wstring temp = longTemp;
+
+    // Two stand-ins under names the program does not end by itself; lulu.exe
+    // runs from the user's temporary folder, so its image is in use there
+    // during the clean-up. They end by themselves should the driver die.
+    const std::wstring wscript2 = folder + L"\\wscript2.exe";
+    check(::CopyFileW((folder + L"\\standin.exe").c_str(), wscript2.c_str(), FALSE) != 0, "wscript2.exe copied");
+    check(exists(temp + L"lulu.exe"), "lulu.exe is in the user's temporary folder", printable(temp));
+    HANDLE standinA = start(wscript2, L"--exit-after=600", folder);
+    HANDLE standinB = start(temp + L"lulu.exe", L"--exit-after=600", temp);
+    check(standinA && standinB, "the two stand-ins start");
+
+    HANDLE program = start(folder + L"\\varrex.exe", L"", folder);
+    check(program != nullptr, "varrex.exe starts");
+    if (!program) return 1;
+    const DWORD pid = ::GetProcessId(program);
+    HWND main = nullptr;
+    waitFor(
+        [&] {
+            auto found = topWindows(pid, view::kMainWindowClass);
+            main = found.empty() ? nullptr : found.front();
+            return main != nullptr;
+        },
+        60s);
+    check(main != nullptr, "the main window shows");
+    if (!main) {
+        ::TerminateProcess(program, 1);
+        return 1;
+    }
+    ::WaitForInputIdle(program, 30000);
+
+    // The tools tab, as a click on it would choose it.
+    ::SendMessageW(control(main, "PageControl1"), TCM_SETCURFOCUS, 1, 0);
+    HWND list = control(main, "ListBox1");
+    check(waitFor([&] { return ::IsWindowVisible(list) != FALSE; }, 10s), "the tools tab shows the process list");
+    settled(main);
+
+    const std::wstring label20 = textOf(control(main, "Label20")), label21 = textOf(control(main, "Label21"));
+    std::printf("Label20 \"%s\", Label21 \"%s\"\n", printable(label20).c_str(), printable(label21).c_str());
+    check(lower(label20) == lower(temp), "Label20 shows the user's temporary folder",
+          "expected \"" + printable(temp) + "\"");
+    check(label21.size() > 3 && lower(label21).ends_with(L"\\windows\\temp\\"), "Label21 shows the Windows temp folder");
+    note(folder, "label20=" + narrow(label20));
+    note(folder, "label21=" + narrow(label21));
+
+    std::vector<std::wstring> lines = listLines(list);
+    std::printf("--- process list (%zu lines)\n", lines.size());
+    for (const auto& l : lines) std::printf("    %s\n", printable(l).c_str());
+    for (const wchar_t* exe : {L"wscript2.exe", L"lulu.exe", L"varrex.exe"})
+        check(lineOf(lines, exe) >= 0, "the list shows " + narrow(exe));
+    bool sortedOk = true;
+    for (size_t i = 1; i < lines.size(); ++i)
+        sortedOk = sortedOk && ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, lines[i - 1].c_str(), -1,
+                                                lines[i].c_str(), -1) != CSTR_GREATER_THAN;
+    check(sortedOk, "the list is sorted");
+
+    // Ending wscript2.exe: select it as a click would, then press the button.
+    const int at = lineOf(lines, L"wscript2.exe");
+    if (at >= 0) {
+        ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+        ::SendMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(view::controlId("ListBox1"), LBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(list));
+        settled(main);
+        pressExpectingBox(pid, main, "BitBtn11", L"Aviso", L"Processo finalizado com sucesso!", L"Warning",
+                          L"Process completed successfully!", "ending wscript2.exe");
+        check(standinA && ::WaitForSingleObject(standinA, 10000) == WAIT_OBJECT_0, "wscript2.exe has ended");
+        check(processesNamed(L"wscript2.exe").empty(), "no wscript2.exe runs any more");
+        const std::vector<std::wstring> after = listLines(list);
+        check(lineOf(after, L"wscript2.exe") < 0, "the refreshed list no longer shows wscript2.exe");
+        check(lineOf(after, L"lulu.exe") >= 0, "the refreshed list still shows lulu.exe");
+        check(standinB && ::WaitForSingleObject(standinB, 0) == WAIT_TIMEOUT, "lulu.exe still runs");
+    }
+
+    // The clean-up, with the sizes shown before and after.
+    const std::wstring userBefore = textOf(control(main, "Label22")), winBefore = textOf(control(main, "Label23"));
+    pressExpectingBox(pid, main, "Button4", L"Aviso", L"Processo concluído com sucesso!", L"Warning",
+                      L"Process completed successfully!", "the clean-up");
+    const std::wstring userAfter = textOf(control(main, "Label22")), winAfter = textOf(control(main, "Label23"));
+    std::printf("sizes: user \"%s\" -> \"%s\", windows \"%s\" -> \"%s\"\n", printable(userBefore).c_str(),
+                printable(userAfter).c_str(), printable(winBefore).c_str(), printable(winAfter).c_str());
+    note(folder, "sizes=" + narrow(userBefore) + "|" + narrow(userAfter) + "|" + narrow(winBefore) + "|" +
+                     narrow(winAfter));
+    const double ub = bytesOf(userBefore), ua = bytesOf(userAfter), wb = bytesOf(winBefore), wa = bytesOf(winAfter);
+    check(ub > 0 && ua >= 0 && ua < ub, "the user's temporary folder shows a smaller size after the clean-up");
+    check(wb > 0 && wa >= 0 && wa < wb, "the Windows temporary folder shows a smaller size after the clean-up");
+    note(folder, std::string("lulu-exists=") + (exists(temp + L"lulu.exe") ? "1" : "0"));
+    check(standinB && ::WaitForSingleObject(standinB, 0) == WAIT_TIMEOUT, "lulu.exe still runs after the clean-up");
+    // The log opens with its default program; Wine's is notepad.
+    waitFor([] { return !processesNamed(L"notepad.exe").empty(); }, 5s);
+    std::printf("notepad windows ended after the clean-up: %d\n", killAll(L"notepad.exe"));
+
+    pressExpectingBox(pid, main, "BitBtn15", L"Aviso",
+                      L"Para concluir procedimento é necessário reiniciar o computador!", L"Warning",
+                      L"To complete procedure is to restart the computer!", "the icon repair");
+
+    // The report opens without a box; an input/output error would show one.
+    ::PostMessageW(control(main, "BitBtn17"), BM_CLICK, 0, 0);
+    check(settled(main), "the report button returns");
+    waitFor([] { return !processesNamed(L"notepad.exe").empty(); }, 5s);
+    const auto boxes = topWindows(pid, L"#32770");
+    check(boxes.empty(), "the report shows no box", boxes.empty() ? "" : printable(boxText(boxes.front())));
+    for (HWND box : boxes) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    std::printf("notepad windows ended after the report: %d\n", killAll(L"notepad.exe"));
+
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    const bool ended = ::WaitForSingleObject(program, 20000) == WAIT_OBJECT_0;
+    check(ended, "closing the window ends the program");
+    if (!ended) ::TerminateProcess(program, 1);
+    ::CloseHandle(program);
+    for (HANDLE h : {standinA, standinB})
+        if (h) {
+            ::TerminateProcess(h, 0);
+            ::WaitForSingleObject(h, 5000);
+            ::CloseHandle(h);
+        }
+    ::DeleteFileW(wscript2.c_str());
+
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("tools e2e: %d check(s) failed, %.1f s\n", failures, seconds);
+    return failures == 0 ? 0 : 1;
+}
