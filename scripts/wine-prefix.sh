@@ -141,6 +141,60 @@ vx_wine_clone() {
     echo "$dir"
 }
 
+# A test session: a prefix cloned from $VX_WINE_TEMPLATE (or from a template
+# of the session's own), removed again on exit together with the driver
+# process ($driver_pid), the private X server ($xvfb_pid) and the session's
+# own template. Sets prefix_dir and prefix.
+# shellcheck disable=SC2317  # run by the EXIT trap
+vx_wine_session_cleanup() {
+    cd /
+    [ -n "${driver_pid:-}" ] && kill "$driver_pid" 2>/dev/null
+    [ -n "${prefix_dir:-}" ] && vx_wine_remove "$prefix_dir"
+    if [ -n "${xvfb_pid:-}" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    [ -n "${own_template:-}" ] && vx_wine_remove "$own_template"
+}
+
+vx_wine_session_begin() {
+    template="${VX_WINE_TEMPLATE:-}"
+    own_template=""
+    prefix_dir=""
+    xvfb_pid=""
+    driver_pid=""
+    trap vx_wine_session_cleanup EXIT
+    trap 'exit 130' INT TERM HUP PIPE
+    if [ -z "$template" ]; then
+        template="$(vx_wine_template)" || vx_wine_fail "cannot build a Wine template prefix" || return 1
+        own_template="$template"
+    fi
+    prefix_dir="$(vx_wine_clone "$template")" ||
+        vx_wine_fail "cannot copy the Wine template '$template'" || return 1
+    prefix="$prefix_dir/prefix"
+}
+
+# Starts a private X server for the session and exports DISPLAY. Xvfb picks a
+# free display itself (-displayfd), so parallel runs never race for one.
+vx_xvfb_start() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$prefix_dir/display" \
+        >"$prefix_dir/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    local display="" _
+    for _ in $(seq 100); do
+        display="$(head -n 1 "$prefix_dir/display" 2>/dev/null)"
+        [ -n "$display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$display" ]; then
+        cat "$prefix_dir/xvfb.log" >&2
+        vx_wine_fail "Xvfb did not start"
+        return 1
+    fi
+    export DISPLAY=":$display"
+}
+
 vx_wine_remove() {
     local dir="$1"
     [ -n "$dir" ] || return 0

@@ -36,30 +36,8 @@ if [ -z "${DISPLAY:-}" ]; then
     use_xvfb=1
 fi
 
-template="${VX_WINE_TEMPLATE:-}"
-own_template=""
-prefix_dir=""
-xvfb_pid=""
-# shellcheck disable=SC2317  # run by the EXIT trap
-cleanup() {
-    cd /
-    [ -n "$prefix_dir" ] && vx_wine_remove "$prefix_dir"
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
-    [ -n "$own_template" ] && vx_wine_remove "$own_template"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP PIPE
-
 started=$(date +%s)
-if [ -z "$template" ]; then
-    template="$(vx_wine_template)" || fail "cannot build a Wine template prefix"
-    own_template="$template"
-fi
-prefix_dir="$(vx_wine_clone "$template")" || fail "cannot copy the Wine template '$template'"
-prefix="$prefix_dir/prefix"
+vx_wine_session_begin || exit 1
 
 # The program and its companions, copied into the prefix.
 exe_dir="$(cd "$(dirname "$exe")" && pwd)"
@@ -72,24 +50,8 @@ for companion in "$exe_dir"/standin.exe "$exe_dir"/*.dll; do
     fi
 done
 
-# A private X server: Xvfb picks a free display itself (-displayfd), so
-# parallel runs never race for a display number.
 if [ $use_xvfb -eq 1 ]; then
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$prefix_dir/display" \
-        >"$prefix_dir/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    display=""
-    for _ in $(seq 100); do
-        display="$(head -n 1 "$prefix_dir/display" 2>/dev/null)"
-        [ -n "$display" ] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if [ -z "$display" ]; then
-        cat "$prefix_dir/xvfb.log" >&2
-        fail "Xvfb did not start"
-    fi
-    export DISPLAY=":$display"
+    vx_xvfb_start || exit 1
 fi
 
 export WINEPREFIX="$prefix"

@@ -39,32 +39,8 @@ command -v Xvfb >/dev/null 2>&1 || fail "'Xvfb' is not installed (Debian package
 have_import=1
 command -v import >/dev/null 2>&1 || { have_import=0; echo "run-e2e: no 'import' (imagemagick): no screenshots" >&2; }
 
-template="${VX_WINE_TEMPLATE:-}"
-own_template=""
-prefix_dir=""
-xvfb_pid=""
-driver_pid=""
-# shellcheck disable=SC2317  # run by the EXIT trap
-cleanup() {
-    cd /
-    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null
-    [ -n "$prefix_dir" ] && vx_wine_remove "$prefix_dir"
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
-    [ -n "$own_template" ] && vx_wine_remove "$own_template"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP PIPE
-
 started=$(date +%s)
-if [ -z "$template" ]; then
-    template="$(vx_wine_template)" || fail "cannot build a Wine template prefix"
-    own_template="$template"
-fi
-prefix_dir="$(vx_wine_clone "$template")" || fail "cannot copy the Wine template '$template'"
-prefix="$prefix_dir/prefix"
+vx_wine_session_begin || exit 1
 export WINEPREFIX="$prefix"
 
 # The drives: E: removable, D: a CD drive, each a folder inside the prefix.
@@ -87,18 +63,7 @@ mkdir -p "$run_dir" &&
     cp -- "$varrex" "$driver" "$run_dir/" &&
     cp -- "$standin" "$run_dir/wscript.exe" || fail "cannot copy the programs into the prefix"
 
-# A private X server: Xvfb picks a free display itself.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$prefix_dir/display" >"$prefix_dir/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=""
-for _ in $(seq 100); do
-    display="$(head -n 1 "$prefix_dir/display" 2>/dev/null)"
-    [ -n "$display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$display" ] || { cat "$prefix_dir/xvfb.log" >&2; fail "Xvfb did not start"; }
-export DISPLAY=":$display"
+vx_xvfb_start || exit 1
 
 prepared=$(date +%s)
 cd "$run_dir" || fail "cannot enter $run_dir"
