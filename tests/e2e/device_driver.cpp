@@ -27,37 +27,6 @@ namespace view = vx::view;
 
 using namespace vx::e2e;
 
-std::wstring className(HWND hwnd) {
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-BOOL CALLBACK collectWindow(HWND hwnd, LPARAM param) {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-    return TRUE;
-}
-
-// The top-level windows of a process.
-std::vector<HWND> windowsOfProcess(DWORD pid) {
-    std::vector<HWND> all, own;
-    ::EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&all));
-    for (HWND hwnd : all) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == pid) own.push_back(hwnd);
-    }
-    return own;
-}
-
-// The visible top-level windows of a process with the given class.
-std::vector<HWND> topWindows(DWORD pid, const wchar_t* cls) {
-    std::vector<HWND> found;
-    for (HWND hwnd : windowsOfProcess(pid))
-        if (className(hwnd) == cls && ::IsWindowVisible(hwnd)) found.push_back(hwnd);
-    return found;
-}
-
 // The program's top-level windows, as class "title" pairs, for a report.
 std::string describeWindows(DWORD pid) {
     std::string out;
@@ -205,42 +174,6 @@ bool hiddenOrSystem(const wchar_t* path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 }
 
-std::wstring ownFolder() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-// Asks run-device-e2e.sh for a screenshot of the window's rectangle and waits
-// until it is taken.
-void screenshot(const std::wstring& folder, HWND hwnd, const char* name) {
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    const std::wstring request = folder + L"\\shot-request";
-    const std::wstring done = folder + L"\\shot-done";
-    ::DeleteFileW(done.c_str());
-    if (FILE* f = _wfopen((request + L".tmp").c_str(), L"wb")) {
-        std::fprintf(f, "%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
-        std::fclose(f);
-        ::MoveFileExW((request + L".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
-    if (!waitFor([&] { return exists(done.c_str()); }, 20s)) std::printf("note: no screenshot %s\n", name);
-    ::DeleteFileW(request.c_str());
-    ::DeleteFileW(done.c_str());
-}
-
-HANDLE start(const std::wstring& exe, const std::wstring& folder) {
-    std::wstring command = L"\"" + exe + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
-        return nullptr;
-    ::CloseHandle(pi.hThread);
-    return pi.hProcess;
-}
-
 // The user's folders and the worm's files on the sample drive.
 constexpr const wchar_t* kUserFolders[] = {L"E:\\Fotos", L"E:\\Documentos", L"E:\\Trabalho escolar"};
 constexpr const wchar_t* kShortcuts[] = {L"E:\\Fotos.lnk", L"E:\\Documentos.lnk", L"E:\\Trabalho escolar.lnk"};
@@ -372,7 +305,7 @@ int wmain() {
     check(::GetDriveTypeW(L"E:\\") == DRIVE_REMOVABLE, "E: is a removable drive");
     check(hiddenOrSystem(L"E:\\Fotos") && exists(L"E:\\Fotos.lnk"), "E: holds the hidden Fotos and Fotos.lnk");
 
-    HANDLE program = start(folder + L"\\varrex.exe", folder);
+    HANDLE program = start(folder + L"\\varrex.exe", L"", folder);
     check(program != nullptr, "varrex.exe starts");
     if (!program) return 1;
     const DWORD pid = ::GetProcessId(program);

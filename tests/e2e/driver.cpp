@@ -27,42 +27,6 @@ namespace view = vx::view;
 
 using namespace vx::e2e;
 
-DWORD processOf(HWND hwnd) {
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    return pid;
-}
-
-struct WindowSearch {
-    DWORD pid;
-    const wchar_t* cls;
-    const wchar_t* title;
-    bool visibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectWindow(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<WindowSearch*>(param);
-    wchar_t name[256] = {};
-    ::GetClassNameW(hwnd, name, 256);
-    if (processOf(hwnd) != s->pid || std::wstring(name) != s->cls) return TRUE;
-    if (s->visibleOnly && !::IsWindowVisible(hwnd)) return TRUE;
-    if (s->title) {
-        wchar_t title[256] = {};
-        ::GetWindowTextW(hwnd, title, 256);
-        if (std::wstring(title) != s->title) return TRUE;
-    }
-    s->found.push_back(hwnd);
-    return TRUE;
-}
-
-// The (visible) top-level windows of a process with that class (and title).
-std::vector<HWND> topWindows(DWORD pid, const wchar_t* cls, const wchar_t* title = nullptr, bool visibleOnly = true) {
-    WindowSearch search{pid, cls, title, visibleOnly, {}};
-    ::EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 struct ControlSearch {
     int id;
     HWND found;
@@ -85,44 +49,6 @@ HWND controlById(HWND root, int id) {
 // The text colour the view drew the control with; -1 when unknown.
 int64_t colorOf(HWND hwnd) {
     return view::decodeTextColor(reinterpret_cast<uintptr_t>(::GetPropW(hwnd, view::kTextColorProperty)));
-}
-
-std::wstring folderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
-std::wstring ownFolder() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return folderOf(path);
-}
-
-bool fileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Asks run-e2e.sh for a screenshot of `hwnd` and waits until it is taken.
-void screenshot(const std::wstring& folder, HWND hwnd, const char* name) {
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    const std::wstring request = folder + L"\\shot-request";
-    const std::wstring done = folder + L"\\shot-done";
-    ::DeleteFileW(done.c_str());
-    if (FILE* f = _wfopen((request + L".tmp").c_str(), L"wb")) {
-        std::fprintf(f, "%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
-        std::fclose(f);
-        ::MoveFileExW((request + L".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
-    if (!waitFor([&] { return fileExists(done); }, 20s)) std::printf("note: no screenshot %s (nobody took it)\n", name);
-    ::DeleteFileW(request.c_str());
-    ::DeleteFileW(done.c_str());
-}
-
-HANDLE start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
-    std::wstring command = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
-        return nullptr;
-    ::CloseHandle(pi.hThread);
-    return pi.hProcess;
 }
 
 bool ended(HANDLE process, DWORD ms) { return ::WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }

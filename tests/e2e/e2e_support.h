@@ -85,4 +85,86 @@ inline std::vector<std::wstring> linesOf(const std::wstring& text) {
     return lines;
 }
 
+inline std::wstring className(HWND hwnd) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+inline BOOL CALLBACK collectWindow(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+// The top-level windows of a process.
+inline std::vector<HWND> windowsOfProcess(DWORD pid) {
+    std::vector<HWND> all, own;
+    ::EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND hwnd : all) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == pid) own.push_back(hwnd);
+    }
+    return own;
+}
+
+// The (visible) top-level windows of a process with that class (and title).
+inline std::vector<HWND> topWindows(DWORD pid, const wchar_t* cls, const wchar_t* title = nullptr,
+                                    bool visibleOnly = true) {
+    std::vector<HWND> found;
+    for (HWND hwnd : windowsOfProcess(pid)) {
+        if (className(hwnd) != cls) continue;
+        if (visibleOnly && !::IsWindowVisible(hwnd)) continue;
+        if (title) {
+            wchar_t text[256] = {};
+            ::GetWindowTextW(hwnd, text, 256);
+            if (std::wstring(text) != title) continue;
+        }
+        found.push_back(hwnd);
+    }
+    return found;
+}
+
+inline bool fileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The folder that holds the driver itself.
+inline std::wstring ownFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+// Starts a program without waiting for it; its process handle, or null.
+inline HANDLE start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return nullptr;
+    ::CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// Asks the test script for a screenshot of the window's rectangle (a file
+// "shot-request" in `folder`) and waits until it is taken ("shot-done").
+inline void screenshot(const std::wstring& folder, HWND hwnd, const char* name) {
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    const std::wstring request = folder + L"\\shot-request";
+    const std::wstring done = folder + L"\\shot-done";
+    ::DeleteFileW(done.c_str());
+    if (FILE* f = _wfopen((request + L".tmp").c_str(), L"wb")) {
+        std::fprintf(f, "%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        std::fclose(f);
+        ::MoveFileExW((request + L".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    if (!waitFor([&] { return fileExists(done); }, 20s)) std::printf("note: no screenshot %s (nobody took it)\n", name);
+    ::DeleteFileW(request.c_str());
+    ::DeleteFileW(done.c_str());
+}
+
 }  // namespace vx::e2e

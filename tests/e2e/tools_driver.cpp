@@ -25,28 +25,6 @@ using namespace std::chrono_literals;
 namespace view = vx::view;
 using namespace vx::e2e;
 
-std::wstring className(HWND hwnd) {
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-BOOL CALLBACK collectWindow(HWND hwnd, LPARAM param) {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-    return TRUE;
-}
-
-std::vector<HWND> topWindows(DWORD pid, const wchar_t* cls) {
-    std::vector<HWND> all, found;
-    ::EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&all));
-    for (HWND hwnd : all) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == pid && className(hwnd) == cls && ::IsWindowVisible(hwnd)) found.push_back(hwnd);
-    }
-    return found;
-}
-
 HWND control(HWND main, std::string_view name) {
     std::vector<HWND> children;
     ::EnumChildWindows(main, collectWindow, reinterpret_cast<LPARAM>(&children));
@@ -173,25 +151,7 @@ double bytesOf(const std::wstring& caption) {
     return -1;
 }
 
-std::wstring ownFolder() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-HANDLE start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
-    std::wstring command = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
-        return nullptr;
-    ::CloseHandle(pi.hThread);
-    return pi.hProcess;
-}
-
-bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::wstring& path) { return fileExists(path); }
 
 // Writes a line for run-tools-e2e.sh (facts only Windows can tell it).
 void note(const std::wstring& folder, const std::string& line) {
