@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "app/form1_texts.h"
+#include "computer/computer_check.h"
+#include "computer/computer_disinfection.h"
 #include "device/device_check.h"
 #include "platform/paths.h"
 #include "scan/primitives.h"
@@ -62,10 +64,9 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormClose() {
-    const std::string program = os_.shell.programPath();
-    const size_t slash = program.find_last_of('\\');
-    if (slash == std::string::npos) return;
-    os_.fs.deleteFile(program.substr(0, slash + 1) + "iphist.dat");
+    const std::string folder = scan::programFolder(os_.shell);
+    if (folder.empty()) return;
+    os_.fs.deleteFile(folder + "iphist.dat");
     form_instrucoes.reset();
 }
 
@@ -202,6 +203,20 @@ void TForm1::BitBtn1Click() {
     device::runDeviceDisinfection(ctx, DriveComboBox1.text(), control("CheckBox2").checked, SaveDialog1, target);
     deviceRoot1 = target.deviceRoot;
     recoveryPath = target.recoveryPath;
+}
+
+// ---------------------------------------------------------------------------
+// Computer check and disinfection
+// ---------------------------------------------------------------------------
+
+void TForm1::BitBtn7Click() {
+    scan::RunContext ctx = context();
+    computer::runComputerCheck(ctx, control("CheckBox1").checked, SaveDialog1);
+}
+
+void TForm1::BitBtn2Click() {
+    scan::RunContext ctx = context();
+    computer::runComputerDisinfection(ctx, control("CheckBox2").checked, SaveDialog1);
 }
 
 // ---------------------------------------------------------------------------

@@ -162,6 +162,10 @@ public:
     void BitBtn9Click();  // " Verificar &Dispositivo"
     void BitBtn1Click();  // " Desin&fectar Dispositivo"
 
+    // --- computer check and disinfection ----------------------------------------------
+    void BitBtn7Click();  // " Verificar &Computador"
+    void BitBtn2Click();  // " Desinfectar Com&putador"
+
     // --- maintenance tools ---------------------------------------------------------------
     void TabSheet2Show();  // temporary folders and their sizes, process list
     void BitBtn10Click();  // "Listar Processos"

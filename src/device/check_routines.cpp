@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/paths.h"
 #include "scan/primitives.h"
 
 namespace vx::device {
@@ -109,6 +110,7 @@ bool listTree(scan::RunContext& ctx, const std::string& folder) {
 
 void checkWormMaskAndRunValue(scan::RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
+    if (!platform::isAbsolutePath(folder)) return;
     std::unique_ptr<platform::Finder> finder = fs.find(folder + mask);
     if (!finder) return;
     // A four-character mask such as "*.js" names a two-letter extension.
@@ -142,6 +144,7 @@ void checkWormMaskAndRunValue(scan::RunContext& ctx, const std::string& folder, 
 
 void checkWormMask(scan::RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
+    if (!platform::isAbsolutePath(folder)) return;
     std::unique_ptr<platform::Finder> finder = fs.find(folder + mask);
     if (!finder) return;
     const std::string found = "[VX] > Vírus tipo <" + mask + "> encontrado!";

@@ -23,20 +23,9 @@ void makeVisible(scan::RunContext& ctx, const std::string& folder) {
 }
 
 // The "*.js" sweep over `folder` itself and then over every entry of it.
-// Entries that are junctions or links are not entered: their content lives
-// elsewhere, possibly off the drive.
 void scriptSweep(scan::RunContext& ctx, const std::string& folder) {
     scan::wormMaskAndRunValueRemoval(ctx, folder, "*.js");
-    auto finder = ctx.os.fs.find(folder + "*.*");
-    platform::FindEntry e;
-    while (finder && finder->next(e)) {
-        if (e.name == "." || e.name == "..") continue;
-        const std::string inner = folder + e.name + "\\";
-        if (e.attributes & platform::attr::ReparsePoint)
-            ctx.write("[VX] - Nenhum Código/Vírus Encontrado em " + inner, "[VX] - No Code/Virus Found in " + inner);
-        else
-            scan::wormMaskAndRunValueRemoval(ctx, inner, "*.js");
-    }
+    scan::wormMaskAndRunValueRemovalInEachEntry(ctx, folder, "*.js");
 }
 
 struct WormFolder {
@@ -82,14 +71,6 @@ void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, cons
     recoverFolder(ctx, root, w, target);
 }
 
-void killWithMarker(scan::RunContext& ctx, const char* process, const std::string& marker, bool trailingBlank) {
-    if (scan::killProcessByName(ctx.os.processes, process) != 0)
-        ctx.write("[VX] > Processo " + marker + " finalizado!", "[VX] > Process " + marker + " finished!");
-    else
-        ctx.write("[VX] - Processo " + marker + " não está em execução neste computador!",
-                  "[VX] - Process " + marker + " is not running on this computer!" + (trailingBlank ? " " : ""));
-}
-
 void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name, bool isWormSign) {
     auto& fs = ctx.os.fs;
     if (fs.fileExists(root + name)) {
@@ -124,9 +105,9 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
     target.recoveryPath = root;
     scan::writeLogHeader(ctx, scan::RunKind::DeviceDisinfection, root);
 
-    killWithMarker(ctx, "wscript.exe", "[vx001]", false);
-    killWithMarker(ctx, "xcv.exe", "[vx002]", false);
-    killWithMarker(ctx, "rundll32.exe", "[vx003]", true);
+    scan::killAndReport(ctx, "wscript.exe", "[vx001]");
+    scan::killAndReport(ctx, "xcv.exe", "[vx002]");
+    scan::killAndReport(ctx, "rundll32.exe", "[vx003]", true);
 
     makeVisible(ctx, root);
     ctx.write("[VX] - Pastas e arquivos do Drive " + root + " colocados em modo visível",

@@ -27,6 +27,11 @@ bool isDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 }  // namespace
 
+bool isAbsolutePath(const std::string& path) {
+    if (path.size() >= 3 && isDriveLetter(path[0]) && path[1] == ':' && isSep(path[2])) return true;
+    return path.size() >= 2 && isSep(path[0]) && isSep(path[1]);
+}
+
 bool splitPath(const std::string& path, const std::string& currentDirectory, PathParts& out) {
     out = PathParts{};
     if (path.size() >= 2 && isDriveLetter(path[0]) && path[1] == ':') {

@@ -22,6 +22,12 @@ bool splitPath(const std::string& path, const std::string& currentDirectory, Pat
 // Joins the parts back: "E:\a\b", "E:\" for a drive root.
 std::string joinPath(const PathParts& parts);
 
+// True for a path that names one place whatever the current drive and folder:
+// "X:\..." or a "\\"-prefixed path. A path rooted on the current drive ("\a"),
+// relative ("a\b") or drive-relative ("C:a") is not; such a text comes from a
+// folder Windows could not give, and the program never searches or changes it.
+bool isAbsolutePath(const std::string& path);
+
 // The file-name part of a path: everything after the last "\" or ":".
 std::string fileNamePart(const std::string& path);
 

@@ -71,7 +71,7 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
 
     auto enter = [&](std::string path, int quietFlag) {
         if (path.empty() || path.back() != '\\') path += '\\';
-        if (!fs.directoryExists(path)) {
+        if (!platform::isAbsolutePath(path) || !fs.directoryExists(path)) {
             ctx.write("[VX] - Pasta " + path + " não Encontrada!", "[VX] - Folder " + path + " not Found!");
             ctx.flags.folderFound = 0;
             return false;

@@ -17,6 +17,7 @@ struct RunFlags {
     int removalFailed = 0;
     int restartNeeded = 0;
     int folderFound = 0;
+    int driverAudio = 0;
 };
 
 // Language flag values: 1 selects Portuguese; any other value English.

@@ -72,6 +72,12 @@ bool saveLogFile(RunContext& ctx, const std::string& path) {
     return false;
 }
 
+std::string programFolder(platform::Shell& shell) {
+    const std::string program = shell.programPath();
+    const size_t slash = program.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+}
+
 bool writeAutomaticCopies(RunContext& ctx, const std::string& prefix) {
     const std::string name = prefix + dateTimeStamp(ctx.os.clock) + ".txt";
     if (!saveLogFile(ctx, dataFolder(ctx.os.shell) + "\\" + name)) return false;

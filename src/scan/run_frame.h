@@ -20,6 +20,10 @@ enum class RunKind { DeviceCheck, DeviceDisinfection, ComputerCheck, ComputerDis
 std::string dataFolder(platform::Shell& shell);
 std::string localDataFolder(platform::Shell& shell);
 
+// The folder of the running program file, with its final "\"; empty when
+// the program's path cannot be read.
+std::string programFolder(platform::Shell& shell);
+
 // Creates the folder (one level) when it does not exist as a directory.
 void ensureFolder(platform::FileSystem& fs, const std::string& folder);
 

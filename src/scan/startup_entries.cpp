@@ -53,6 +53,7 @@ template <typename OnMatch>
 void forEachRunValueNamingAnEntry(RunContext& ctx, const std::string& folder, const std::string& mask,
                                   OnMatch&& onMatch) {
     auto& fs = ctx.os.fs;
+    if (!platform::isAbsolutePath(folder)) return;
     auto finder = fs.find(folder + mask);
     if (!finder) return;
     platform::FindEntry entry;
@@ -175,7 +176,7 @@ bool isUsersOwnFolder(const std::string& folder) {
 int exeAndScriptPairTest(RunContext& ctx, const std::string& folder) {
     // Protection of the user's own folders: whatever they hold, they are never
     // reported as a worm's folder, so nothing deletes them as a whole.
-    if (isUsersOwnFolder(folder)) return 2;
+    if (isUsersOwnFolder(folder) || !platform::isAbsolutePath(folder)) return 2;
     auto& fs = ctx.os.fs;
     bool executable = holdsSmallFile(fs, folder, "*.exe");
     bool script = holdsSmallFile(fs, folder, "*.js");

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/paths.h"
 #include "scan/primitives.h"
 #include "scan/startup_entries.h"
 
@@ -33,43 +34,13 @@ bool deleteStartupValue(RunContext& ctx, RootKey root, const char* path, const s
     return true;
 }
 
-// The last two characters of the Windows product name ("XP" on Windows XP),
-// read afresh; empty when it cannot be read.
-std::string windowsEditionSuffix(platform::Registry& registry) {
-    auto key = registry.open(RootKey::LocalMachine, "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\",
-                             platform::RegAccess::Read);
-    if (!key) return {};
-    std::string product = key->readText("ProductName").value_or(std::string());
-    return product.size() > 2 ? product.substr(product.size() - 2) : product;
-}
-
-void writeNotRunning(RunContext& ctx, const std::string& marker) {
-    ctx.write("[VX] - Processo " + marker + " não está em execução neste computador!",
-              "[VX] - Process " + marker + " is not running on this computer!");
-}
-
-void writeFinished(RunContext& ctx, const std::string& marker) {
-    ctx.write("[VX] > Processo " + marker + " finalizado!", "[VX] > Process " + marker + " finished!");
-}
 
 // The shortcut worm's own program: the processes it hides behind are ended and
 // the file goes with its start-up values.
 void removeShortcutWormProgram(RunContext& ctx, const std::string& folder, const std::string& name,
                                const std::string& editionSuffix) {
-    auto& processes = ctx.os.processes;
-    if (editionSuffix == "XP") {
-        if (killProcessByName(processes, "explorer.exe") != 0)
-            writeFinished(ctx, "[explorer.exe]");
-        else
-            writeNotRunning(ctx, "[explorer.exe]");
-    }
-
-    int ended = killProcessByName(processes, "notepad.exe");
-    if (ended == 0) ended = killProcessByName(processes, "calc.exe");
-    if (ended != 0)
-        writeFinished(ctx, "[vx008]");
-    else
-        writeNotRunning(ctx, "[vx008]");
+    if (editionSuffix == "XP") killAndReport(ctx, "explorer.exe", "[explorer.exe]");
+    killNotepadOrCalc(ctx);
 
     wormFileRemoval(ctx, folder, name);
 
@@ -80,12 +51,45 @@ void removeShortcutWormProgram(RunContext& ctx, const std::string& folder, const
         ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!");
 }
 
+void writeNothingFoundIn(RunContext& ctx, const std::string& folder) {
+    ctx.write("[VX] - Nenhum Código/Vírus Encontrado em " + folder, "[VX] - No Code/Virus Found in " + folder);
+}
+
 }  // namespace
+
+std::string windowsEditionSuffix(platform::Registry& registry) {
+    auto key = registry.open(RootKey::LocalMachine, "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\",
+                             platform::RegAccess::Read);
+    if (!key) return {};
+    std::string product = key->readText("ProductName").value_or(std::string());
+    return product.size() > 2 ? product.substr(product.size() - 2) : product;
+}
+
+void writeProcessLines(RunContext& ctx, const std::string& tag, bool finished, bool trailingBlank) {
+    if (finished)
+        ctx.write("[VX] > Processo " + tag + " finalizado!", "[VX] > Process " + tag + " finished!");
+    else
+        ctx.write("[VX] - Processo " + tag + " não está em execução neste computador!",
+                  "[VX] - Process " + tag + " is not running on this computer!" + (trailingBlank ? " " : ""));
+}
+
+int killAndReport(RunContext& ctx, const std::string& process, const std::string& tag, bool trailingBlank) {
+    const int ended = killProcessByName(ctx.os.processes, process);
+    writeProcessLines(ctx, tag, ended != 0, trailingBlank);
+    return ended;
+}
+
+int killNotepadOrCalc(RunContext& ctx) {
+    int ended = killProcessByName(ctx.os.processes, "notepad.exe");
+    if (ended == 0) ended = killProcessByName(ctx.os.processes, "calc.exe");
+    writeProcessLines(ctx, "[vx008]", ended != 0);
+    return ended;
+}
 
 void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
     bool found = false;
-    auto finder = fs.find(folder + mask);
+    auto finder = platform::isAbsolutePath(folder) ? fs.find(folder + mask) : nullptr;
     platform::FindEntry entry;
     while (finder && finder->next(entry)) {
         if (entry.isDirectory()) continue;
@@ -96,12 +100,7 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         fs.setAttributes(path, 0);
 
         // The file name stays out of the log: a marker stands for it.
-        if (killProcessByName(ctx.os.processes, name) != 0) {
-            ctx.flags.infectionFound = 1;
-            writeFinished(ctx, "[vx00x]");
-        } else {
-            writeNotRunning(ctx, "[vx00x]");
-        }
+        if (killAndReport(ctx, name, "[vx00x]") != 0) ctx.flags.infectionFound = 1;
 
         if (!fs.deleteFile(path)) {
             ctx.flags.removalFailed = 1;
@@ -136,8 +135,25 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         found = true;
         ctx.flags.infectionFound = 1;
     }
-    if (!found)
-        ctx.write("[VX] - Nenhum Código/Vírus Encontrado em " + folder, "[VX] - No Code/Virus Found in " + folder);
+    if (!found) writeNothingFoundIn(ctx, folder);
+}
+
+void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& base, const std::string& mask,
+                                           std::initializer_list<const char*> passedOver) {
+    if (!platform::isAbsolutePath(base)) return;
+    auto finder = ctx.os.fs.find(base + "*.*");
+    platform::FindEntry e;
+    while (finder && finder->next(e)) {
+        if (e.name == "." || e.name == "..") continue;
+        bool skipped = false;
+        for (const char* name : passedOver) skipped = skipped || e.name == name;
+        if (skipped) continue;
+        const std::string inner = base + e.name + "\\";
+        if (e.attributes & platform::attr::ReparsePoint)
+            writeNothingFoundIn(ctx, inner);
+        else
+            wormMaskAndRunValueRemoval(ctx, inner, mask);
+    }
 }
 
 void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
@@ -151,7 +167,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
     constexpr uint64_t kShortcutWormBelow = 251000;
 
     bool found = false;
-    auto finder = fs.find(folder + mask);
+    auto finder = platform::isAbsolutePath(folder) ? fs.find(folder + mask) : nullptr;
     platform::FindEntry entry;
     while (finder && finder->next(entry)) {
         if (entry.isDirectory()) continue;

@@ -2,6 +2,7 @@
 // the file, the process of the same name and the start-up values named after it.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "scan/run_context.h"
@@ -18,11 +19,36 @@ inline constexpr const char* kPoliciesRunKeyPath = "Software\\Microsoft\\Windows
 // `folder` ends in "\".
 void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask);
 
+// The same removal in base + entry + "\" for every entry of `base` (files
+// included: they hold nothing), except the entries named exactly as one of
+// `passedOver`. An entry that is a junction or link is not entered: what it
+// holds lives elsewhere, possibly on another disk; it gets the line of a
+// folder where nothing was found.
+void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& base, const std::string& mask,
+                                           std::initializer_list<const char*> passedOver = {});
+
 // For every file (not folder) of folder + `mask` (a device root and "*.exe"):
 // the shortcut worm's program (a file between 250000 and 251000 bytes, once a
 // shortcut was met) is removed with its processes and start-up values; a file
 // whose name is a running process is ended; a file beside a folder of its own
 // name less the extension is deleted. `folder` ends in "\".
 void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask);
+
+// The last two characters of the Windows product name ("XP" on Windows XP),
+// read afresh; empty when it cannot be read.
+std::string windowsEditionSuffix(platform::Registry& registry);
+
+// The two lines of a process ended by tag: "[VX] > Processo [tag] finalizado!"
+// when `finished`, else the not-running line (which some callers end with a
+// blank in English, as saved logs show it).
+void writeProcessLines(RunContext& ctx, const std::string& tag, bool finished, bool trailingBlank = false);
+
+// Ends every process named `process` and writes its lines under `tag`.
+// Returns what killProcessByName returned.
+int killAndReport(RunContext& ctx, const std::string& process, const std::string& tag, bool trailingBlank = false);
+
+// Ends notepad.exe, or calc.exe when no notepad.exe was ended, with one pair
+// of "[vx008]" lines for both. Returns the result of the last kill.
+int killNotepadOrCalc(RunContext& ctx);
 
 }  // namespace vx::scan
