@@ -3,26 +3,19 @@
 // tests/golden/device_check/ and tests/golden/device_disinfection/. Run with
 // VX_UPDATE_GOLDEN=1 to rewrite the files from the current output; review
 // every rewritten file before keeping it.
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 
 #include "device/device_check.h"
 #include "device/device_disinfection.h"
+#include "golden.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr uint32_t kHiddenSystem = attr::Hidden | attr::System;
 constexpr uint32_t kHiddenFolder = attr::Directory | attr::Hidden | attr::System;
-
-fs::path goldenFolder(const char* run) { return fs::path(__FILE__).parent_path() / ".." / "golden" / run; }
 
 struct GoldenCase {
     std::string name;  // file name without ".txt"
@@ -90,41 +83,6 @@ const std::vector<GoldenCase>& goldenCases() {
         {"every_root_sign", scan::kPortuguese, everyRootSign},
     };
     return cases;
-}
-
-std::vector<std::string> readLines(const fs::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-void writeLines(const fs::path& file, const std::vector<std::string>& lines) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    for (const auto& line : lines) out << line << '\n';
-}
-
-// Compares a whole log with its golden file, or rewrites the file when asked.
-void expectGolden(const fs::path& file, const std::vector<std::string>& actual) {
-    const char* update = std::getenv("VX_UPDATE_GOLDEN");
-    if (update && std::string(update) == "1") {
-        writeLines(file, actual);
-        GTEST_SKIP() << "rewrote " << file.string();
-    }
-    ASSERT_TRUE(fs::exists(file)) << "missing golden file " << file.string();
-    const std::vector<std::string> expected = readLines(file);
-    const size_t common = std::min(expected.size(), actual.size());
-    for (size_t i = 0; i < common; ++i) {
-        ASSERT_EQ(actual[i], expected[i]) << "first difference at line " << (i + 1) << " of " << file.string();
-    }
-    ASSERT_EQ(actual.size(), expected.size())
-        << "first difference at line " << (common + 1) << " of " << file.string() << ": "
-        << (actual.size() > common ? "unexpected \"" + actual[common] + "\"" : "missing \"" + expected[common] + "\"");
 }
 
 struct DeviceGolden : ::testing::TestWithParam<GoldenCase> {
