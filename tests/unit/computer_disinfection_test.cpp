@@ -1,0 +1,371 @@
+#include "computer/computer_disinfection.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "computer/computer_check.h"
+#include "scan_fixture.h"
+
+namespace vx::test {
+namespace {
+
+using platform::Icon;
+using platform::RegValue;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kProfile = "C:\\Users\\Usuario";
+const std::string kRoaming = kProfile + "\\AppData\\Roaming";
+const std::string kLocal = kProfile + "\\AppData\\Local";
+const std::string kCopyName = "vx-pc-07-12-2026-09-15-42.txt";
+const char* const kNothingFound = "[VX] - Nenhum Vírus Encontrado!";
+const char* const kFoundAndDeleted = "[VX] > Vírus Encontrados e eliminados do Computador! Verifique o relatório!";
+const char* const kCompleted = "[VX] - Processo Concluído com Sucesso!";
+const char* const kSafeMode = "Para remover este vírus é necessário executar o Varrex em Modo de Segurança!";
+const char* const kRestartQuestion = "É necessário reiniciar o Computador! Reiniciar agora?";
+const char* const kSaveQuestion = "Deseja salvar o Relatório?";
+
+struct ComputerDisinfection : ScanFixture {
+    scan::SaveDialogMemory saveDialog;
+
+    void run(bool offerSave = false) {
+        machine.clearTranscript();
+        computer::runComputerDisinfection(ctx, offerSave, saveDialog);
+    }
+    long count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
+    bool logHas(const std::string& line) const { return count(line) > 0; }
+    long linesWith(const std::string& part) const {
+        return std::count_if(lines().begin(), lines().end(),
+                             [&](const std::string& l) { return l.find(part) != std::string::npos; });
+    }
+    std::vector<std::string> boxTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& r : machine.transcript()) texts.push_back(r.text);
+        return texts;
+    }
+    long boxes(const std::string& text) const {
+        auto t = boxTexts();
+        return std::count(t.begin(), t.end(), text);
+    }
+    void runValue(RootKey root, const std::string& name, const std::string& text) {
+        machine.setText(root, kRun, name, text);
+    }
+    bool hasValue(RootKey root, const std::string& name) const { return machine.value(root, kRun, name).has_value(); }
+};
+
+TEST_F(ComputerDisinfection, Rundll32AndNotepadOrCalc) {
+    machine.addProcess("rundll32.exe");
+    run();
+    EXPECT_TRUE(logHas("[VX] > Processo [vx003] finalizado!"));
+    EXPECT_FALSE(machine.isRunning("rundll32.exe"));
+    EXPECT_EQ(lines().back(), kCompleted);
+    EXPECT_TRUE(logHas(kNothingFound)) << "ending rundll32.exe is no sign of a worm";
+
+    machine.addProcess("notepad.exe");
+    machine.addProcess("calc.exe");
+    run();
+    EXPECT_FALSE(machine.isRunning("notepad.exe"));
+    EXPECT_TRUE(machine.isRunning("calc.exe"));
+    EXPECT_EQ(linesWith("[vx008]"), 1);
+    EXPECT_TRUE(logHas("[VX] > Processo [vx008] finalizado!"));
+    EXPECT_TRUE(logHas(kFoundAndDeleted));
+
+    language = scan::kEnglish;
+    run();
+    EXPECT_FALSE(machine.isRunning("calc.exe"));
+    EXPECT_EQ(count("[VX] > Process [vx008] finished!"), 1);
+    EXPECT_TRUE(logHas("[VX] - Process [vx003] is not running on this computer! "));
+}
+
+TEST_F(ComputerDisinfection, FoldersWithASmallExecutableAndScriptGoAsAWhole) {
+    for (const std::string& folder : {kProfile + "\\Jogo", kRoaming + "\\Cache", kProfile + "\\Documents",
+                                     kProfile + "\\Desktop", kProfile + "\\Downloads"}) {
+        machine.addFile(folder + "\\setup.exe", "MZ");
+        machine.addFile(folder + "\\run.js", "x");
+    }
+    machine.addFile(kProfile + "\\Jogo\\fotos\\praia.jpg", "JPEG");
+    machine.addFileOfSize(kProfile + "\\Grande\\big.exe", (1ull << 31) + 100);
+    machine.addFileOfSize(kProfile + "\\Enorme\\huge.exe", (1ull << 32) + 100);  // low 32 bits read as 100
+    for (const char* big : {"\\Grande\\a.js", "\\Enorme\\a.js"}) machine.addFile(kProfile + big, "x");
+    run();
+    EXPECT_FALSE(machine.exists(kProfile + "\\Jogo"));
+    EXPECT_FALSE(machine.exists(kRoaming + "\\Cache"));
+    EXPECT_TRUE(logHas("[VX] > Pasta " + kProfile + "\\Jogo está infectada!"));
+    EXPECT_TRUE(logHas("[VX] > Pasta " + kProfile + "\\Jogo Deletada com Sucesso!"));
+    for (const char* kept : {"\\Documents\\run.js", "\\Desktop\\setup.exe", "\\Downloads\\run.js",
+                             "\\Grande\\big.exe", "\\Enorme\\huge.exe", "\\Enorme\\a.js"})
+        EXPECT_TRUE(machine.exists(kProfile + kept)) << kept;
+    EXPECT_EQ(linesWith("está infectada!"), 2);
+}
+
+TEST_F(ComputerDisinfection, NefcbValuesAndFolderOnWindows7) {
+    runValue(RootKey::CurrentUser, "Servico", "rundll32 C:\\nefcb\\a.dll");
+    runValue(RootKey::CurrentUser, "Atualizar", "C:\\x\\nefcb.exe");
+    runValue(RootKey::CurrentUser, "Outro", "C:\\NEFCB\\x.exe");
+    machine.addFile(kLocal + "\\nefcb\\k.dat", "x");
+    run();
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, "Servico"));
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, "Atualizar"));
+    EXPECT_TRUE(hasValue(RootKey::CurrentUser, "Outro"));
+    EXPECT_TRUE(logHas("[VX] > Chave de Registro Servico foi deletada!"));
+    EXPECT_TRUE(logHas("[VX] > Chave de Registro Atualizar foi deletada!"));
+    EXPECT_FALSE(machine.exists(kLocal + "\\nefcb"));
+    EXPECT_EQ(count("[VX] > Pasta " + kLocal + "\\nefcb\\ Deletada com Sucesso!"), 1);
+    EXPECT_EQ(boxes(kSafeMode), 0);
+    EXPECT_TRUE(machine.isRunning("explorer.exe"));
+    EXPECT_EQ(linesWith("[explorer.exe]"), 0);
+}
+
+TEST_F(ComputerDisinfection, NefcbFolderAloneAndLiveValueAloneAreFound) {
+    machine.addFile(kLocal + "\\nefcb\\k.dat", "x");
+    run();
+    EXPECT_FALSE(machine.exists(kLocal + "\\nefcb")) << "no Run value at all";
+    EXPECT_TRUE(logHas(kFoundAndDeleted));
+
+    runValue(RootKey::CurrentUser, "Atualizar", kRoaming + "\\WindowsUpdate\\Live.exe");
+    run();
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, "Atualizar"));
+    EXPECT_TRUE(logHas(kFoundAndDeleted));
+}
+
+TEST_F(ComputerDisinfection, WindowsXpAsksForSafeModeOncePerValueAndEndsExplorer) {
+    machine.setText(RootKey::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName",
+                    "Microsoft Windows XP");
+    runValue(RootKey::CurrentUser, "A", "C:\\nefcb\\a.exe");
+    runValue(RootKey::CurrentUser, "B", "C:\\nefcb\\b.exe");
+    runValue(RootKey::CurrentUser, "Atualizar", kRoaming + "\\WindowsUpdate\\Live.exe");
+    runValue(RootKey::CurrentUser, "Windows Live", "C:\\a.exe");
+    runValue(RootKey::CurrentUser, "Live", "C:\\b.exe");
+    machine.addFile(kRoaming + "\\WindowsUpdate\\Live.exe", "MZ");
+    run();
+    EXPECT_EQ(boxes(kSafeMode), 3);
+    EXPECT_FALSE(machine.isRunning("explorer.exe"));
+    EXPECT_EQ(count("[VX] > Processo [explorer.exe] finalizado!"), 1);
+    EXPECT_EQ(count("[VX] - Processo [explorer.exe] não está em execução neste computador!"), 2);
+    EXPECT_THAT(machine.valueNames(RootKey::CurrentUser, kRun), IsEmpty());
+    EXPECT_TRUE(logHas("[VX] > Chave de Registro Windows Live foi deletada!"));
+    EXPECT_FALSE(machine.exists(kRoaming + "\\WindowsUpdate"));
+}
+
+// Little-endian UTF-16 bytes of an ASCII text with its terminating zero.
+std::vector<uint8_t> utf16Bytes(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    for (char c : text + '\0') bytes.insert(bytes.end(), {static_cast<uint8_t>(c), 0});
+    return bytes;
+}
+
+TEST_F(ComputerDisinfection, ImageCommandsStartTheTaskDeletionOncePerValue) {
+    runValue(RootKey::LocalMachine, "Fotos", "\"C:\\fotos\\praia.jpg\"");
+    runValue(RootKey::CurrentUser, "Imagem", "C:\\fotos\\b.jpg");
+    runValue(RootKey::CurrentUser, "Maiusculas", "C:\\fotos\\c.JPG");
+    for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine}) {
+        machine.setValue(root, kRun, "Bytes", RegValue::binary(utf16Bytes("C:\\nefcb\\d.jpg")));
+        machine.setValue(root, kRun, "Varios", RegValue::text("C:\\nefcb\\d.jpg", platform::regtype::MultiSz));
+        machine.setValue(root, kRun, "Numero", RegValue::dword(1));
+    }
+    run();
+    const std::string command = "cmd /c schtasks /delete /tn \"Google Security\" /f";
+    EXPECT_THAT(machine.startedCommands(), ElementsAre(command, command));
+    EXPECT_FALSE(hasValue(RootKey::LocalMachine, "Fotos"));
+    EXPECT_FALSE(hasValue(RootKey::CurrentUser, "Imagem"));
+    EXPECT_TRUE(logHas("[VX] > Chave Fotos Deletada com Sucesso!"));
+    EXPECT_TRUE(logHas("[VX] > Chave Imagem Deletada com Sucesso!"));
+    EXPECT_TRUE(hasValue(RootKey::CurrentUser, "Maiusculas"));
+    for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine})
+        for (const char* name : {"Bytes", "Varios", "Numero"}) EXPECT_TRUE(hasValue(root, name)) << name;
+}
+
+TEST_F(ComputerDisinfection, LnzyzjValueWithoutItsFiles) {
+    const std::string failPt = "[VX] - Não foi possível excluír o ";
+    runValue(RootKey::CurrentUser, "Lnzyzj", "C:\\x.exe");
+    run();
+    EXPECT_TRUE(logHas("[VX] > Chave de Registro Lnzyzj Deletada!"));
+    EXPECT_TRUE(logHas(failPt + "arquivo " + kRoaming + "\\Lnzyzj.exe, ou ele não Existe!"));
+    EXPECT_TRUE(logHas(failPt + "arquivo " + kLocal + "\\Lnzyzj.exe, ou ele não Existe!"));
+    EXPECT_EQ(count("[VX] - Chave de Registro Lnzyzj não Encontrada!"), 1) << "HKLM";
+    EXPECT_TRUE(logHas(kFoundAndDeleted)) << "failures do not count as a failed removal";
+
+    runValue(RootKey::LocalMachine, "Lnzyzj", "C:\\x.exe");
+    run();
+    EXPECT_TRUE(logHas(failPt + "arquivo " + kRoaming + "\\Lnzyzj.exe, ou ele não Existe!"));
+    EXPECT_TRUE(logHas(failPt + "Arquivo " + kLocal + "\\Lnzyzj.exe, ou ele não Existe!"));
+
+    language = scan::kEnglish;
+    runValue(RootKey::CurrentUser, "Lnzyzj", "C:\\x.exe");
+    runValue(RootKey::LocalMachine, "Lnzyzj", "C:\\x.exe");
+    machine.addFile(kRoaming + "\\Lnzyzj.exe", "MZ", attr::ReadOnly | attr::Hidden);
+    run();
+    EXPECT_FALSE(machine.exists(kRoaming + "\\Lnzyzj.exe"));
+    EXPECT_TRUE(logHas("[VX] > File " + kRoaming + "\\Lnzyzj.exe Successfully Deleted!"));
+    EXPECT_TRUE(logHas("[VX] - Could not delete file " + kLocal + "\\Lnzyzj.exe, or not he exists!"));
+    EXPECT_TRUE(logHas("[VX] - Could not delete file " + kRoaming + "\\Lnzyzj.exe, or it does not exists!"));
+}
+
+TEST_F(ComputerDisinfection, KeysThatCannotBeOpenedAreLeftAndReportedAbsent) {
+    machine.denyLocalMachineFullAccess(true);
+    for (const char* name : {"Lnzyzj", "HKLM", "System", "xcv.exe", "Microsoft Excel"})
+        runValue(RootKey::LocalMachine, name, "C:\\x.exe");
+    runValue(RootKey::LocalMachine, "Fotos", "C:\\a.jpg");
+    const std::string restore = "Software\\Policies\\Microsoft\\Windows NT\\SystemRestore";
+    machine.setValue(RootKey::LocalMachine, restore, "DisableConfig", RegValue::dword(1));
+    machine.deleteKey(RootKey::CurrentUser, kRun);
+    run(true);
+    EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, kRun)) << "a missing Run key is never created";
+    EXPECT_EQ(machine.valueNames(RootKey::LocalMachine, kRun).size(), 6u);
+    EXPECT_TRUE(machine.value(RootKey::LocalMachine, restore, "DisableConfig").has_value());
+    EXPECT_EQ(count("[VX] - Chave de Registro Lnzyzj não Encontrada!"), 2);
+    EXPECT_TRUE(logHas("[VX] - Chave de Registro DisableConfig não Encontrada!"));
+    EXPECT_THAT(machine.startedCommands(), IsEmpty());
+    EXPECT_TRUE(logHas(kNothingFound));
+    EXPECT_EQ(lines().back(), kCompleted);
+    EXPECT_THAT(boxTexts(), ElementsAre("Nenhum Vírus Encontrado neste Computador!", kSaveQuestion));
+}
+
+const std::string kDriverAudioBox =
+    "ATENÇÃO! Vírus DriverAudio encontrado.\r\nFeche o Varrex\r\nExecute o arquivo: <Varrex - DriverAudio.reg> "
+    "gerado.\r\nReinicie o computador.\r\nExecute novamente o Varrex e faça as Desinfecções.";
+
+struct ComputerDriverAudio : ComputerDisinfection {
+    const std::string folder = "C:\\Ferramentas";
+    const std::string script = folder + "\\Varrex - DriverAudio.reg";
+    ComputerDriverAudio() {
+        machine.addFile(folder + "\\varrex.exe", "MZ");
+        machine.setProgramPath(folder + "\\varrex.exe");
+        machine.addFile(kLocal + "\\DriverAudio.exe", "MZ");
+        machine.lockFile(kLocal + "\\DriverAudio.exe");
+    }
+    void expectBoxAndClosing() {
+        ASSERT_EQ(machine.transcript().size(), 1u);
+        EXPECT_EQ(machine.transcript()[0].text, kDriverAudioBox);
+        EXPECT_EQ(machine.transcript()[0].caption, "Heads up");
+        EXPECT_EQ(machine.transcript()[0].icon, Icon::Warning);
+        for (const char* verdict : {kNothingFound, "[VX] - No Viruses Found!", kFoundAndDeleted,
+                                    "[VX] > Virus Found and Deleted this computer!",
+                                    "[VX] > Tente executar o programa como Administrador!",
+                                    "[VX] > Run the program as Administrator!"})
+            EXPECT_FALSE(logHas(verdict)) << verdict;
+        EXPECT_TRUE(machine.exists(kRoaming + "\\varrex\\" + kCopyName));
+        EXPECT_EQ(lines().back(), ctx.say(kCompleted, "[VX] - Process Completed Successfully!"));
+    }
+};
+
+TEST_F(ComputerDriverAudio, SurvivorWritesTheScriptBesideTheProgramAndShowsOnlyItsBox) {
+    machine.addFile(script, "old");
+    language = scan::kEnglish;
+    run();
+    EXPECT_TRUE(logHas("[VX] > Arquivo " + kLocal + "\\DriverAudio.exe não pôde ser Deletado!"));
+    EXPECT_TRUE(logHas("[VX] > Vírus DriverAudio encontrado!"));
+    EXPECT_EQ(machine.content(script),
+              "Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+              "NT\\CurrentVersion\\Schedule\\TaskCache\\Tree\\DriverAudio]\r\n");
+    expectBoxAndClosing();
+}
+
+TEST_F(ComputerDriverAudio, UnwritableProgramFolderIsReportedAndTheRunGoesOn) {
+    machine.failPath(folder);
+    run();
+    EXPECT_FALSE(machine.exists(script));
+    EXPECT_EQ(linesWith(script), 1);
+    EXPECT_THAT(lines()[lines().size() - 2], HasSubstr("Não foi possível gravar o arquivo " + script));
+    expectBoxAndClosing();
+
+    language = scan::kEnglish;
+    run();
+    EXPECT_THAT(lines()[lines().size() - 2], HasSubstr("Could not write the file " + script));
+    expectBoxAndClosing();
+}
+
+TEST_F(ComputerDisinfection, RestartIsAskedOnlyWhenASignNeedsIt) {
+    const std::vector<std::function<void()>> signs = {
+        [&] { runValue(RootKey::CurrentUser, "Microsoft Excel", "C:\\a.WsF"); },
+        [&] { runValue(RootKey::LocalMachine, "Microsoft Excel", "C:\\a.WsF"); },
+        [&] { runValue(RootKey::CurrentUser, "HKCU", "C:\\a.exe"); },
+        [&] { runValue(RootKey::LocalMachine, "HKLM", "C:\\a.exe"); },
+        [&] { machine.addFile("C:\\Windows\\SysWOW64\\install\\win32.exe", "MZ"); },
+    };
+    for (size_t i = 0; i < signs.size(); ++i) {
+        signs[i]();
+        machine.answerNext(Answer::Yes);
+        run();
+        EXPECT_THAT(boxTexts(), ElementsAre(testing::_, kRestartQuestion)) << i;
+        EXPECT_EQ(machine.transcript().back().caption, "Opções");
+        EXPECT_EQ(machine.transcript().back().buttons, platform::Buttons::YesNo);
+        EXPECT_EQ(machine.restarts(), std::vector<unsigned>(i + 1, 2u)) << i;
+    }
+    run(true);  // nothing left: no question, the save offer follows the verdict
+    EXPECT_THAT(boxTexts(), ElementsAre("Nenhum Vírus Encontrado neste Computador!", kSaveQuestion));
+
+    language = scan::kEnglish;
+    signs[0]();
+    run(true);  // No leaves Windows running and leads on to the save offer
+    EXPECT_THAT(boxTexts(), ElementsAre("Virus Found and Deleted this computer!",
+                                        "You must restart your computer! Restart now?", "Want to save the report?"));
+    EXPECT_EQ(machine.restarts().size(), signs.size());
+}
+
+TEST_F(ComputerDisinfection, AutomaticCopiesLeaveOutTheClosingLineTheSavedReportHasIt) {
+    machine.answerNext(Answer::Yes);
+    machine.answerSaveDialog(kProfile + "\\Documents\\limpeza.txt");
+    run(true);
+    ASSERT_EQ(lines().back(), kCompleted);
+    const std::vector<std::string> copied(lines().begin(), lines().end() - 1);
+    EXPECT_EQ(copied.back(), kNothingFound);
+    for (const std::string& folder : {kRoaming, kLocal})
+        EXPECT_EQ(machine.content(folder + "\\varrex\\" + kCopyName), ansiFile(copied)) << folder;
+    EXPECT_EQ(machine.content(kProfile + "\\Documents\\limpeza.txt"), ansiFile(lines()));
+    EXPECT_EQ(machine.transcript().at(0).caption, "Aviso");
+    EXPECT_EQ(machine.transcript().at(0).icon, Icon::Information);
+}
+
+TEST_F(ComputerDisinfection, CompanionFolderThatSurvivesAsksForAdministrator) {
+    machine.addFile(kLocal + "\\google_i9\\k.dat", "x");
+    machine.lockFile(kLocal + "\\google_i9\\k.dat");
+    machine.addFile(kRoaming + "\\google_pdf\\k.dat", "x");
+    run();
+    EXPECT_TRUE(logHas("[VX] > Pasta " + kLocal + "\\google_i9\\ não pôde ser Deletada!"));
+    EXPECT_TRUE(logHas("[VX] > Pasta " + kRoaming + "\\google_pdf\\ Deletada com Sucesso!"));
+    EXPECT_FALSE(machine.exists(kRoaming + "\\google_pdf"));
+    const std::vector<std::string> tail(lines().end() - 3, lines().end() - 1);
+    EXPECT_THAT(tail, ElementsAre("[VX] > Alguns arquivos não puderam ser Desinfectados! Verifique o relatório!",
+                                  "[VX] > Tente executar o programa como Administrador!"));
+    EXPECT_EQ(machine.transcript().at(0).text,
+              "Alguns arquivos não puderam ser Desinfectados! Verifique o relatório!\rTente executar o programa "
+              "como Administrador!");
+    EXPECT_EQ(machine.transcript().at(0).caption, "Atenção");
+
+    language = scan::kEnglish;
+    run();
+    EXPECT_TRUE(logHas("[VX] > " + kLocal + "\\google_i9\\ folder can not be Deleted!"));
+    EXPECT_EQ(machine.transcript().at(0).text,
+              "Some files could not be Disinfected! Check report!\rRun the program as Administrator!");
+    EXPECT_EQ(machine.transcript().at(0).caption, "Heads up");
+}
+
+TEST_F(ComputerDisinfection, NothingBehindAJunctionIsDeleted) {
+    machine.addFile("C:\\Fora\\setup.exe", "MZ");
+    machine.addFile("C:\\Fora\\run.js", "x");
+    machine.addFile("C:\\Fora\\tese.docx", "tese");
+    machine.addLink(kProfile + "\\Atalho", "C:\\Fora");
+    machine.addLink(kRoaming + "\\Atalho", "C:\\Fora");
+    machine.addLink("C:\\Program Files\\Ferramenta", "C:\\Fora");
+    // A worm folder holding a junction: the junction's target stays whole.
+    machine.addFile(kProfile + "\\Jogo\\setup.exe", "MZ");
+    machine.addFile(kProfile + "\\Jogo\\run.js", "x");
+    machine.addFile("C:\\Dados\\tese.docx", "tese");
+    machine.addLink(kProfile + "\\Jogo\\dados", "C:\\Dados");
+    const auto fora = machine.listTree("C:\\Fora");
+    const auto dados = machine.listTree("C:\\Dados");
+    run();
+    EXPECT_EQ(machine.listTree("C:\\Fora"), fora);
+    EXPECT_EQ(machine.listTree("C:\\Dados"), dados);
+    EXPECT_FALSE(logHas("[VX] > Pasta " + kProfile + "\\Atalho está infectada!"));
+
+    computer::runComputerCheck(ctx, false, saveDialog);
+    EXPECT_FALSE(logHas("[VX] > Item <Infecções 10> encontrado!")) << "the check does not search behind links";
+    EXPECT_EQ(machine.listTree("C:\\Fora"), fora);
+}
+
+}  // namespace
+}  // namespace vx::test
