@@ -136,7 +136,7 @@ private:
 
     void valueStep(const std::string& headingId, RootKey root, const std::string& value, const std::string& resultId) {
         if (!headingId.empty()) lines_.heading(StepLines::tipo(headingId));
-        lines_.result(StepLines::tipo(resultId), runValueExists(ctx_, root, value));
+        lines_.result(StepLines::tipo(resultId), scan::runValueExists(ctx_, root, value));
     }
 
     void maskStep(const std::string& id, const std::string& folder, const std::string& mask) {

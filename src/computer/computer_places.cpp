@@ -72,10 +72,6 @@ bool RunKey::remove(const std::string& name) {
     return !key_->valueExists(name);
 }
 
-bool runValueExists(scan::RunContext& ctx, platform::RootKey root, const std::string& name) {
-    return RunKey(ctx, root).exists(name);
-}
-
 bool isImageCommand(const std::string& text) {
     return text.ends_with("jpg\"") || text.ends_with(".jpg");
 }

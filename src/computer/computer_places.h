@@ -81,9 +81,6 @@ private:
     std::unique_ptr<platform::RegKey> key_;
 };
 
-// The Run value `name` exists under `root`.
-bool runValueExists(scan::RunContext& ctx, platform::RootKey root, const std::string& name);
-
 // A command that opens an image: its last four characters are "jpg" and a
 // double quote, or ".jpg" (letter case significant).
 bool isImageCommand(const std::string& text);

@@ -5,11 +5,11 @@
 
 #include "platform/paths.h"
 #include "scan/primitives.h"
+#include "scan/startup_entries.h"
 
 namespace vx::device {
 
 using platform::FindEntry;
-using platform::RegAccess;
 using platform::RootKey;
 namespace attr = platform::attr;
 
@@ -41,11 +41,6 @@ bool isPlainFolder(uint32_t attributes) {
 // True when the Run key under `root` holds a value named `name`. The key is
 // opened with full access and never created; a key that cannot be opened
 // (refused to a user without administrator rights, or missing) holds nothing.
-bool runValueExists(scan::RunContext& ctx, RootKey root, const std::string& name) {
-    auto key = ctx.os.registry.open(root, kRunKey, RegAccess::Full);
-    return key && key->valueExists(name);
-}
-
 }  // namespace
 
 std::string dropLastCharacters(const std::string& text, size_t count) {
@@ -110,14 +105,9 @@ bool listTree(scan::RunContext& ctx, const std::string& folder) {
 
 void checkWormMaskAndRunValue(scan::RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
-    if (!platform::isAbsolutePath(folder)) return;
-    std::unique_ptr<platform::Finder> finder = fs.find(folder + mask);
-    if (!finder) return;
     // A four-character mask such as "*.js" names a two-letter extension.
     const size_t extensionLength = characterCount(mask) == 4 ? 3 : 4;
-    FindEntry entry;
-    while (finder->next(entry)) {
-        if (entry.isDirectory()) continue;
+    scan::forEachFileMatching(fs, folder, mask, [&](const FindEntry& entry) {
         if (fs.fileExists(folder + entry.name)) {
             if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
             ctx.flags.infectionFound = 1;
@@ -127,31 +117,26 @@ void checkWormMaskAndRunValue(scan::RunContext& ctx, const std::string& folder, 
         }
 
         const std::string stem = dropLastCharacters(entry.name, extensionLength);
-        if (runValueExists(ctx, RootKey::CurrentUser, stem)) {
+        if (scan::runValueExists(ctx, RootKey::CurrentUser, stem)) {
             ctx.flags.infectionFound = 1;
             ctx.write("[VX] > Item <Infecções 10.1> encontrado!");
         } else {
             ctx.write("[VX] - Item <Infecções 10.1> não encontrado!");
         }
-        if (runValueExists(ctx, RootKey::LocalMachine, stem)) {
+        if (scan::runValueExists(ctx, RootKey::LocalMachine, stem)) {
             ctx.flags.infectionFound = 1;
             ctx.write("[VX] > Item <Infecções 10.2> encontrado!");
         } else {
             ctx.write("[VX] - Item <Infecções 10.2> não encontrado!");
         }
-    }
+    });
 }
 
 void checkWormMask(scan::RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
-    if (!platform::isAbsolutePath(folder)) return;
-    std::unique_ptr<platform::Finder> finder = fs.find(folder + mask);
-    if (!finder) return;
     const std::string found = "[VX] > Vírus tipo <" + mask + "> encontrado!";
     const std::string notFound = "[VX] - Vírus tipo <" + mask + "> não encontrado!";
-    FindEntry entry;
-    while (finder->next(entry)) {
-        if (entry.isDirectory()) continue;
+    scan::forEachFileMatching(fs, folder, mask, [&](const FindEntry& entry) {
         const std::string path = folder + entry.name;
         fs.setAttributes(path, 0);
 
@@ -179,7 +164,7 @@ void checkWormMask(scan::RunContext& ctx, const std::string& folder, const std::
         } else {
             ctx.write(notFound);
         }
-    }
+    });
 }
 
 }  // namespace vx::device

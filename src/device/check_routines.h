@@ -12,9 +12,6 @@
 
 namespace vx::device {
 
-// The start-up key whose value names the checks compare with worm file names.
-inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
 // Writes "[VX] - " + path for every match of `path` (a path or a pattern);
 // the text written is `path` as given, not the matched name.
 void listFile(scan::RunContext& ctx, const std::string& path);

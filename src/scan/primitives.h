@@ -1,8 +1,10 @@
 // Process and file primitives shared by the checks, the disinfections and the tools.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "platform/paths.h"
 #include "platform/platform.h"
 #include "scan/run_context.h"
 
@@ -39,6 +41,19 @@ bool isProcessRunning(platform::Processes& processes, const std::string& name);
 // the same way; anything else, reparse points included, is treated as a file
 // and never entered. Returns true when the folder itself was removed.
 bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet);
+
+// Calls `visit(entry)` for every file (not folder) matching folder + `mask`,
+// in find order. A folder text that is not absolute is never searched (it
+// comes from a folder Windows could not give). `folder` ends in "\".
+template <typename Visit>
+void forEachFileMatching(platform::FileSystem& fs, const std::string& folder, const std::string& mask,
+                         Visit&& visit) {
+    if (!platform::isAbsolutePath(folder)) return;
+    std::unique_ptr<platform::Finder> finder = fs.find(folder + mask);
+    platform::FindEntry entry;
+    while (finder && finder->next(entry))
+        if (!entry.isDirectory()) visit(static_cast<const platform::FindEntry&>(entry));
+}
 
 // The path of a special folder by CSIDL number; empty when Windows cannot give it.
 std::string specialFolderPath(platform::Shell& shell, int csidlNumber);

@@ -104,6 +104,11 @@ std::unique_ptr<platform::RegKey> openKeyFullAccess(platform::Registry& registry
     return registry.open(root, path, platform::RegAccess::Full);
 }
 
+bool runValueExists(RunContext& ctx, RootKey root, const std::string& name) {
+    auto key = openKeyFullAccess(ctx.os.registry, root, kRunKeyPath);
+    return key && key->valueExists(name);
+}
+
 void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::string& name) {
     auto& fs = ctx.os.fs;
     const std::string path = folder + name;

@@ -21,6 +21,9 @@ inline constexpr const char* kRunKeyPath = "Software\\Microsoft\\Windows\\Curren
 std::unique_ptr<platform::RegKey> openKeyFullAccess(platform::Registry& registry, platform::RootKey root,
                                                     const std::string& path);
 
+// Whether the Run key of `root` (opened as above) holds a value named `name`.
+bool runValueExists(RunContext& ctx, platform::RootKey root, const std::string& name);
+
 // Terminates the processes named `name`, deletes folder + name and deletes the
 // Run values (HKCU, then HKLM) named `name` or after its stem (the name less its
 // last four characters). `folder` ends in "\".

@@ -89,10 +89,7 @@ int killNotepadOrCalc(RunContext& ctx) {
 void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
     bool found = false;
-    auto finder = platform::isAbsolutePath(folder) ? fs.find(folder + mask) : nullptr;
-    platform::FindEntry entry;
-    while (finder && finder->next(entry)) {
-        if (entry.isDirectory()) continue;
+    forEachFileMatching(fs, folder, mask, [&](const platform::FindEntry& entry) {
         const std::string& name = entry.name;
         const std::string path = folder + name;
         const std::string stem = runValueStem(name, mask);
@@ -134,7 +131,7 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
 
         found = true;
         ctx.flags.infectionFound = 1;
-    }
+    });
     if (!found) writeNothingFoundIn(ctx, folder);
 }
 
@@ -167,10 +164,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
     constexpr uint64_t kShortcutWormBelow = 251000;
 
     bool found = false;
-    auto finder = platform::isAbsolutePath(folder) ? fs.find(folder + mask) : nullptr;
-    platform::FindEntry entry;
-    while (finder && finder->next(entry)) {
-        if (entry.isDirectory()) continue;
+    forEachFileMatching(fs, folder, mask, [&](const platform::FindEntry& entry) {
         const std::string& name = entry.name;
         const std::string path = folder + name;
 
@@ -201,7 +195,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
                 ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
                           "[VX] > File " + path + " Successfully Deleted!");
         }
-    }
+    });
     if (!found) ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
 }
 
