@@ -8,7 +8,9 @@
 #   wine-prefix.sh remove PREFIX     stops the prefix's wineserver and deletes it
 #
 # The file can also be sourced; it then defines vx_wine_template,
-# vx_wine_clone and vx_wine_remove with the same meaning.
+# vx_wine_clone and vx_wine_remove with the same meaning, and the pieces of a
+# test session: vx_wine_exec, vx_wine_server_stop, vx_wine_session_begin and
+# vx_xvfb_start.
 #
 # A sanitised prefix cannot reach the Linux machine through the paths Wine
 # sets up by default: the z: drive (which maps "/") is removed, and the
@@ -34,6 +36,15 @@ vx_wine_exec() {
         LANG="${VX_WINE_LANG:-C.UTF-8}" \
         DBUS_SYSTEM_BUS_ADDRESS="unix:path=/nonexistent/varrex-no-system-bus" \
         WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d" "$@"
+}
+
+# Stops the wineserver of $WINEPREFIX and waits until it and every Wine
+# process of the prefix are gone: what the programs wrote is then on disk, and
+# the next Wine command starts a fresh server, which reads the drive settings
+# of the registry again.
+vx_wine_server_stop() {
+    vx_wine_exec wineserver -k >/dev/null 2>&1
+    vx_wine_exec wineserver -w >/dev/null 2>&1
 }
 
 vx_wine_marker=".vx-wine-prefix"

@@ -22,79 +22,24 @@
 # when the run fails or an ordinary entry was lost.
 set -uo pipefail
 
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-repo="$(cd "$here/../.." && pwd)"
-# shellcheck source-path=SCRIPTDIR/../../scripts
-. "$repo/scripts/wine-prefix.sh"
+# shellcheck source=SCRIPTDIR/../../tests/e2e/e2e-common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../tests/e2e/e2e-common.sh"
 
 run_timeout=1200
-step_timeout=60
 
-fail() {
-    echo "computer-bench: $*" >&2
-    exit 1
-}
-
-[ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: $0 BUILD_DIR [ENTRIES]" >&2; exit 2; }
-build="$(cd "$1" && pwd)" || fail "no build folder '$1'"
+[ $# -ge 1 ] && [ $# -le 2 ] || vx_e2e_usage "BUILD_DIR [ENTRIES]"
+vx_e2e_build "$1"
 entries="${2:-10000}"
 [[ "$entries" =~ ^[0-9]+$ ]] && [ "$entries" -ge 1000 ] || fail "ENTRIES must be a number of at least 1000"
-find_built() {
-    local f
-    for f in "$build/tests/$1" "$build/$1"; do
-        [ -f "$f" ] && { echo "$f"; return 0; }
-    done
-    return 1
-}
-varrex="$(find_built varrex.exe)" || fail "missing varrex.exe in $build (build the mingw64 preset first)"
-driver="$(find_built vx_e2e_computer_driver.exe)" || fail "missing vx_e2e_computer_driver.exe in $build"
-vx_wine_require || fail "Wine is required"
+varrex="$(vx_e2e_built varrex.exe)" || exit 1
+driver="$(vx_e2e_built vx_e2e_computer_driver.exe)" || exit 1
+vx_e2e_require display
 command -v python3 >/dev/null 2>&1 || fail "python3 is needed to generate the entries"
-use_xvfb=0
-if [ -z "${DISPLAY:-}" ]; then
-    command -v Xvfb >/dev/null 2>&1 || fail "no DISPLAY and 'Xvfb' is not installed (Debian package xvfb)"
-    use_xvfb=1
-fi
-wine_step() { vx_wine_exec timeout -k 5 "$step_timeout" "$@"; }
 
-vx_wine_session_begin || exit 1
-export WINEPREFIX="$prefix"
-if [ $use_xvfb -eq 1 ]; then
-    vx_xvfb_start || exit 1
-fi
-drive_c="$prefix/drive_c"
-run_dir="$drive_c/vxbench"
-mkdir -p "$run_dir" && cp -- "$varrex" "$driver" "$run_dir/" || fail "cannot copy the programs into the prefix"
-
-(cd "$run_dir" && wine_step wine 'C:\vxbench\vx_e2e_computer_driver.exe' --folders) ||
-    fail "the driver could not report the special folders"
-declare -A F
-while read -r key _ _ path; do F[$key]="$path"; done <"$run_dir/folders.txt"
-# A Windows path on drive C as a path under drive_c, matching existing
-# components without regard to letter case.
-to_linux() {
-    local rest="${1:3}" cur="$drive_c" part match
-    [[ "$1" =~ ^[Cc]:\\ ]] || return 1
-    rest="${rest%\\}"
-    # shellcheck disable=SC1003,SC2141  # the separator is one backslash
-    IFS='\' read -ra parts <<<"$rest"
-    for part in "${parts[@]}"; do
-        [ -n "$part" ] && [ "$part" != . ] && [ "$part" != .. ] || continue
-        match=""
-        [ -d "$cur" ] && match="$(find "$cur" -mindepth 1 -maxdepth 1 -iname "$part" -printf '%f\n' -quit)"
-        cur="$cur/${match:-$part}"
-    done
-    printf '%s\n' "$cur"
-}
-declare -A L
-for key in STARTUP APPDATA LOCAL_APPDATA COMMON_APPDATA WINDOWS PROGRAM_FILES PROFILE TEMP; do
-    [ -n "${F[$key]:-}" ] || fail "Wine gives no $key folder"
-    L[$key]="$(to_linux "${F[$key]}")" || fail "$key '${F[$key]}' is not on drive C"
-    case "$(realpath -m -- "${L[$key]}")" in
-        "$(realpath -- "$drive_c")"/*) ;;
-        *) fail "$key leads out of the prefix" ;;
-    esac
-done
+vx_e2e_session
+vx_e2e_install "$drive_c/vxbench" "$varrex" "$driver"
+vx_e2e_special_folders 'C:\vxbench\vx_e2e_computer_driver.exe' \
+    STARTUP APPDATA LOCAL_APPDATA COMMON_APPDATA WINDOWS PROGRAM_FILES PROFILE TEMP
 
 # --- the ordinary entries and a few worm signs ------------------------------------------
 
@@ -258,8 +203,7 @@ done
 wait "$driver_pid"
 rc=$?
 driver_pid=""
-vx_wine_exec wineserver -k >/dev/null 2>&1
-vx_wine_exec wineserver -w >/dev/null 2>&1
+vx_wine_server_stop
 cd "$prefix_dir" || fail "cannot enter $prefix_dir"
 tr -d '\r' <"$prefix_dir/driver.log" | sed 's/^/    driver: /'
 [ $rc -eq 0 ] || fail "the driver failed (exit $rc)"

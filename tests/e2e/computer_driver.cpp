@@ -23,21 +23,17 @@
 
 #include <psapi.h>
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cwctype>
 #include <string>
 #include <vector>
 
-#include "app/win32/view_ids.h"
 #include "e2e_support.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-namespace view = vx::view;
 using namespace vx::e2e;
 
 // --- the special folders ------------------------------------------------------------
@@ -81,64 +77,8 @@ int writeFolders(const std::wstring& own) {
 
 // --- the program's window -----------------------------------------------------------
 
-HWND control(HWND main, std::string_view name) {
-    std::vector<HWND> children;
-    ::EnumChildWindows(main, collectWindow, reinterpret_cast<LPARAM>(&children));
-    const int id = view::controlId(name);
-    for (HWND child : children)
-        if (::GetDlgCtrlID(child) == id) return child;
-    return nullptr;
-}
-
-// A message sent to the window is answered only once the program reads
-// messages again: at the end of a handler or inside its next modal box.
-bool settled(HWND main) {
-    DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &ignored) != 0;
-}
-
-bool isChecked(HWND box) { return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-std::wstring boxText(HWND box) {
-    std::wstring all;
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        if (className(child) == L"Static") all += textOf(child);
-    return all;
-}
-
-struct Box {
-    HWND hwnd = nullptr;
-    HWND owner = nullptr;
-    std::wstring caption, text;
-    std::wstring lastLogLine;  // the log's last line while the box was up
-};
-
-Box waitForBox(DWORD pid, HWND main, std::chrono::milliseconds limit) {
-    Box box;
-    waitFor(
-        [&] {
-            auto boxes = topWindows(pid, L"#32770");
-            box.hwnd = boxes.empty() ? nullptr : boxes.front();
-            return box.hwnd != nullptr;
-        },
-        limit);
-    if (box.hwnd) {
-        box.owner = ::GetWindow(box.hwnd, GW_OWNER);
-        box.caption = textOf(box.hwnd);
-        box.text = boxText(box.hwnd);
-        const auto log = linesOf(textOf(control(main, "Memo1")));
-        box.lastLogLine = log.empty() ? L"" : log.back();
-    }
-    return box;
-}
-
-// Closes a box with the given button. A question is only ever answered No:
-// this driver never lets the program restart Windows.
-bool closeBox(HWND box, int button) {
-    if (button == IDYES) button = IDNO;
-    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    return waitFor([&] { return !::IsWindow(box); }, 10s);
-}
+// A computer run on a large profile may keep the program busy for long.
+constexpr auto kSettleLimit = 120s;
 
 std::string describe(const Box& box) {
     if (!box.hwnd) return "no box";
@@ -161,76 +101,13 @@ Box expectBox(DWORD pid, HWND main, const std::wstring& caption, const std::wstr
     return box;
 }
 
-// After the last box the handler returns without showing anything more.
-void checkRunEnds(DWORD pid, HWND main, const std::string& what) {
-    const bool answered = settled(main);
-    const auto boxes = topWindows(pid, L"#32770");
-    std::string detail;
-    for (HWND box : boxes) {
-        detail += printable(L"\"" + textOf(box) + L"\": \"" + boxText(box) + L"\" ");
-        closeBox(box, IDNO);
-    }
-    check(answered && boxes.empty(), what + " ends without a further box", detail);
-}
-
-std::vector<std::wstring> logOf(HWND main) { return linesOf(textOf(control(main, "Memo1"))); }
-
-int count(const std::vector<std::wstring>& lines, const std::wstring& line) {
-    int n = 0;
-    for (const auto& l : lines) n += l == line;
-    return n;
-}
-
-bool contains(const std::vector<std::wstring>& lines, const std::wstring& line) { return count(lines, line) > 0; }
-
 bool mentions(const std::vector<std::wstring>& lines, const std::wstring& part) {
     for (const auto& l : lines)
         if (l.find(part) != std::wstring::npos) return true;
     return false;
 }
 
-// Each expected line is in the log, after the one before it.
-void checkLinesInOrder(const std::vector<std::wstring>& log, const std::vector<std::wstring>& expected,
-                       const char* what) {
-    size_t at = 0;
-    for (const std::wstring& line : expected) {
-        size_t found = at;
-        while (found < log.size() && log[found] != line) ++found;
-        if (found < log.size()) {
-            check(true, std::string(what) + ": " + printable(line));
-            at = found + 1;
-        } else {
-            check(false, std::string(what) + ": " + printable(line),
-                  contains(log, line) ? "present, but out of order" : "missing");
-        }
-    }
-}
-
-void printLog(const std::vector<std::wstring>& log, const char* what) {
-    std::printf("--- %s (%zu lines)\n", what, log.size());
-    for (const auto& line : log) std::printf("    %s\n", printable(line).c_str());
-}
-
 // --- processes and the registry -----------------------------------------------------
-
-std::wstring lower(std::wstring s) {
-    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
-    return s;
-}
-
-int running(const std::wstring& exe) {
-    int n = 0;
-    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return 0;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL more = ::Process32FirstW(snap, &e); more; more = ::Process32NextW(snap, &e))
-        if (lower(e.szExeFile) == lower(exe)) ++n;
-    ::CloseHandle(snap);
-    return n;
-}
-
-bool ended(HANDLE process, DWORD ms) { return process && ::WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }
 
 const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -328,7 +205,7 @@ void computerCheck(DWORD pid, HWND main, const Folders& f, const std::wstring& o
     check(closeBox(box.hwnd, IDOK), "the check box closes with OK");
     expectBox(pid, main, L"Aviso", L"Deseja salvar o Relatório de Verificação?", IDNO,
               "the check asks whether to save its report");
-    checkRunEnds(pid, main, "the computer check");
+    checkRunEnds(pid, main, "the computer check", kSettleLimit);
 
     const auto log = logOf(main);
     printLog(log, "log after the computer check");
@@ -536,7 +413,7 @@ void computerDisinfection(DWORD pid, HWND main, const Folders& f, const std::wst
     }
     expectBox(pid, main, L"Aviso", L"Deseja salvar o Relatório?", IDNO,
               "the disinfection asks whether to save its report");
-    checkRunEnds(pid, main, "the computer disinfection");
+    checkRunEnds(pid, main, "the computer disinfection", kSettleLimit);
 
     const auto log = logOf(main);
     printLog(log, "log after the computer disinfection");
@@ -681,7 +558,7 @@ void checkAgain(DWORD pid, HWND main) {
     closeBox(box.hwnd, IDOK);
     expectBox(pid, main, L"Aviso", L"Deseja salvar o Relatório de Verificação?", IDNO,
               "the second check asks whether to save its report");
-    checkRunEnds(pid, main, "the second check");
+    checkRunEnds(pid, main, "the second check", kSettleLimit);
     const auto log = logOf(main);
     std::vector<std::wstring> foundLines;
     for (const auto& line : log)
@@ -695,10 +572,6 @@ void checkAgain(DWORD pid, HWND main) {
 
 // --- the benchmark ------------------------------------------------------------------
 
-double secondsSince(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
-}
-
 // Presses a button, measures the time until the first box, then closes every
 // box with No (OK on a box without it) until the handler has returned.
 double timedRun(DWORD pid, HWND main, std::string_view button, const char* what, size_t* lines) {
@@ -711,13 +584,10 @@ double timedRun(DWORD pid, HWND main, std::string_view button, const char* what,
     if (lines) *lines = logOf(main).size();
     while (box.hwnd) {
         closeBox(box.hwnd, IDNO);
-        settled(main);
+        settled(main, kSettleLimit);
         auto more = topWindows(pid, L"#32770");
-        box = Box{};
-        if (!more.empty()) {
-            box.hwnd = more.front();
-            box.caption = textOf(box.hwnd);
-            box.text = boxText(box.hwnd);
+        box = readBox(more.empty() ? nullptr : more.front(), main);
+        if (box.hwnd) {
             std::printf("%s then asks: %s (answered No)\n", what, describe(box).c_str());
         }
     }
@@ -773,25 +643,12 @@ int wmain(int argc, wchar_t** argv) {
               narrow(f.alt + L" | " + f.commonAlt));
     }
 
-    HANDLE program = start(own + L"\\varrex.exe", L"", own);
-    check(program != nullptr, "varrex.exe starts");
-    if (!program) return 1;
-    const DWORD pid = ::GetProcessId(program);
-    HWND main = nullptr;
-    waitFor(
-        [&] {
-            auto found = topWindows(pid, view::kMainWindowClass);
-            main = found.empty() ? nullptr : found.front();
-            return main != nullptr;
-        },
-        60s);
-    check(main != nullptr, "the main window shows");
-    if (!main) {
-        ::TerminateProcess(program, 1);
-        return 1;
-    }
-    ::WaitForInputIdle(program, 30000);
-    settled(main);
+    const Program varrex = startVarrex(own);
+    if (!varrex.main) return 1;
+    HANDLE program = varrex.process;
+    const DWORD pid = varrex.pid;
+    HWND main = varrex.main;
+    settled(main, kSettleLimit);
 
     if (benchMode) {
         bench(pid, program, main, own);
@@ -835,13 +692,7 @@ int wmain(int argc, wchar_t** argv) {
         checkAgain(pid, main);
     }
 
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    const bool closed = ::WaitForSingleObject(program, 20000) == WAIT_OBJECT_0;
-    check(closed, "closing the window ends the program");
-    if (!closed) ::TerminateProcess(program, 1);
+    closeVarrex(varrex);
     ::CloseHandle(program);
-
-    std::printf("computer %s: %d check(s) failed, %.1f s\n", benchMode ? "bench" : "e2e", failures,
-                secondsSince(started));
-    return failures == 0 ? 0 : 1;
+    return finish(benchMode ? "computer bench" : "computer e2e", started);
 }

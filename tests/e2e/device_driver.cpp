@@ -8,43 +8,17 @@
 // Every check prints one line; the exit code is 0 only when all passed.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/win32/view_ids.h"
 #include "e2e_support.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-namespace view = vx::view;
-
 using namespace vx::e2e;
-
-// The program's top-level windows, as class "title" pairs, for a report.
-std::string describeWindows(DWORD pid) {
-    std::string out;
-    for (HWND hwnd : windowsOfProcess(pid))
-        out += printable(className(hwnd)) + (::IsWindowVisible(hwnd) ? "" : "(hidden)") + " \"" +
-               printable(textOf(hwnd)) + "\" ";
-    return out.empty() ? "no window" : out;
-}
-
-// A control of the main window, at any depth, by its model name.
-HWND control(HWND main, std::string_view name) {
-    std::vector<HWND> children;
-    ::EnumChildWindows(main, collectWindow, reinterpret_cast<LPARAM>(&children));
-    const int id = view::controlId(name);
-    for (HWND child : children)
-        if (::GetDlgCtrlID(child) == id) return child;
-    return nullptr;
-}
 
 // The entry a drive list shows as selected; empty when none is.
 std::wstring selectedDrive(HWND list) {
@@ -56,113 +30,15 @@ std::wstring selectedDrive(HWND list) {
     return text;
 }
 
-bool isChecked(HWND box) { return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-// Waits until the program has finished what it was doing: a message sent to
-// its window is answered only when its thread reads messages again, at the
-// end of a run or inside the next modal box.
-bool settled(HWND main) {
-    DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
-}
-
-struct ResultBox {
-    HWND hwnd = nullptr;
-    HWND owner = nullptr;
-    std::wstring caption, text;
-    std::wstring lastLogLine;  // what the log showed last while the box was up
-};
-
-// The message text of a message box: the text of its static controls (the
-// icon is a static without text).
-std::wstring boxText(HWND box) {
-    std::wstring all;
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        if (className(child) == L"Static") all += textOf(child);
-    return all;
-}
-
-ResultBox waitForBox(DWORD pid, std::chrono::milliseconds limit) {
-    ResultBox box;
-    waitFor(
-        [&] {
-            auto boxes = topWindows(pid, L"#32770");
-            box.hwnd = boxes.empty() ? nullptr : boxes.front();
-            return box.hwnd != nullptr;
-        },
-        limit);
-    if (box.hwnd) {
-        box.owner = ::GetWindow(box.hwnd, GW_OWNER);
-        box.caption = textOf(box.hwnd);
-        box.text = boxText(box.hwnd);
-    }
-    return box;
-}
-
-// Presses OK (Enter) on a box and waits until it is gone.
-bool closeBox(HWND box, int button = IDOK) {
-    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    return waitFor([&] { return !::IsWindow(box); }, 10s);
-}
-
 // Presses a button of the main window and returns the box the run ends with.
 // The click is posted: the run happens inside the program's handler, which
 // only returns once its result box is closed.
-ResultBox press(DWORD pid, HWND main, std::string_view button, const char* what) {
+Box press(DWORD pid, HWND main, std::string_view button, const char* what) {
     ::PostMessageW(control(main, button), BM_CLICK, 0, 0);
-    ResultBox box = waitForBox(pid, 90s);
+    Box box = waitForBox(pid, main, 90s);
     check(box.hwnd != nullptr, std::string(what) + " ends with a result box");
-    if (!box.hwnd) return box;
-    check(box.owner == main, std::string(what) + ": the box belongs to the main window");
-    const std::vector<std::wstring> log = linesOf(textOf(control(main, "Memo1")));
-    box.lastLogLine = log.back();
+    if (box.hwnd) check(box.owner == main, std::string(what) + ": the box belongs to the main window");
     return box;
-}
-
-// After a result box was closed the run ends without any further question.
-void checkRunEnds(DWORD pid, HWND main, const char* what) {
-    const bool answered = settled(main);
-    const auto boxes = topWindows(pid, L"#32770");
-    std::string detail;
-    for (HWND box : boxes) {
-        detail += printable(L"\"" + textOf(box) + L"\": \"" + boxText(box) + L"\" ");
-        closeBox(box, IDNO);
-    }
-    check(answered && boxes.empty(), std::string(what) + " ends without a further box", detail);
-}
-
-bool contains(const std::vector<std::wstring>& lines, const std::wstring& line) {
-    for (const auto& l : lines)
-        if (l == line) return true;
-    return false;
-}
-
-int count(const std::vector<std::wstring>& lines, const std::wstring& line) {
-    int n = 0;
-    for (const auto& l : lines) n += l == line;
-    return n;
-}
-
-// Each expected line is in the log, after the one before it.
-void checkLinesInOrder(const std::vector<std::wstring>& log, const std::vector<std::wstring>& expected,
-                       const char* what) {
-    size_t at = 0;
-    for (const std::wstring& line : expected) {
-        size_t found = at;
-        while (found < log.size() && log[found] != line) ++found;
-        if (found < log.size()) {
-            check(true, std::string(what) + ": " + printable(line));
-            at = found + 1;
-        } else {
-            check(false, std::string(what) + ": " + printable(line),
-                  contains(log, line) ? "present, but out of order" : "missing");
-        }
-    }
-}
-
-void printLog(const std::vector<std::wstring>& log, const char* what) {
-    std::printf("--- %s (%zu lines)\n", what, log.size());
-    for (const auto& line : log) std::printf("    %s\n", printable(line).c_str());
 }
 
 DWORD attributesOf(const wchar_t* path) { return ::GetFileAttributesW(path); }
@@ -179,7 +55,7 @@ constexpr const wchar_t* kUserFolders[] = {L"E:\\Fotos", L"E:\\Documentos", L"E:
 constexpr const wchar_t* kShortcuts[] = {L"E:\\Fotos.lnk", L"E:\\Documentos.lnk", L"E:\\Trabalho escolar.lnk"};
 
 void deviceCheck(DWORD pid, HWND main, const std::wstring& folder) {
-    ResultBox box = press(pid, main, "BitBtn9", "the device check");
+    Box box = press(pid, main, "BitBtn9", "the device check");
     if (!box.hwnd) return;
     checkText(box.caption, L"Atenção", "device check box caption");
     checkText(box.text, L"O Dispositivo (E:\\) está Infectado!\rPara remover use o botão \"Desinfectar Dispositivo\"",
@@ -193,7 +69,7 @@ void deviceCheck(DWORD pid, HWND main, const std::wstring& folder) {
     check(closeBox(box.hwnd), "the device check box closes with OK");
     checkRunEnds(pid, main, "the device check");
 
-    const std::vector<std::wstring> log = linesOf(textOf(control(main, "Memo1")));
+    const std::vector<std::wstring> log = logOf(main);
     printLog(log, "log after the device check");
     check(log.size() > 1 && log[1].starts_with(L"[VX] - Início da Verificação - "), "check log: start line second");
     checkLinesInOrder(log,
@@ -245,7 +121,7 @@ void deviceCheck(DWORD pid, HWND main, const std::wstring& folder) {
 }
 
 void deviceDisinfection(DWORD pid, HWND main, const std::wstring& folder) {
-    ResultBox box = press(pid, main, "BitBtn1", "the device disinfection");
+    Box box = press(pid, main, "BitBtn1", "the device disinfection");
     if (!box.hwnd) return;
     checkText(box.caption, L"Heads up", "disinfection box caption");
     checkText(box.text, L"Vírus Encontrados na Unidade E:\\! Verifique o relatório!", "disinfection box text");
@@ -255,7 +131,7 @@ void deviceDisinfection(DWORD pid, HWND main, const std::wstring& folder) {
     checkRunEnds(pid, main, "the device disinfection");
     screenshot(folder, main, "e2e-device");
 
-    const std::vector<std::wstring> log = linesOf(textOf(control(main, "Memo1")));
+    const std::vector<std::wstring> log = logOf(main);
     printLog(log, "log after the device disinfection");
     check(log.size() > 1 && log[1].starts_with(L"[VX] - Início da Verificação - "), "disinfection log: start line");
     checkLinesInOrder(log,
@@ -305,28 +181,10 @@ int wmain() {
     check(::GetDriveTypeW(L"E:\\") == DRIVE_REMOVABLE, "E: is a removable drive");
     check(hiddenOrSystem(L"E:\\Fotos") && exists(L"E:\\Fotos.lnk"), "E: holds the hidden Fotos and Fotos.lnk");
 
-    HANDLE program = start(folder + L"\\varrex.exe", L"", folder);
-    check(program != nullptr, "varrex.exe starts");
-    if (!program) return 1;
-    const DWORD pid = ::GetProcessId(program);
-
-    HWND main = nullptr;
-    waitFor(
-        [&] {
-            auto found = topWindows(pid, view::kMainWindowClass);
-            main = found.empty() ? nullptr : found.front();
-            return main != nullptr;
-        },
-        60s);
-    check(main != nullptr, "the main window shows", main ? "" : "the program shows: " + describeWindows(pid));
-    if (!main) {
-        DWORD code = 0;
-        if (::GetExitCodeProcess(program, &code) && code != STILL_ACTIVE)
-            std::printf("varrex.exe ended with exit code 0x%lx\n", code);
-        ::TerminateProcess(program, 1);
-        return 1;
-    }
-    ::WaitForInputIdle(program, 30000);
+    const Program varrex = startVarrex(folder);
+    if (!varrex.main) return 1;
+    const DWORD pid = varrex.pid;
+    HWND main = varrex.main;
 
     for (const char* name : {"DriveComboBox2", "DriveComboBox1"}) {
         const std::wstring drive = selectedDrive(control(main, name));
@@ -336,14 +194,14 @@ int wmain() {
     // No save question after the runs: both report switches off, on the
     // options tab as a user would.
     HWND tabs = control(main, "PageControl1");
-    ::SendMessageW(tabs, TCM_SETCURFOCUS, 2, 0);
+    selectTab(tabs, 2);
     waitFor([&] { return ::IsWindowVisible(control(main, "CheckBox1")) != FALSE; }, 5s);
     for (const char* name : {"CheckBox1", "CheckBox2"}) {
         HWND box = control(main, name);
         if (isChecked(box)) ::SendMessageW(box, BM_CLICK, 0, 0);
         check(!isChecked(box), std::string(name) + " is cleared");
     }
-    ::SendMessageW(tabs, TCM_SETCURFOCUS, 0, 0);
+    selectTab(tabs, 0);
     check(waitFor([&] { return ::IsWindowVisible(control(main, "BitBtn9")) != FALSE; }, 5s), "back on the first tab");
     checkText(textOf(control(main, "BitBtn9")), L" Verificar &Dispositivo", "the device check button");
     checkText(textOf(control(main, "BitBtn1")), L" Desin&fectar Dispositivo", "the device disinfection button");
@@ -351,13 +209,7 @@ int wmain() {
     deviceCheck(pid, main, folder);
     deviceDisinfection(pid, main, folder);
 
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    const bool ended = ::WaitForSingleObject(program, 20000) == WAIT_OBJECT_0;
-    check(ended, "closing the window ends the program");
-    if (!ended) ::TerminateProcess(program, 1);
-    ::CloseHandle(program);
-
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("device e2e: %d check(s) failed, %.1f s\n", failures, seconds);
-    return failures == 0 ? 0 : 1;
+    closeVarrex(varrex);
+    ::CloseHandle(varrex.process);
+    return finish("device e2e", started);
 }

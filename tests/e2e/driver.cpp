@@ -11,14 +11,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/win32/view_ids.h"
 #include "e2e_support.h"
-#include "view_ids.h"
 
 namespace {
 
@@ -27,58 +26,14 @@ namespace view = vx::view;
 
 using namespace vx::e2e;
 
-struct ControlSearch {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK matchControl(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<ControlSearch*>(param);
-    if (::GetDlgCtrlID(hwnd) != s->id) return TRUE;
-    s->found = hwnd;
-    return FALSE;
-}
-
-// A control of the main window, at any depth, by its identifier.
-HWND controlById(HWND root, int id) {
-    ControlSearch search{id, nullptr};
-    ::EnumChildWindows(root, matchControl, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // The text colour the view drew the control with; -1 when unknown.
 int64_t colorOf(HWND hwnd) {
     return view::decodeTextColor(reinterpret_cast<uintptr_t>(::GetPropW(hwnd, view::kTextColorProperty)));
 }
 
-bool ended(HANDLE process, DWORD ms) { return ::WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }
-
-// A message box of the program, by its caption.
-HWND waitForBox(DWORD pid, const wchar_t* caption, std::chrono::milliseconds limit) {
-    HWND box = nullptr;
-    waitFor(
-        [&] {
-            auto boxes = topWindows(pid, L"#32770", caption);
-            box = boxes.empty() ? nullptr : boxes.front();
-            return box != nullptr;
-        },
-        limit);
-    return box;
-}
-
-std::wstring boxText(HWND box) {
-    std::wstring all;
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[64] = {};
-        ::GetClassNameW(child, cls, 64);
-        if (std::wstring(cls) == L"Static") all += textOf(child);
-    }
-    return all;
-}
-
+// Presses a button of a box without waiting for it to close (any button:
+// the session-end question is answered Yes on purpose).
 void answer(HWND box, int button) { ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0); }
-
-void selectTab(HWND tabs, int page) { ::SendMessageW(tabs, TCM_SETCURFOCUS, static_cast<WPARAM>(page), 0); }
 
 void postKey(HWND target, UINT key) {
     ::PostMessageW(target, WM_KEYDOWN, key, 1);
@@ -94,7 +49,7 @@ LRESULT endSession(DWORD pid, HWND main, int button) {
         if (::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 30000, &r))
             result = static_cast<LRESULT>(r);
     });
-    HWND box = waitForBox(pid, L"Confirm", 15s);
+    HWND box = waitForTopBox(pid, 15s, L"Confirm");
     check(box != nullptr, "the session end asks \"Confirm\"");
     if (box) {
         checkText(boxText(box), L"O Windows deseja desligar agora, Permitir ?", "the session end question");
@@ -108,7 +63,6 @@ LRESULT endSession(DWORD pid, HWND main, int button) {
 
 int main() {
     const std::wstring folder = ownFolder();
-    const std::wstring varrex = folder + L"\\varrex.exe";
     const std::wstring marker = folder + L"\\iphist.dat";
     const auto started = std::chrono::steady_clock::now();
 
@@ -118,26 +72,12 @@ int main() {
     HANDLE worm = start(folder + L"\\wscript.exe", L"--exit-after=300", folder);
     check(worm != nullptr, "a stand-in wscript.exe runs before the start");
 
-    HANDLE program = start(varrex, L"", folder);
-    check(program != nullptr, "varrex.exe starts");
-    if (!program) return 1;
-    const DWORD pid = ::GetProcessId(program);
-
-    HWND main = nullptr;
-    waitFor(
-        [&] {
-            auto found = topWindows(pid, view::kMainWindowClass);
-            main = found.empty() ? nullptr : found.front();
-            return main != nullptr;
-        },
-        60s);
-    check(main != nullptr, "the main window shows");
-    if (!main) {
-        ::TerminateProcess(program, 1);
-        return 1;
-    }
-    ::WaitForInputIdle(program, 30000);
-    auto control = [&](std::string_view name) { return controlById(main, view::controlId(name)); };
+    const Program varrex = startVarrex(folder);
+    if (!varrex.main) return 1;
+    HANDLE program = varrex.process;
+    const DWORD pid = varrex.pid;
+    HWND main = varrex.main;
+    auto control = [&](std::string_view name) { return vx::e2e::control(main, name); };
 
     // --- start-up ---------------------------------------------------------------
     checkText(textOf(main), L" Varrex", "window title at start");
@@ -279,7 +219,7 @@ int main() {
 
     // --- F11 on the instructions button -------------------------------------------------
     postKey(control("BitBtn3"), VK_F11);
-    HWND box = waitForBox(pid, L"Desenvolvedor", 10s);
+    HWND box = waitForTopBox(pid, 10s, L"Desenvolvedor");
     check(box != nullptr, "F11 on the instructions button shows \"Desenvolvedor\"");
     if (box) {
         check(::GetWindow(box, GW_OWNER) == main, "the message box belongs to the main window");
@@ -322,7 +262,7 @@ int main() {
     const std::wstring copy = std::wstring(desktop) + L"\\varrex.exe";
     ::DeleteFileW(copy.c_str());
     postKey(control("BitBtn12"), VK_ESCAPE);
-    box = waitForBox(pid, L"Aviso", 10s);
+    box = waitForTopBox(pid, 10s, L"Aviso");
     check(box != nullptr && boxText(box) == L"Arquivo copiado com sucesso!",
           "Esc on the options tab copies the program");
     check(fileExists(copy), "the copy is on the desktop");
@@ -345,16 +285,12 @@ int main() {
     check(endSession(pid, main, IDYES) == 1, "answering Yes lets the session end");
 
     // --- closing ---------------------------------------------------------------------------
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    check(ended(program, 20000), "closing the window ends the program");
+    closeVarrex(varrex);
     DWORD code = 1;
     ::GetExitCodeProcess(program, &code);
     check(code == 0, "exit code 0", std::to_string(code));
     check(!fileExists(marker), "iphist.dat next to the program is gone");
     ::CloseHandle(program);
     if (worm) ::CloseHandle(worm);
-
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("e2e: %d check(s) failed, %.1f s\n", failures, seconds);
-    return failures == 0 ? 0 : 1;
+    return finish("e2e", started);
 }

@@ -1,15 +1,23 @@
 // Helpers shared by the end-to-end drivers: checks that print one line each,
-// waiting with a time limit, and reading the text of another process's windows.
+// waiting with a time limit, reading the text of another process's windows,
+// starting and closing varrex.exe, and answering its message boxes.
 #pragma once
 
 #include <windows.h>
 
+#include <commctrl.h>
+#include <tlhelp32.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cwctype>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
+
+#include "app/win32/view_ids.h"
 
 namespace vx::e2e {
 
@@ -165,6 +173,230 @@ inline void screenshot(const std::wstring& folder, HWND hwnd, const char* name) 
     if (!waitFor([&] { return fileExists(done); }, 20s)) std::printf("note: no screenshot %s (nobody took it)\n", name);
     ::DeleteFileW(request.c_str());
     ::DeleteFileW(done.c_str());
+}
+
+inline double secondsSince(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+// Prints the driver's summary line and gives its exit code: 0 only when every
+// check passed.
+inline int finish(const char* what, std::chrono::steady_clock::time_point started) {
+    std::printf("%s: %d check(s) failed, %.1f s\n", what, failures, secondsSince(started));
+    return failures == 0 ? 0 : 1;
+}
+
+// --- processes ----------------------------------------------------------------------
+
+inline std::wstring lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
+    return s;
+}
+
+// The IDs of the running processes with the image name `exe`.
+inline std::vector<DWORD> processesNamed(const std::wstring& exe) {
+    std::vector<DWORD> ids;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = ::Process32FirstW(snap, &e); more; more = ::Process32NextW(snap, &e))
+        if (lower(e.szExeFile) == lower(exe)) ids.push_back(e.th32ProcessID);
+    ::CloseHandle(snap);
+    return ids;
+}
+
+inline int running(const std::wstring& exe) { return static_cast<int>(processesNamed(exe).size()); }
+
+inline bool ended(HANDLE process, DWORD ms) {
+    return process && ::WaitForSingleObject(process, ms) == WAIT_OBJECT_0;
+}
+
+// --- the program's main window ----------------------------------------------------------
+
+// The program's top-level windows, as class "title" pairs, for a report.
+inline std::string describeWindows(DWORD pid) {
+    std::string out;
+    for (HWND hwnd : windowsOfProcess(pid))
+        out += printable(className(hwnd)) + (::IsWindowVisible(hwnd) ? "" : "(hidden)") + " \"" +
+               printable(textOf(hwnd)) + "\" ";
+    return out.empty() ? "no window" : out;
+}
+
+// A control of the main window, at any depth, by its model name.
+inline HWND control(HWND main, std::string_view name) {
+    std::vector<HWND> children;
+    ::EnumChildWindows(main, collectWindow, reinterpret_cast<LPARAM>(&children));
+    const int id = view::controlId(name);
+    for (HWND child : children)
+        if (::GetDlgCtrlID(child) == id) return child;
+    return nullptr;
+}
+
+inline bool isChecked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// Chooses a tab as a click on it would.
+inline void selectTab(HWND tabs, int page) { ::SendMessageW(tabs, TCM_SETCURFOCUS, static_cast<WPARAM>(page), 0); }
+
+// Waits until the program has finished what it was doing: a message sent to
+// its window is answered only when its thread reads messages again, at the
+// end of a handler or inside the next modal box.
+inline bool settled(HWND main, std::chrono::milliseconds limit = 60s) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(limit.count()), &ignored) != 0;
+}
+
+// varrex.exe as the driver started it.
+struct Program {
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND main = nullptr;  // null when the main window never showed
+};
+
+// Starts varrex.exe from `folder` and waits until its main window shows (a
+// minute at most) and the program reads input. When the window does not
+// show, the checks say what the program showed instead, the program is ended
+// and `main` is null.
+inline Program startVarrex(const std::wstring& folder) {
+    Program p;
+    p.process = start(folder + L"\\varrex.exe", L"", folder);
+    check(p.process != nullptr, "varrex.exe starts");
+    if (!p.process) return p;
+    p.pid = ::GetProcessId(p.process);
+    waitFor(
+        [&] {
+            auto found = topWindows(p.pid, view::kMainWindowClass);
+            p.main = found.empty() ? nullptr : found.front();
+            return p.main != nullptr;
+        },
+        60s);
+    check(p.main != nullptr, "the main window shows", p.main ? "" : "the program shows: " + describeWindows(p.pid));
+    if (!p.main) {
+        DWORD code = 0;
+        if (::GetExitCodeProcess(p.process, &code) && code != STILL_ACTIVE)
+            std::printf("varrex.exe ended with exit code 0x%lx\n", code);
+        ::TerminateProcess(p.process, 1);
+        return p;
+    }
+    ::WaitForInputIdle(p.process, 30000);
+    return p;
+}
+
+// Closes the main window as the user would; the program must end within 20
+// seconds, or it is ended. The process handle stays open for its exit code.
+inline bool closeVarrex(const Program& p) {
+    ::PostMessageW(p.main, WM_CLOSE, 0, 0);
+    const bool closed = ended(p.process, 20000);
+    check(closed, "closing the window ends the program");
+    if (!closed) ::TerminateProcess(p.process, 1);
+    return closed;
+}
+
+// --- message boxes ------------------------------------------------------------------
+
+// The message text of a message box: the text of its static controls (the
+// icon is a static without text).
+inline std::wstring boxText(HWND box) {
+    std::wstring all;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (className(child) == L"Static") all += textOf(child);
+    return all;
+}
+
+// The first visible message box of the process (with that caption); null
+// when none shows within `limit`.
+inline HWND waitForTopBox(DWORD pid, std::chrono::milliseconds limit, const wchar_t* caption = nullptr) {
+    HWND box = nullptr;
+    waitFor(
+        [&] {
+            auto boxes = topWindows(pid, L"#32770", caption);
+            box = boxes.empty() ? nullptr : boxes.front();
+            return box != nullptr;
+        },
+        limit);
+    return box;
+}
+
+struct Box {
+    HWND hwnd = nullptr;
+    HWND owner = nullptr;
+    std::wstring caption, text;
+    std::wstring lastLogLine;  // the log's last line while the box was up
+};
+
+// What a message box shows, and what the log showed last behind it.
+inline Box readBox(HWND hwnd, HWND main) {
+    Box box;
+    box.hwnd = hwnd;
+    if (!hwnd) return box;
+    box.owner = ::GetWindow(hwnd, GW_OWNER);
+    box.caption = textOf(hwnd);
+    box.text = boxText(hwnd);
+    const std::vector<std::wstring> log = linesOf(textOf(control(main, "Memo1")));
+    box.lastLogLine = log.empty() ? L"" : log.back();
+    return box;
+}
+
+inline Box waitForBox(DWORD pid, HWND main, std::chrono::milliseconds limit) {
+    return readBox(waitForTopBox(pid, limit), main);
+}
+
+// Closes a box with the given button and waits until it is gone. A question
+// is only ever answered No here: a Yes to the program's restart question
+// would restart the machine the tests run on.
+inline bool closeBox(HWND box, int button = IDOK) {
+    if (button == IDYES) button = IDNO;
+    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return waitFor([&] { return !::IsWindow(box); }, 10s);
+}
+
+// After its last box a handler returns without showing anything more; any
+// further box is reported and answered No.
+inline void checkRunEnds(DWORD pid, HWND main, const std::string& what, std::chrono::milliseconds limit = 60s) {
+    const bool answered = settled(main, limit);
+    const auto boxes = topWindows(pid, L"#32770");
+    std::string detail;
+    for (HWND box : boxes) {
+        detail += printable(L"\"" + textOf(box) + L"\": \"" + boxText(box) + L"\" ");
+        closeBox(box, IDNO);
+    }
+    check(answered && boxes.empty(), what + " ends without a further box", detail);
+}
+
+// --- the activity log ---------------------------------------------------------------
+
+inline std::vector<std::wstring> logOf(HWND main) { return linesOf(textOf(control(main, "Memo1"))); }
+
+inline int count(const std::vector<std::wstring>& lines, const std::wstring& line) {
+    int n = 0;
+    for (const auto& l : lines) n += l == line;
+    return n;
+}
+
+inline bool contains(const std::vector<std::wstring>& lines, const std::wstring& line) {
+    return count(lines, line) > 0;
+}
+
+// Each expected line is in the log, after the one before it.
+inline void checkLinesInOrder(const std::vector<std::wstring>& log, const std::vector<std::wstring>& expected,
+                              const char* what) {
+    size_t at = 0;
+    for (const std::wstring& line : expected) {
+        size_t found = at;
+        while (found < log.size() && log[found] != line) ++found;
+        if (found < log.size()) {
+            check(true, std::string(what) + ": " + printable(line));
+            at = found + 1;
+        } else {
+            check(false, std::string(what) + ": " + printable(line),
+                  contains(log, line) ? "present, but out of order" : "missing");
+        }
+    }
+}
+
+inline void printLog(const std::vector<std::wstring>& log, const char* what) {
+    std::printf("--- %s (%zu lines)\n", what, log.size());
+    for (const auto& line : log) std::printf("    %s\n", printable(line).c_str());
 }
 
 }  // namespace vx::e2e

@@ -23,70 +23,21 @@
 # ImageMagick 'import' only leaves the screenshots out.
 set -uo pipefail
 
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-repo="$(cd "$here/../.." && pwd)"
-# shellcheck source-path=SCRIPTDIR/../../scripts
-. "$repo/scripts/wine-prefix.sh"
+# shellcheck source=SCRIPTDIR/e2e-common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/e2e-common.sh"
 
-# How long the driver may take before the run counts as hung.
 driver_timeout=300
-# Any single Wine command of the preparation.
-step_timeout=60
 
-fail() {
-    echo "run-computer-e2e: $*" >&2
-    exit 1
-}
+[ $# -eq 1 ] || vx_e2e_usage BUILD_DIR
+vx_e2e_build "$1"
+varrex="$(vx_e2e_built varrex.exe)" || exit 1
+standin="$(vx_e2e_built standin.exe)" || exit 1
+driver="$(vx_e2e_built vx_e2e_computer_driver.exe)" || exit 1
+vx_e2e_require display
+vx_e2e_want_screenshots
 
-[ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
-build="$(cd "$1" && pwd)" || fail "no build folder '$1'"
-find_built() {
-    local f
-    for f in "$build/tests/$1" "$build/$1"; do
-        [ -f "$f" ] && { echo "$f"; return 0; }
-    done
-    return 1
-}
-varrex="$(find_built varrex.exe)" || fail "missing varrex.exe in $build (build the mingw64 preset first)"
-standin="$(find_built standin.exe)" || fail "missing standin.exe in $build"
-driver="$(find_built vx_e2e_computer_driver.exe)" || fail "missing vx_e2e_computer_driver.exe in $build"
-
-vx_wine_require || fail "Wine is required"
-use_xvfb=0
-if [ -z "${DISPLAY:-}" ]; then
-    command -v Xvfb >/dev/null 2>&1 || fail "no DISPLAY and 'Xvfb' is not installed (Debian package xvfb)"
-    use_xvfb=1
-fi
-have_import=1
-command -v import >/dev/null 2>&1 || { have_import=0; echo "run-computer-e2e: no 'import' (imagemagick): no screenshots" >&2; }
-
-failures=0
-check() {
-    local what="$1"
-    shift
-    if "$@"; then
-        echo "ok   $what"
-    else
-        echo "FAIL $what"
-        failures=$((failures + 1))
-    fi
-}
-
-wine_step() { vx_wine_exec timeout -k 5 "$step_timeout" "$@"; }
-
-started=$(date +%s)
-vx_wine_session_begin || exit 1
-export WINEPREFIX="$prefix"
-# The X server comes first: the Wine session started below keeps the display
-# it found.
-if [ $use_xvfb -eq 1 ]; then
-    vx_xvfb_start || exit 1
-fi
-wine_step wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-
-drive_c="$prefix/drive_c"
-run_dir="$drive_c/vxtest"
-mkdir -p "$run_dir" && cp -- "$varrex" "$driver" "$standin" "$run_dir/" || fail "cannot copy the programs into the prefix"
+vx_e2e_session
+vx_e2e_install "$drive_c/vxtest" "$varrex" "$driver" "$standin"
 # The worm processes the driver starts from here.
 for name in wscript.exe rundll32.exe lulu.exe notepad.exe calc.exe; do
     cp -- "$standin" "$run_dir/$name" || fail "cannot copy the stand-in as $name"
@@ -94,48 +45,8 @@ done
 
 # --- the special folders -----------------------------------------------------------
 
-(cd "$run_dir" && wine_step wine 'C:\vxtest\vx_e2e_computer_driver.exe' --folders) ||
-    fail "the driver could not report the special folders"
-[ -s "$run_dir/folders.txt" ] || fail "no folders.txt"
-echo "--- special folders as Wine gives them (key, CSIDL, result, path):"
-sed 's/^/    /' "$run_dir/folders.txt"
-
-# A Windows path on drive C as a path under drive_c; existing components are
-# matched without regard to letter case, as Windows matches them.
-to_linux() {
-    local win="$1" rest cur part match
-    [[ "$win" =~ ^[Cc]:\\ ]] || return 1
-    rest="${win:3}"
-    rest="${rest%\\}"
-    cur="$drive_c"
-    # shellcheck disable=SC1003,SC2141  # the separator is one backslash
-    IFS='\' read -ra parts <<<"$rest"
-    for part in "${parts[@]}"; do
-        [ -n "$part" ] || continue
-        [ "$part" != . ] && [ "$part" != .. ] || return 1
-        match=""
-        [ -d "$cur" ] && match="$(find "$cur" -mindepth 1 -maxdepth 1 -iname "$part" -printf '%f\n' -quit)"
-        cur="$cur/${match:-$part}"
-    done
-    printf '%s\n' "$cur"
-}
-
-declare -A F
-while read -r key _ _ path; do
-    F[$key]="$path"
-done <"$run_dir/folders.txt"
-for key in STARTUP COMMON_STARTUP APPDATA LOCAL_APPDATA COMMON_APPDATA WINDOWS PROGRAM_FILES PROFILE SYSTEMX86 TEMP; do
-    [ -n "${F[$key]:-}" ] || fail "Wine gives no $key folder"
-done
-declare -A L
-for key in "${!F[@]}"; do
-    [ -n "${F[$key]}" ] || continue
-    L[$key]="$(to_linux "${F[$key]}")" || fail "$key '${F[$key]}' is not on drive C"
-    case "$(realpath -m -- "${L[$key]}")" in
-        "$(realpath -- "$drive_c")"/*) ;;
-        *) fail "$key leads out of the prefix: ${L[$key]}" ;;
-    esac
-done
+vx_e2e_special_folders 'C:\vxtest\vx_e2e_computer_driver.exe' \
+    STARTUP COMMON_STARTUP APPDATA LOCAL_APPDATA COMMON_APPDATA WINDOWS PROGRAM_FILES PROFILE SYSTEMX86 TEMP
 for key in ALTSTARTUP COMMON_ALTSTARTUP; do
     [ -z "${F[$key]:-}" ] && echo "run-computer-e2e: Wine gives no $key folder; the program must treat it as absent"
 done
@@ -398,43 +309,11 @@ echo "run-computer-e2e: seeded ${#gone[@]} worm entries, ${#keep[@]} user entrie
 
 # --- the run ---------------------------------------------------------------------
 
-prepared=$(date +%s)
-cd "$run_dir" || fail "cannot enter $run_dir"
-vx_wine_exec wine 'C:\vxtest\vx_e2e_computer_driver.exe' &
-driver_pid=$!
-# The driver asks for each screenshot with a file "shot-request" holding a
-# name and the window's rectangle, and waits for "shot-done".
-hung=0
-while kill -0 "$driver_pid" 2>/dev/null; do
-    if [ $(($(date +%s) - prepared)) -gt $driver_timeout ]; then
-        hung=1
-        kill "$driver_pid" 2>/dev/null
-        break
-    fi
-    if [ -f "$run_dir/shot-request" ]; then
-        read -r name x y w h <"$run_dir/shot-request"
-        rm -f "$run_dir/shot-request"
-        if [ $have_import -eq 1 ] && [[ "$name" =~ ^[a-z0-9-]+$ ]]; then
-            import -window root -crop "${w}x${h}+${x}+${y}" +repage "$build/$name.png" 2>/dev/null ||
-                echo "run-computer-e2e: screenshot $name failed" >&2
-        fi
-        touch "$run_dir/shot-done"
-    fi
-    sleep 0.1
-done
-wait "$driver_pid"
-rc=$?
-driver_pid=""
-finished=$(date +%s)
-[ $hung -eq 0 ] || fail "the driver did not finish within $driver_timeout s"
-vx_wine_exec wineserver -k >/dev/null 2>&1
-vx_wine_exec wineserver -w >/dev/null 2>&1
-echo "run-computer-e2e: driver exited with $rc (prefix $((prepared - started)) s, run $((finished - prepared)) s)"
-check "the driver's checks passed" test "$rc" -eq 0
+vx_e2e_run_driver 'C:\vxtest\vx_e2e_computer_driver.exe'
+vx_e2e_check_driver
 
 # --- the files, seen from Linux ------------------------------------------------------
 
-cd "$prefix_dir" || fail "cannot enter $prefix_dir"
 absent() { [ ! -e "$1" ] && [ ! -L "$1" ]; }
 left=()
 for g in "${gone[@]}"; do absent "$g" || left+=("${g#"$drive_c"/}"); done
@@ -491,32 +370,16 @@ for v in Level Blob2 AudioTray UpperJpg; do check "HKLM Run $v is unchanged" sam
 
 # --- the automatic log copies ----------------------------------------------------------
 
-copy_in() { find "$drive_c/users" -path "*/AppData/$1/varrex/vx-pc-*.txt" -type f; }
-roaming="$(copy_in Roaming)"
-local_copy="$(copy_in Local)"
-check "one log copy vx-pc-*.txt in AppData/Roaming/varrex" test "$(printf '%s' "$roaming" | grep -c .)" -eq 1
-check "one log copy vx-pc-*.txt in AppData/Local/varrex" test "$(printf '%s' "$local_copy" | grep -c .)" -eq 1
-if [ -f "$roaming" ] && [ -f "$local_copy" ]; then
-    echo "    $(basename -- "$roaming")"
-    check "both copies have the same name" test "$(basename -- "$roaming")" = "$(basename -- "$local_copy")"
-    check "both copies hold the same bytes" cmp -s "$roaming" "$local_copy"
+if vx_e2e_copies 'vx-pc-*.txt' "log copy"; then
+    vx_e2e_same_copies copies
     check "the copy's name is vx-pc- and a date-time stamp" \
         grep -qE '^vx-pc-[0-9]{1,2}-[0-9]{1,2}-[0-9]{2,4}-[0-9]{1,2}-[0-9]{2}-[0-9]{2}( [AP]M)?\.txt$' <<<"$(basename -- "$roaming")"
-    text="$(iconv -f CP1252 -t UTF-8 "$roaming" | tr -d '\r')"
-    check "the copy starts with the version line" test "$(head -n 1 <<<"$text")" = "[VX] - Varrex - Versão: 2.7.5 - "
-    check "the copy ends with the verdict line" \
-        test "$(tail -n 1 <<<"$text")" = '[VX] > Vírus Encontrados e eliminados do Computador! Verifique o relatório!'
+    vx_e2e_check_log_copy "$roaming" '[VX] > Vírus Encontrados e eliminados do Computador! Verifique o relatório!'
     check "the copy leaves out the completion line" test -z "$(grep -F 'Processo Concluído com Sucesso' <<<"$text")"
-    check "the copy's lines end in CR LF" test "$(grep -c $'\r$' "$roaming")" -eq "$(wc -l <"$roaming")"
     # shellcheck disable=SC2317  # called through check
     is_ansi() { LC_ALL=C grep -q $'\xed' "$1" && ! iconv -f UTF-8 -t UTF-8 "$1" >/dev/null 2>&1; }
     check "the copy is ANSI text (í as the single byte 0xED)" is_ansi "$roaming"
     check "the copy names the deleted folder MediaSync" grep -qF "MediaSync Deletada com Sucesso!" <<<"$text"
 fi
 
-for shot in e2e-computer-check e2e-computer; do
-    [ -f "$build/$shot.png" ] && echo "run-computer-e2e: screenshot $build/$shot.png"
-done
-echo "run-computer-e2e: $failures check(s) failed here, total $(($(date +%s) - started)) s"
-[ $failures -eq 0 ] || exit 1
-exit 0
+vx_e2e_finish e2e-computer-check e2e-computer

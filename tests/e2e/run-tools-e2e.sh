@@ -18,65 +18,19 @@
 # A missing Wine or Xvfb is an error (exit 1), never a skip.
 set -uo pipefail
 
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-repo="$(cd "$here/../.." && pwd)"
-# shellcheck source-path=SCRIPTDIR/../../scripts
-. "$repo/scripts/wine-prefix.sh"
+# shellcheck source=SCRIPTDIR/e2e-common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/e2e-common.sh"
 
 driver_timeout=240
-# Any single Wine command of the preparation.
-step_timeout=60
 
-fail() {
-    echo "run-tools-e2e: $*" >&2
-    exit 1
-}
+[ $# -eq 1 ] || vx_e2e_usage BUILD_DIR
+vx_e2e_build "$1"
+varrex="$(vx_e2e_built varrex.exe)" || exit 1
+standin="$(vx_e2e_built standin.exe)" || exit 1
+driver="$(vx_e2e_built vx_e2e_tools_driver.exe)" || exit 1
+vx_e2e_require display
 
-[ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
-build="$(cd "$1" && pwd)" || fail "no build folder '$1'"
-find_built() {
-    local f
-    for f in "$build/tests/$1" "$build/$1"; do
-        [ -f "$f" ] && { echo "$f"; return 0; }
-    done
-    return 1
-}
-varrex="$(find_built varrex.exe)" || fail "missing varrex.exe in $build (build the mingw64 preset first)"
-standin="$(find_built standin.exe)" || fail "missing standin.exe in $build"
-driver="$(find_built vx_e2e_tools_driver.exe)" || fail "missing vx_e2e_tools_driver.exe in $build"
-
-vx_wine_require || fail "Wine is required"
-use_xvfb=0
-if [ -z "${DISPLAY:-}" ]; then
-    command -v Xvfb >/dev/null 2>&1 || fail "no DISPLAY and 'Xvfb' is not installed (Debian package xvfb)"
-    use_xvfb=1
-fi
-
-failures=0
-check() {
-    local what="$1"
-    shift
-    if "$@"; then
-        echo "ok   $what"
-    else
-        echo "FAIL $what"
-        failures=$((failures + 1))
-    fi
-}
-
-# A Wine command of the preparation, with a time limit.
-wine_step() { vx_wine_exec timeout -k 5 "$step_timeout" "$@"; }
-
-started=$(date +%s)
-vx_wine_session_begin || exit 1
-export WINEPREFIX="$prefix"
-
-# The X server comes first: the Wine session started below keeps the display
-# it found.
-if [ $use_xvfb -eq 1 ]; then
-    vx_xvfb_start || exit 1
-fi
-wine_step wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+vx_e2e_session
 
 # --- the temporary folders ---------------------------------------------------------
 
@@ -136,22 +90,12 @@ reg_seed "$exts\\.vxc" /v Big /t REG_QWORD /d 0x1122334455
 reg_query() { wine_step wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 seeded_tree="$(reg_query "$exts" /s | sed "s/FileExts/FILEEXTS/")"
 
-run_dir="$prefix/drive_c/vxtools"
-mkdir -p "$run_dir" && cp -- "$varrex" "$standin" "$driver" "$run_dir/" || fail "cannot copy the programs into the prefix"
+vx_e2e_install "$drive_c/vxtools" "$varrex" "$standin" "$driver"
 
 # --- the run ---------------------------------------------------------------------
 
-prepared=$(date +%s)
-cd "$run_dir" || fail "cannot enter $run_dir"
-vx_wine_exec timeout -k 10 "$driver_timeout" wine 'C:\vxtools\vx_e2e_tools_driver.exe'
-rc=$?
-finished=$(date +%s)
-{ [ $rc -eq 124 ] || [ $rc -eq 137 ]; } && fail "the driver did not finish within $driver_timeout s"
-vx_wine_exec wineserver -k >/dev/null 2>&1
-vx_wine_exec wineserver -w >/dev/null 2>&1
-cd "$prefix_dir" || fail "cannot enter $prefix_dir"
-echo "run-tools-e2e: driver exited with $rc (prefix $((prepared - started)) s, run $((finished - prepared)) s)"
-check "the driver's checks passed" test "$rc" -eq 0
+vx_e2e_run_driver 'C:\vxtools\vx_e2e_tools_driver.exe'
+vx_e2e_check_driver
 
 # --- the temporary folders, seen from Linux -------------------------------------------
 
@@ -176,14 +120,8 @@ size_matches() {
 }
 check "the user's folder then shows the size of lulu.exe ($lulu_bytes bytes): $shown_after" size_matches
 
-copy_in() { find "$prefix/drive_c/users" -path "*/AppData/$1/varrex/$2" -type f; }
-roaming="$(copy_in Roaming 'vx-temp*.txt')"
-local_copy="$(copy_in Local 'vx-temp*.txt')"
-check "one clean-up log vx-temp*.txt in AppData/Roaming/varrex" test "$(printf '%s' "$roaming" | grep -c .)" -eq 1
-check "one clean-up log vx-temp*.txt in AppData/Local/varrex" test "$(printf '%s' "$local_copy" | grep -c .)" -eq 1
-if [ -f "$roaming" ] && [ -f "$local_copy" ]; then
-    check "both clean-up logs have the same name" test "$(basename -- "$roaming")" = "$(basename -- "$local_copy")"
-    check "both clean-up logs hold the same bytes" cmp -s "$roaming" "$local_copy"
+if vx_e2e_copies 'vx-temp*.txt' "clean-up log"; then
+    vx_e2e_same_copies "clean-up logs"
     log="$(iconv -f CP1252 -t UTF-8 "$roaming" | tr -d '\r')"
     echo "--- $(basename -- "$roaming"):"
     sed 's/^/    /' <<<"$log"
@@ -224,10 +162,8 @@ check "the subkey UserChoice is kept" has_value Progid REG_SZ VxFile.B '\.vxb\Us
 
 # --- the system report -------------------------------------------------------------
 
-report="$(copy_in Roaming 'vx-relatorio-*.txt')"
-report_local="$(copy_in Local 'vx-relatorio-*.txt')"
-check "one report vx-relatorio-*.txt in AppData/Roaming/varrex" test "$(printf '%s' "$report" | grep -c .)" -eq 1
-check "one report vx-relatorio-*.txt in AppData/Local/varrex" test "$(printf '%s' "$report_local" | grep -c .)" -eq 1
+vx_e2e_copies 'vx-relatorio-*.txt' report
+report="$roaming" report_local="$local_copy"
 if [ -f "$report" ]; then
     text="$(iconv -f CP1252 -t UTF-8 "$report" | tr -d '\r')"
     echo "--- $(basename -- "$report"):"
@@ -251,6 +187,4 @@ if [ -f "$report_local" ]; then
     check "its line is the report's first line" test "$(head -n 1 "$report_local")" = "$(head -n 1 "$report")"
 fi
 
-echo "run-tools-e2e: $failures check(s) failed here, total $(($(date +%s) - started)) s"
-[ $failures -eq 0 ] || exit 1
-exit 0
+vx_e2e_finish

@@ -7,16 +7,12 @@
 // Every check prints one line; the exit code is 0 only when all passed.
 #include <windows.h>
 
-#include <commctrl.h>
-#include <tlhelp32.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cwctype>
 #include <string>
 #include <vector>
 
-#include "app/win32/view_ids.h"
 #include "e2e_support.h"
 
 namespace {
@@ -25,29 +21,6 @@ using namespace std::chrono_literals;
 namespace view = vx::view;
 using namespace vx::e2e;
 
-HWND control(HWND main, std::string_view name) {
-    std::vector<HWND> children;
-    ::EnumChildWindows(main, collectWindow, reinterpret_cast<LPARAM>(&children));
-    const int id = view::controlId(name);
-    for (HWND child : children)
-        if (::GetDlgCtrlID(child) == id) return child;
-    return nullptr;
-}
-
-// A message sent to the window is answered only once the program reads
-// messages again: at the end of a handler or inside its next modal box.
-bool settled(HWND main) {
-    DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
-}
-
-std::wstring boxText(HWND box) {
-    std::wstring all;
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        if (className(child) == L"Static") all += textOf(child);
-    return all;
-}
-
 // Presses a button and expects one information box with the given caption
 // and text (Portuguese or English, whichever language the program runs in);
 // closes it and waits until the handler has returned.
@@ -55,26 +28,15 @@ void pressExpectingBox(DWORD pid, HWND main, std::string_view button, const std:
                        const std::wstring& text, const std::wstring& captionEn, const std::wstring& textEn,
                        const char* what) {
     ::PostMessageW(control(main, button), BM_CLICK, 0, 0);
-    HWND box = nullptr;
-    waitFor(
-        [&] {
-            auto boxes = topWindows(pid, L"#32770");
-            box = boxes.empty() ? nullptr : boxes.front();
-            return box != nullptr;
-        },
-        120s);
+    HWND box = waitForTopBox(pid, 120s);
     check(box != nullptr, std::string(what) + " shows a box");
     if (!box) return;
     const std::wstring c = textOf(box), t = boxText(box);
     const bool pt = c == caption && t == text, en = c == captionEn && t == textEn;
     check(pt || en, std::string(what) + " box: \"" + printable(c) + "\" / \"" + printable(t) + "\"",
           pt || en ? "" : "expected \"" + printable(caption) + "\" / \"" + printable(text) + "\"");
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    check(waitFor([&] { return !::IsWindow(box); }, 10s), std::string(what) + ": the box closes with OK");
-    const bool answered = settled(main);
-    const auto more = topWindows(pid, L"#32770");
-    check(answered && more.empty(), std::string(what) + " ends without a further box");
-    for (HWND extra : more) ::PostMessageW(extra, WM_COMMAND, IDOK, 0);
+    check(closeBox(box), std::string(what) + ": the box closes with OK");
+    checkRunEnds(pid, main, what);
 }
 
 std::vector<std::wstring> listLines(HWND list) {
@@ -89,11 +51,6 @@ std::vector<std::wstring> listLines(HWND list) {
     return lines;
 }
 
-std::wstring lower(std::wstring s) {
-    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
-    return s;
-}
-
 // The index of the line whose file-name part is `exe`; -1 when none.
 int lineOf(const std::vector<std::wstring>& lines, const std::wstring& exe) {
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -102,19 +59,6 @@ int lineOf(const std::vector<std::wstring>& lines, const std::wstring& exe) {
         if ((cut == std::wstring::npos ? l : l.substr(cut + 1)) == lower(exe)) return static_cast<int>(i);
     }
     return -1;
-}
-
-// The IDs of the running processes with the image name `exe`.
-std::vector<DWORD> processesNamed(const std::wstring& exe) {
-    std::vector<DWORD> ids;
-    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return ids;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL more = ::Process32FirstW(snap, &e); more; more = ::Process32NextW(snap, &e))
-        if (lower(e.szExeFile) == lower(exe)) ids.push_back(e.th32ProcessID);
-    ::CloseHandle(snap);
-    return ids;
 }
 
 int killAll(const std::wstring& exe) {
@@ -184,27 +128,13 @@ int wmain() {
     HANDLE standinB = start(temp + L"lulu.exe", L"--exit-after=600", temp);
     check(standinA && standinB, "the two stand-ins start");
 
-    HANDLE program = start(folder + L"\\varrex.exe", L"", folder);
-    check(program != nullptr, "varrex.exe starts");
-    if (!program) return 1;
-    const DWORD pid = ::GetProcessId(program);
-    HWND main = nullptr;
-    waitFor(
-        [&] {
-            auto found = topWindows(pid, view::kMainWindowClass);
-            main = found.empty() ? nullptr : found.front();
-            return main != nullptr;
-        },
-        60s);
-    check(main != nullptr, "the main window shows");
-    if (!main) {
-        ::TerminateProcess(program, 1);
-        return 1;
-    }
-    ::WaitForInputIdle(program, 30000);
+    const Program varrex = startVarrex(folder);
+    if (!varrex.main) return 1;
+    const DWORD pid = varrex.pid;
+    HWND main = varrex.main;
 
     // The tools tab, as a click on it would choose it.
-    ::SendMessageW(control(main, "PageControl1"), TCM_SETCURFOCUS, 1, 0);
+    selectTab(control(main, "PageControl1"), 1);
     HWND list = control(main, "ListBox1");
     check(waitFor([&] { return ::IsWindowVisible(list) != FALSE; }, 10s), "the tools tab shows the process list");
     settled(main);
@@ -276,11 +206,8 @@ int wmain() {
     for (HWND box : boxes) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     std::printf("notepad windows ended after the report: %d\n", killAll(L"notepad.exe"));
 
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    const bool ended = ::WaitForSingleObject(program, 20000) == WAIT_OBJECT_0;
-    check(ended, "closing the window ends the program");
-    if (!ended) ::TerminateProcess(program, 1);
-    ::CloseHandle(program);
+    closeVarrex(varrex);
+    ::CloseHandle(varrex.process);
     for (HANDLE h : {standinA, standinB})
         if (h) {
             ::TerminateProcess(h, 0);
@@ -288,8 +215,5 @@ int wmain() {
             ::CloseHandle(h);
         }
     ::DeleteFileW(wscript2.c_str());
-
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("tools e2e: %d check(s) failed, %.1f s\n", failures, seconds);
-    return failures == 0 ? 0 : 1;
+    return finish("tools e2e", started);
 }
