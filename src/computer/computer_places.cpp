@@ -7,6 +7,7 @@
 namespace vx::computer {
 
 ComputerFolders ComputerFolders::read(platform::Platform& os) {
+    namespace csidl = scan::csidl;
     auto special = [&](int number) { return scan::specialFolderPath(os.shell, number); };
     ComputerFolders f;
     f.startup = special(csidl::Startup);

@@ -11,21 +11,6 @@
 
 namespace vx::computer {
 
-// CSIDL numbers of the special folders the computer steps use.
-namespace csidl {
-inline constexpr int Startup = 7;
-inline constexpr int CommonStartup = 24;
-inline constexpr int AppData = 26;
-inline constexpr int LocalAppData = 28;
-inline constexpr int AltStartup = 29;
-inline constexpr int CommonAltStartup = 30;
-inline constexpr int CommonAppData = 35;
-inline constexpr int Windows = 36;
-inline constexpr int ProgramFiles = 38;
-inline constexpr int Profile = 40;
-inline constexpr int SystemX86 = 41;
-}  // namespace csidl
-
 // The folders of one run, read once at its start. A folder Windows cannot
 // give is an empty text; the paths built on it ("\google_i9\", "*.js") are
 // not absolute, and the routines never search or change such a path, so the

@@ -12,11 +12,18 @@ namespace vx::scan {
 
 // CSIDL numbers of the special folders the program uses.
 namespace csidl {
+inline constexpr int Startup = 7;
 inline constexpr int DesktopDirectory = 16;
+inline constexpr int CommonStartup = 24;
 inline constexpr int AppData = 26;
 inline constexpr int LocalAppData = 28;
+inline constexpr int AltStartup = 29;
+inline constexpr int CommonAltStartup = 30;
+inline constexpr int CommonAppData = 35;
 inline constexpr int Windows = 36;
+inline constexpr int ProgramFiles = 38;
 inline constexpr int Profile = 40;
+inline constexpr int SystemX86 = 41;
 }  // namespace csidl
 
 // True for a process that must never be terminated whatever a file is named:

@@ -203,17 +203,11 @@ const char* iconName(platform::Icon icon) {
     return "no icon";
 }
 
-struct ComputerGolden : ::testing::TestWithParam<ComputerCase> {
-    memory::Machine machine;
-    scan::ActivityLog log;
-    scan::RunFlags flags;
-    int language = GetParam().language;
-    scan::RunContext ctx{machine.platform(), log, flags, language};
+struct ComputerGolden : ScanFixture, ::testing::WithParamInterface<ComputerCase> {
     scan::SaveDialogMemory saveDialog;
 
     ComputerGolden() {
-        machine.addFolder(kRoaming + "\\varrex");
-        machine.addFolder(kLocal + "\\varrex");
+        language = GetParam().language;
         GetParam().build(machine);
     }
 

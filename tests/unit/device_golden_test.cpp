@@ -85,18 +85,11 @@ const std::vector<GoldenCase>& goldenCases() {
     return cases;
 }
 
-struct DeviceGolden : ::testing::TestWithParam<GoldenCase> {
-    memory::Machine machine;
-    scan::ActivityLog log;
-    scan::RunFlags flags;
-    int language = GetParam().language;
-    scan::RunContext ctx{machine.platform(), log, flags, language};
+struct DeviceGolden : ScanFixture, ::testing::WithParamInterface<GoldenCase> {
     scan::SaveDialogMemory saveDialog;
 
     DeviceGolden() {
-        machine.addDrive('E', DriveType::Removable, "PENDRIVE");
-        machine.addFolder("C:\\Users\\Usuario\\AppData\\Roaming\\varrex");
-        machine.addFolder("C:\\Users\\Usuario\\AppData\\Local\\varrex");
+        language = GetParam().language;
         GetParam().build(machine);
     }
 };
