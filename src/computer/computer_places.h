@@ -3,6 +3,7 @@
 // the two Run keys.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>

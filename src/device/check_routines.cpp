@@ -38,9 +38,6 @@ bool isPlainFolder(uint32_t attributes) {
     return attributes == attr::Directory && (attributes & attr::ReparsePoint) == 0;
 }
 
-// True when the Run key under `root` holds a value named `name`. The key is
-// opened with full access and never created; a key that cannot be opened
-// (refused to a user without administrator rights, or missing) holds nothing.
 }  // namespace
 
 std::string dropLastCharacters(const std::string& text, size_t count) {
