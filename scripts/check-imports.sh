@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when a Windows executable imports a DLL that is not part of Windows
-# itself (a MinGW runtime DLL, say): varrex.exe must run from a pen drive alone.
+# itself (a MinGW runtime DLL, say): Varrex.exe must run from a pen drive alone.
 set -euo pipefail
 exe="$1"
 objdump=x86_64-w64-mingw32-objdump

@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# Builds varrex.exe and starts it under Wine, with a sample infected pen drive
+# Builds Varrex.exe and starts it under Wine, with a sample infected pen drive
 # as drive E:.
 #
 #   run.sh [--fresh]
 #
 #   1. installs what is missing (scripts/install-deps.sh);
-#   2. builds build/mingw64/varrex.exe;
+#   2. builds build/mingw64/Varrex.exe;
 #   3. prepares the Wine prefix build/run-prefix: made once and reused
 #      (--fresh makes it again), sanitised on every run (no z: drive, real
 #      empty folders instead of the profile's links into the Linux home);
 #   4. writes the sample pen drive build/demo-pendrive afresh, maps it as
 #      the removable drive E: and hides the user's folders on it the way
 #      the worm does (scripts/make-demo-pendrive.sh);
-#   5. copies varrex.exe to C:\Varrex\varrex.exe in the prefix and starts it.
+#   5. copies Varrex.exe to C:\Varrex\Varrex.exe in the prefix and starts it.
 #
 # With a display (DISPLAY set) the program runs there until it is closed.
 # Without one it runs for a few seconds on a private Xvfb server, inside a
@@ -106,13 +106,13 @@ deps_done=$(date +%s)
 
 # --- 2. build ---------------------------------------------------------------
 
-say "building varrex.exe (cmake preset mingw64)"
+say "building Varrex.exe (cmake preset mingw64)"
 cmake --preset mingw64 >"$logs/cmake-configure.log" 2>&1 || {
     cat "$logs/cmake-configure.log" >&2
     fail "configuring the mingw64 build failed (output above)"
 }
-cmake --build --preset mingw64 --target varrex || fail "building varrex.exe failed (compiler output above)"
-exe="$build/mingw64/varrex.exe"
+cmake --build --preset mingw64 --target varrex || fail "building Varrex.exe failed (compiler output above)"
+exe="$build/mingw64/Varrex.exe"
 [ -f "$exe" ] || fail "the build finished but $exe is missing"
 build_done=$(date +%s)
 
@@ -274,9 +274,9 @@ sanitise_prefix keep-e
 # Headless: the program gets a Wine desktop window of the screen's size, so
 # its window is drawn with a frame although no window manager runs. With a
 # display the desktop's window manager frames it.
-desktop_key='HKCU\Software\Wine\AppDefaults\varrex.exe\Explorer'
+desktop_key='HKCU\Software\Wine\AppDefaults\Varrex.exe\Explorer'
 desktop_set=0
-grep -q 'AppDefaults\\\\varrex.exe\\\\Explorer' "$prefix/user.reg" 2>/dev/null && desktop_set=1
+grep -q 'AppDefaults\\\\Varrex.exe\\\\Explorer' "$prefix/user.reg" 2>/dev/null && desktop_set=1
 if [ $headless -eq 1 ] && [ $desktop_set -eq 0 ]; then
     wine_in_c wine cmd /c reg add "$desktop_key" /v Desktop /d Varrex /f "&" \
         reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Varrex /d "$desktop_size" /f \
@@ -287,24 +287,24 @@ fi
 
 # --- 5. the program ---------------------------------------------------------
 
-mkdir -p "$prefix/drive_c/Varrex" && cp -- "$exe" "$prefix/drive_c/Varrex/varrex.exe" ||
-    fail "cannot copy varrex.exe into the prefix"
+mkdir -p "$prefix/drive_c/Varrex" && cp -- "$exe" "$prefix/drive_c/Varrex/Varrex.exe" ||
+    fail "cannot copy Varrex.exe into the prefix"
 ready=$(date +%s)
 say "ready in $(seconds_since "$started") s (packages $((deps_done - started)) s, build $((build_done - deps_done)) s, prefix $((prefix_done - prefix_started)) s, sample drive $((ready - prefix_done)) s)"
 
 if [ $headless -eq 0 ]; then
-    say "starting C:\\Varrex\\varrex.exe on display $DISPLAY; close its window to end"
-    (cd "$prefix/drive_c/Varrex" && vx_wine_exec wine 'C:\Varrex\varrex.exe')
+    say "starting C:\\Varrex\\Varrex.exe on display $DISPLAY; close its window to end"
+    (cd "$prefix/drive_c/Varrex" && vx_wine_exec wine 'C:\Varrex\Varrex.exe')
     rc=$?
     if [ $rc -ne 0 ]; then
-        fail "varrex.exe ended with exit code $rc; if no window appeared, check that the display $DISPLAY accepts connections from this user"
+        fail "Varrex.exe ended with exit code $rc; if no window appeared, check that the display $DISPLAY accepts connections from this user"
     fi
-    say "varrex.exe ended"
+    say "Varrex.exe ended"
     exit 0
 fi
 
-say "starting C:\\Varrex\\varrex.exe on the private display $DISPLAY"
-(cd "$prefix/drive_c/Varrex" && vx_wine_exec wine 'C:\Varrex\varrex.exe') >>"$logs/wine.log" 2>&1 &
+say "starting C:\\Varrex\\Varrex.exe on the private display $DISPLAY"
+(cd "$prefix/drive_c/Varrex" && vx_wine_exec wine 'C:\Varrex\Varrex.exe') >>"$logs/wine.log" 2>&1 &
 program_pid=$!
 
 # The screen is one colour until Wine's desktop and then the program's window
@@ -315,7 +315,7 @@ for _ in $(seq $((window_timeout * 2))); do
     sleep 0.5
     if ! kill -0 "$program_pid" 2>/dev/null; then
         wait "$program_pid"
-        fail "varrex.exe ended (exit code $?) before its window appeared; see $logs/wine.log"
+        fail "Varrex.exe ended (exit code $?) before its window appeared; see $logs/wine.log"
     fi
     import -window root "$probe" 2>/dev/null || continue
     colours="$(identify -format '%k' "$probe" 2>/dev/null)"
@@ -324,11 +324,11 @@ for _ in $(seq $((window_timeout * 2))); do
         break
     fi
 done
-[ $shown -eq 1 ] || fail "varrex.exe did not show a window within $window_timeout s; see $logs/wine.log"
+[ $shown -eq 1 ] || fail "Varrex.exe did not show a window within $window_timeout s; see $logs/wine.log"
 sleep "$settle_seconds"
 kill -0 "$program_pid" 2>/dev/null || {
     wait "$program_pid"
-    fail "varrex.exe ended (exit code $?) right after showing its window; see $logs/wine.log"
+    fail "Varrex.exe ended (exit code $?) right after showing its window; see $logs/wine.log"
 }
 rm -f -- "$screenshot"
 import -window root "$screenshot" || fail "cannot take the screenshot"
@@ -338,7 +338,7 @@ rm -f -- "$probe"
 wineserver -k >/dev/null 2>&1
 wait "$program_pid" 2>/dev/null
 wineserver -w >/dev/null 2>&1
-say "varrex.exe ran for $settle_seconds s after showing its window and was closed"
+say "Varrex.exe ran for $settle_seconds s after showing its window and was closed"
 say "screenshot: $screenshot"
 say "total $(seconds_since "$started") s"
 exit 0

@@ -25,10 +25,10 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan
 step "Windows builds"
 cmake --preset mingw64 >/dev/null
 cmake --build --preset mingw64 -j "$jobs"
-scripts/check-imports.sh build/mingw64/varrex.exe || status=1
+scripts/check-imports.sh build/mingw64/Varrex.exe || status=1
 cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32 -j "$jobs" --target varrex
-scripts/check-imports.sh build/mingw32/varrex.exe || status=1
+scripts/check-imports.sh build/mingw32/Varrex.exe || status=1
 
 step "Win32 tests under Wine"
 # One sanitised template prefix for the whole run; every test copies it.

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Times the computer check and the computer disinfection of varrex.exe under
+# Times the computer check and the computer disinfection of Varrex.exe under
 # Wine on a large ordinary profile:
 #
 #   computer-bench.sh BUILD_DIR [ENTRIES]
 #
-# BUILD_DIR is a 64-bit cross build holding varrex.exe and
+# BUILD_DIR is a 64-bit cross build holding Varrex.exe and
 # tests/vx_e2e_computer_driver.exe. A fresh sanitised prefix (a copy of
 # VX_WINE_TEMPLATE when it is set) gets ENTRIES (10000 by default) harmless
 # files and folders spread over the folders both runs search: the profile,
@@ -12,7 +12,7 @@
 # start-up folder and the two temporary folders, plus 50 ordinary Run values
 # and a handful of worm signs so that both runs have something to find. The
 # driver (in its --bench mode) presses the two buttons and measures each run
-# from the click to its verdict box; it reads the peak memory of varrex.exe
+# from the click to its verdict box; it reads the peak memory of Varrex.exe
 # with GetProcessMemoryInfo, and this script samples the peak resident size
 # of its Wine process from /proc as well. Afterwards every ordinary entry must
 # still be there with the same bytes, and every worm sign gone. The prefix,
@@ -31,7 +31,7 @@ run_timeout=1200
 vx_e2e_build "$1"
 entries="${2:-10000}"
 [[ "$entries" =~ ^[0-9]+$ ]] && [ "$entries" -ge 1000 ] || fail "ENTRIES must be a number of at least 1000"
-varrex="$(vx_e2e_built varrex.exe)" || exit 1
+varrex="$(vx_e2e_built Varrex.exe)" || exit 1
 driver="$(vx_e2e_built vx_e2e_computer_driver.exe)" || exit 1
 vx_e2e_require display
 command -v python3 >/dev/null 2>&1 || fail "python3 is needed to generate the entries"
@@ -181,7 +181,7 @@ sync
 cd "$run_dir" || fail "cannot enter $run_dir"
 vx_wine_exec timeout -k 10 "$run_timeout" wine 'C:\vxbench\vx_e2e_computer_driver.exe' --bench >"$prefix_dir/driver.log" 2>&1 &
 driver_pid=$!
-# The peak resident size of varrex.exe's Wine process, as Linux sees it.
+# The peak resident size of Varrex.exe's Wine process, as Linux sees it.
 real_prefix="$(realpath -- "$prefix")"
 varrex_pid=""
 hwm_kb=0
@@ -226,7 +226,7 @@ printf '    check              %s s from the click to the verdict box (%s log li
     "$(value check_seconds)" "$(value check_lines)"
 printf '    disinfection       %s s from the click to the verdict box (%s log lines)\n' \
     "$(value disinfection_seconds)" "$(value disinfection_lines)"
-printf '    varrex.exe peak    working set %s MiB, pagefile %s MiB (GetProcessMemoryInfo)\n' \
+printf '    Varrex.exe peak    working set %s MiB, pagefile %s MiB (GetProcessMemoryInfo)\n' \
     "$(value peak_working_set_mib)" "$(value peak_pagefile_mib)"
 printf '    Wine process peak  resident %s MiB (VmHWM)\n' "$(awk -v k="$hwm_kb" 'BEGIN {printf "%.1f", k / 1024}')"
 printf '    ordinary entries   %s\n' "$([ $lost -eq 0 ] && echo "all $entries intact, 50 Run values kept" || echo 'SOME LOST OR CHANGED')"

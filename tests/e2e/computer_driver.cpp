@@ -1,4 +1,4 @@
-// Drives the computer check and the computer disinfection of varrex.exe as a
+// Drives the computer check and the computer disinfection of Varrex.exe as a
 // user would, on a Wine prefix that run-computer-e2e.sh has seeded with worm
 // files, folders and start-up entries among the user's own files.
 //

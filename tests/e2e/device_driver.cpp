@@ -1,4 +1,4 @@
-// Drives a device check and a device disinfection of varrex.exe on the
+// Drives a device check and a device disinfection of Varrex.exe on the
 // removable drive E:, as a user would: presses the two buttons, reads the
 // result boxes and the activity log, and looks at the drive through Windows
 // between the runs. run-device-e2e.sh prepares the prefix, fills E: with a

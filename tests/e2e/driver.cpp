@@ -1,5 +1,5 @@
-// Drives varrex.exe from outside, as a user would, and checks what its
-// window shows. It runs under Wine next to a copy of varrex.exe and of the
+// Drives Varrex.exe from outside, as a user would, and checks what its
+// window shows. It runs under Wine next to a copy of Varrex.exe and of the
 // stand-in program (as wscript.exe); run-e2e.sh prepares the prefix with a
 // removable drive E: and a CD drive D: and takes the screenshots it asks for.
 //
@@ -259,7 +259,7 @@ int main() {
     // Esc on the options tab copies the program to the desktop.
     wchar_t desktop[MAX_PATH] = {};
     ::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
-    const std::wstring copy = std::wstring(desktop) + L"\\varrex.exe";
+    const std::wstring copy = std::wstring(desktop) + L"\\Varrex.exe";
     ::DeleteFileW(copy.c_str());
     postKey(control("BitBtn12"), VK_ESCAPE);
     box = waitForTopBox(pid, 10s, L"Aviso");

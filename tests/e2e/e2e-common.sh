@@ -1,5 +1,5 @@
 # shellcheck shell=bash disable=SC2034  # the variables set here are read by the scripts
-# The parts every end-to-end script of varrex.exe (and the computer
+# The parts every end-to-end script of Varrex.exe (and the computer
 # benchmark, which uses the computer driver) shares; sourced, never run:
 #
 #   fail, vx_e2e_usage             messages prefixed with the script's name

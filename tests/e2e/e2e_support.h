@@ -1,6 +1,6 @@
 // Helpers shared by the end-to-end drivers: checks that print one line each,
 // waiting with a time limit, reading the text of another process's windows,
-// starting and closing varrex.exe, and answering its message boxes.
+// starting and closing Varrex.exe, and answering its message boxes.
 #pragma once
 
 #include <windows.h>
@@ -246,21 +246,21 @@ inline bool settled(HWND main, std::chrono::milliseconds limit = 60s) {
     return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(limit.count()), &ignored) != 0;
 }
 
-// varrex.exe as the driver started it.
+// Varrex.exe as the driver started it.
 struct Program {
     HANDLE process = nullptr;
     DWORD pid = 0;
     HWND main = nullptr;  // null when the main window never showed
 };
 
-// Starts varrex.exe from `folder` and waits until its main window shows (a
+// Starts Varrex.exe from `folder` and waits until its main window shows (a
 // minute at most) and the program reads input. When the window does not
 // show, the checks say what the program showed instead, the program is ended
 // and `main` is null.
 inline Program startVarrex(const std::wstring& folder) {
     Program p;
-    p.process = start(folder + L"\\varrex.exe", L"", folder);
-    check(p.process != nullptr, "varrex.exe starts");
+    p.process = start(folder + L"\\Varrex.exe", L"", folder);
+    check(p.process != nullptr, "Varrex.exe starts");
     if (!p.process) return p;
     p.pid = ::GetProcessId(p.process);
     waitFor(
@@ -274,7 +274,7 @@ inline Program startVarrex(const std::wstring& folder) {
     if (!p.main) {
         DWORD code = 0;
         if (::GetExitCodeProcess(p.process, &code) && code != STILL_ACTIVE)
-            std::printf("varrex.exe ended with exit code 0x%lx\n", code);
+            std::printf("Varrex.exe ended with exit code 0x%lx\n", code);
         ::TerminateProcess(p.process, 1);
         return p;
     }

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs the end-to-end test of the computer check and the computer
-# disinfection of varrex.exe under Wine:
+# disinfection of Varrex.exe under Wine:
 #
 #   run-computer-e2e.sh BUILD_DIR
 #
-# BUILD_DIR is a 64-bit cross build holding varrex.exe, tests/standin.exe and
+# BUILD_DIR is a 64-bit cross build holding Varrex.exe, tests/standin.exe and
 # tests/vx_e2e_computer_driver.exe (each is also looked for at the top of
 # BUILD_DIR). The test gets its own sanitised prefix (a copy of
 # VX_WINE_TEMPLATE when it is set). The driver first reports the special
@@ -30,7 +30,7 @@ driver_timeout=300
 
 [ $# -eq 1 ] || vx_e2e_usage BUILD_DIR
 vx_e2e_build "$1"
-varrex="$(vx_e2e_built varrex.exe)" || exit 1
+varrex="$(vx_e2e_built Varrex.exe)" || exit 1
 standin="$(vx_e2e_built standin.exe)" || exit 1
 driver="$(vx_e2e_built vx_e2e_computer_driver.exe)" || exit 1
 vx_e2e_require display

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs the end-to-end test of the device check and the device disinfection of
-# varrex.exe under Wine:
+# Varrex.exe under Wine:
 #
 #   run-device-e2e.sh BUILD_DIR
 #
-# BUILD_DIR is a 64-bit cross build holding varrex.exe and
+# BUILD_DIR is a 64-bit cross build holding Varrex.exe and
 # tests/vx_e2e_device_driver.exe. The test gets its own sanitised prefix (a
 # copy of VX_WINE_TEMPLATE when it is set) with a removable drive E:, a folder
 # beside the prefix filled with the sample infected pen drive of
@@ -27,7 +27,7 @@ driver_timeout=240
 
 [ $# -eq 1 ] || vx_e2e_usage BUILD_DIR
 vx_e2e_build "$1"
-varrex="$(vx_e2e_built varrex.exe)" || exit 1
+varrex="$(vx_e2e_built Varrex.exe)" || exit 1
 driver="$(vx_e2e_built vx_e2e_device_driver.exe)" || exit 1
 vx_e2e_require display
 vx_e2e_want_screenshots

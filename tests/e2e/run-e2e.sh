@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs the end-to-end test of varrex.exe under Wine:
+# Runs the end-to-end test of Varrex.exe under Wine:
 #
 #   run-e2e.sh BUILD_DIR
 #
-# BUILD_DIR is a 64-bit cross build holding varrex.exe and
+# BUILD_DIR is a 64-bit cross build holding Varrex.exe and
 # tests/vx_e2e_driver.exe (and tests/standin.exe, copied as wscript.exe).
 # The test gets its own sanitised prefix (a copy of VX_WINE_TEMPLATE when it
 # is set) with two more drives: E: a removable drive and D: a CD drive, both
@@ -20,7 +20,7 @@ set -uo pipefail
 
 [ $# -eq 1 ] || vx_e2e_usage BUILD_DIR
 vx_e2e_build "$1"
-varrex="$(vx_e2e_built varrex.exe)" || exit 1
+varrex="$(vx_e2e_built Varrex.exe)" || exit 1
 driver="$(vx_e2e_built vx_e2e_driver.exe)" || exit 1
 standin="$(vx_e2e_built standin.exe)" || exit 1
 vx_e2e_require private-x

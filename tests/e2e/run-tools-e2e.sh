@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs the end-to-end test of the tools tab of varrex.exe under Wine:
+# Runs the end-to-end test of the tools tab of Varrex.exe under Wine:
 #
 #   run-tools-e2e.sh BUILD_DIR
 #
-# BUILD_DIR is a 64-bit cross build holding varrex.exe, tests/standin.exe and
+# BUILD_DIR is a 64-bit cross build holding Varrex.exe, tests/standin.exe and
 # tests/vx_e2e_tools_driver.exe (each is also looked for at the top of
 # BUILD_DIR). The test gets its own sanitised prefix (a copy of
 # VX_WINE_TEMPLATE when it is set). Before the run it fills the user's and the
@@ -25,7 +25,7 @@ driver_timeout=240
 
 [ $# -eq 1 ] || vx_e2e_usage BUILD_DIR
 vx_e2e_build "$1"
-varrex="$(vx_e2e_built varrex.exe)" || exit 1
+varrex="$(vx_e2e_built Varrex.exe)" || exit 1
 standin="$(vx_e2e_built standin.exe)" || exit 1
 driver="$(vx_e2e_built vx_e2e_tools_driver.exe)" || exit 1
 vx_e2e_require display
@@ -178,7 +178,7 @@ if [ -f "$report" ]; then
     check "the system line has a version" grep -qE '[0-9]+\.[0-9]+' <<<"$os_line"
     check "the system line says 64 Bits" grep -q '64 Bits' <<<"$os_line"
     check "the report has the processor line" grep -qE '^>>> Processador: .+' <<<"$text"
-    check "the report lists varrex.exe" grep -qiE '(^|[\\:])varrex\.exe$' <<<"$text"
+    check "the report lists Varrex.exe" grep -qiE '(^|[\\:])varrex\.exe$' <<<"$text"
     check "the report lists the running lulu.exe" grep -qiE '(^|[\\:])lulu\.exe$' <<<"$text"
     check "the report no longer lists the ended wscript2.exe" test -z "$(grep -iE 'wscript2\.exe$' <<<"$text")"
 fi

@@ -1,4 +1,4 @@
-// Drives the tools tab of varrex.exe as a user would: lists the running
+// Drives the tools tab of Varrex.exe as a user would: lists the running
 // processes and ends one of two stand-ins, cleans the temporary folders and
 // compares the sizes shown before and after, runs the icon repair and writes
 // the system report. run-tools-e2e.sh seeds the prefix beforehand and checks
@@ -150,7 +150,7 @@ int wmain() {
     std::vector<std::wstring> lines = listLines(list);
     std::printf("--- process list (%zu lines)\n", lines.size());
     for (const auto& l : lines) std::printf("    %s\n", printable(l).c_str());
-    for (const wchar_t* exe : {L"wscript2.exe", L"lulu.exe", L"varrex.exe"})
+    for (const wchar_t* exe : {L"wscript2.exe", L"lulu.exe", L"Varrex.exe"})
         check(lineOf(lines, exe) >= 0, "the list shows " + narrow(exe));
     bool sortedOk = true;
     for (size_t i = 1; i < lines.size(); ++i)

@@ -231,8 +231,8 @@ struct ComputerDriverAudio : ComputerDisinfection {
     const std::string folder = "C:\\Ferramentas";
     const std::string script = folder + "\\Varrex - DriverAudio.reg";
     ComputerDriverAudio() {
-        machine.addFile(folder + "\\varrex.exe", "MZ");
-        machine.setProgramPath(folder + "\\varrex.exe");
+        machine.addFile(folder + "\\Varrex.exe", "MZ");
+        machine.setProgramPath(folder + "\\Varrex.exe");
         machine.addFile(kLocal + "\\DriverAudio.exe", "MZ");
         machine.lockFile(kLocal + "\\DriverAudio.exe");
     }

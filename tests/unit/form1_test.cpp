@@ -188,17 +188,17 @@ TEST_F(MainWindow, CloseDeletesTheHistoryFileBesideTheProgram) {
     form.FormCreate();
     form.FormClose();
     EXPECT_FALSE(machine.exists("C:\\Users\\Usuario\\Downloads\\iphist.dat"));
-    EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\Downloads\\varrex.exe"));
+    EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\Downloads\\Varrex.exe"));
     form.FormClose();  // nothing there: no complaint
     EXPECT_TRUE(machine.transcript().empty());
 }
 
 TEST_F(MainWindow, CopyToDesktopReplacesAndTellsTheOutcome) {
     form.FormCreate();
-    const std::string target = "C:\\Users\\Usuario\\Desktop\\varrex.exe";
+    const std::string target = "C:\\Users\\Usuario\\Desktop\\Varrex.exe";
     machine.addFile(target, "old copy");
     form.BitBtn12Click();
-    EXPECT_EQ(machine.content(target), machine.content("C:\\Users\\Usuario\\Downloads\\varrex.exe"));
+    EXPECT_EQ(machine.content(target), machine.content("C:\\Users\\Usuario\\Downloads\\Varrex.exe"));
     form.BitBtn14Click();
     form.BitBtn12Click();
     ASSERT_EQ(machine.transcript().size(), 2u);
@@ -220,7 +220,7 @@ TEST_F(MainWindow, ProgramPathLabelAndLinks) {
     EXPECT_EQ(caption("Label19"), "C:\\Users\\Usuario\\Downloads");
     form.Label19Click();
     EXPECT_THAT(machine.explored(), ElementsAre("C:\\Users\\Usuario\\Downloads"));
-    machine.setProgramPath("E:\\varrex.exe");
+    machine.setProgramPath("E:\\Varrex.exe");
     form.TabSheet3Show();
     EXPECT_EQ(caption("Label19"), "E:\\");
 
@@ -288,7 +288,7 @@ TEST_F(MainWindow, ToolsTabShowsFoldersSizesAndProcesses) {
     EXPECT_EQ(caption("Label21"), "C:\\Windows\\temp\\");
     EXPECT_EQ(caption("Label22"), "Espaço ocupado: 1,50 KB");
     EXPECT_FALSE(form.ListBox1.items.empty());
-    EXPECT_EQ(form.ListBox1.lines().front(), "C:\\Users\\Usuario\\Downloads\\varrex.exe");
+    EXPECT_EQ(form.ListBox1.lines().front(), "C:\\Users\\Usuario\\Downloads\\Varrex.exe");
 
     form.Label20MouseEnter();
     EXPECT_EQ(form.control("Label20").font, app::colors::Navy);

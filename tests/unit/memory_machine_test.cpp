@@ -60,7 +60,7 @@ TEST(MemoryMachinePreset, Windows7MachineHasWhatTheProgramAsksFor) {
     EXPECT_EQ(os.fs.temporaryPath(), "C:\\Users\\Usuario\\AppData\\Local\\Temp\\");
     EXPECT_TRUE(os.fs.directoryExists(os.fs.temporaryPath()));
     EXPECT_TRUE(os.fs.fileExists(os.shell.programPath()));
-    EXPECT_TRUE(os.fs.fileExists("varrex.exe")) << "relative to the current directory";
+    EXPECT_TRUE(os.fs.fileExists("Varrex.exe")) << "relative to the current directory";
     EXPECT_EQ(os.fs.logicalDrives(), 1u << 2);
     EXPECT_EQ(os.fs.driveType("C:\\"), DriveType::Fixed);
     EXPECT_EQ(os.fs.volumeLabel("C:\\"), "Windows");

@@ -65,7 +65,7 @@ TEST_F(ProcessListTest, LaterWindowsShowBareNamesInCaseInsensitiveOrder) {
     refresh();
     EXPECT_THAT(box.lines(), ElementsAre("Alpha.EXE", "beta.exe", "csrss.exe", "explorer.exe", "lsass.exe",
                                          "services.exe", "smss.exe", "svchost.exe", "svchost.exe", "System",
-                                         "System Idle Process", "varrex.exe", "wininit.exe", "winlogon.exe",
+                                         "System Idle Process", "Varrex.exe", "wininit.exe", "winlogon.exe",
                                          "zeta.exe"));
 }
 

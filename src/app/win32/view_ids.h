@@ -1,6 +1,6 @@
 // The stable identity of the windows the view creates: window classes,
 // control identifiers and window properties. Test programs that drive
-// varrex.exe from outside find the controls by these values, so an
+// Varrex.exe from outside find the controls by these values, so an
 // identifier never changes once given.
 #pragma once
 

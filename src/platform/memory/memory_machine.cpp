@@ -250,7 +250,7 @@ void buildWindows7(Machine& m, Machine::State& s) {
                             "schtasks.exe"})
         m.addFile(sys + exe, "MZ", attr::Archive);
     m.addFile("C:\\Windows\\explorer.exe", "MZ", attr::Archive);
-    const std::string program = downloads + "\\varrex.exe";
+    const std::string program = downloads + "\\Varrex.exe";
     m.addFile(program, "MZ", attr::Archive);
     m.setProgramPath(program);
 
@@ -301,7 +301,7 @@ void buildWindows7(Machine& m, Machine::State& s) {
         {628, "svchost.exe", sys + "svchost.exe", true, false},
         {712, "svchost.exe", sys + "svchost.exe", true, false},
         {1476, "explorer.exe", "C:\\Windows\\explorer.exe", true, false},
-        {2744, "varrex.exe", program, true, false},
+        {2744, "Varrex.exe", program, true, false},
     };
     for (const Initial& p : initial) {
         detail::Process proc;

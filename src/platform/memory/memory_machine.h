@@ -146,13 +146,13 @@ public:
     //    Desktop, Documents, Downloads, the Start Menu and Startup folders);
     //  - every special folder of specialFolder() existing on disk;
     //  - temporary path "C:\Users\Usuario\AppData\Local\Temp\"; current
-    //    directory C:\Users\Usuario\Downloads, holding the running varrex.exe;
+    //    directory C:\Users\Usuario\Downloads, holding the running Varrex.exe;
     //  - registry: Windows NT\CurrentVersion (ProductName "Windows 7
     //    Professional", CurrentVersion "6.1", CurrentBuild "7601"), the
     //    processor description, empty Run keys under HKCU and HKLM, Explorer
     //    FileExts under HKCU with a few subkeys and values;
     //  - processes: [System Process] (0), System (4), smss, csrss, wininit,
-    //    winlogon, services, lsass, two svchost, explorer and varrex.exe, the
+    //    winlogon, services, lsass, two svchost, explorer and Varrex.exe, the
     //    current process; the system ones critical, 0 and 4 not terminable;
     //  - version 6.1.7601, a 64-bit process (Wow64::No);
     //  - clock at 2026-12-07 09:15:42, Brazilian locale.
