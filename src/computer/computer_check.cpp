@@ -3,7 +3,7 @@
 #include <string>
 
 #include "computer/computer_places.h"
-#include "device/check_routines.h"
+#include "scan/check_routines.h"
 #include "scan/primitives.h"
 #include "scan/startup_entries.h"
 
@@ -46,7 +46,7 @@ public:
     void run() {
         processes();
         ctx_.write("[VX] - >>> Verificando Vírus EXE Tipo 2 ...", "[VX] - >>> Looking Virus with EXE extension Type 2...");
-        device::checkWormMaskAndRunValue(ctx_, f_.commonAppData + "\\", "*.exe");
+        scan::checkWormMaskAndRunValue(ctx_, f_.commonAppData + "\\", "*.exe");
         nefcbFamily();
         liveFamily();
         pairs("1", f_.profile + "\\");
@@ -141,7 +141,7 @@ private:
 
     void maskStep(const std::string& id, const std::string& folder, const std::string& mask) {
         lines_.heading(StepLines::tipo(id));
-        device::checkWormMaskAndRunValue(ctx_, folder, mask);
+        scan::checkWormMaskAndRunValue(ctx_, folder, mask);
     }
 
     // The scripts one level down: every entry of `base` is tried as a folder
@@ -152,7 +152,7 @@ private:
         for (const FolderEntry& entry : entriesOf(fs_, base)) {
             if (entry.isLink) continue;
             if (skipKnownPrograms && (entry.name == "AVG Secure Search" || entry.name == "Logmein")) continue;
-            device::checkWormMaskAndRunValue(ctx_, base + entry.name + "\\", "*.js");
+            scan::checkWormMaskAndRunValue(ctx_, base + entry.name + "\\", "*.js");
         }
     }
 
@@ -189,7 +189,7 @@ private:
         folderStep("9", f_.commonAppData + "\\ASX");
 
         ctx_.write("[VX] - Procurando Vírus com extensão WSF...", "[VX] - Looking Virus with WSF extension...");
-        device::checkWormMaskAndRunValue(ctx_, f_.appData + "\\Microsoft Office\\", "*.WsF");
+        scan::checkWormMaskAndRunValue(ctx_, f_.appData + "\\Microsoft Office\\", "*.WsF");
         valueStep("WsF", RootKey::LocalMachine, "Microsoft Excel", "WsF");
         valueStep("WsF", RootKey::CurrentUser, "Microsoft Excel", "WsF");
 

@@ -310,7 +310,7 @@ private:
             ctx_.flags.restartNeeded = 1;
     }
 
-    bool deleteFileAt(const std::string& path) { return platform::isAbsolutePath(path) && fs_.deleteFile(path); }
+    bool deleteFileAt(const std::string& path) { return scan::removeFile(ctx_, path); }
 
     void lnzyzjFamily() {
         ctx_.write("[VX] - Procurando Vírus com extensão EXE...", "[VX] - Looking Virus with EXE extension...");
@@ -362,7 +362,7 @@ private:
         const std::string program = f_.altStartup + "\\desktop.exe";
         if (fileAt(fs_, program)) {
             ctx_.flags.infectionFound = 1;
-            fs_.deleteFile(program);
+            scan::removeFile(ctx_, program);
             if (fs_.fileExists(program))
                 ctx_.write("[VX] > Arquivo " + program + " não pode ser deletado!",
                            "[VX] > File " + program + " can not be deleted!");

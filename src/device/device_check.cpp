@@ -3,7 +3,8 @@
 #include <array>
 #include <memory>
 
-#include "device/check_routines.h"
+#include "device/tree_listing.h"
+#include "scan/check_routines.h"
 #include "scan/primitives.h"
 
 namespace vx::device {
@@ -72,36 +73,39 @@ void checkRootSigns(scan::RunContext& ctx, const std::string& root) {
 
 void checkWormFamilies(scan::RunContext& ctx, const std::string& root) {
     ctx.write("[VX] - Verificando Tipo VBS...");
-    checkWormMaskAndRunValue(ctx, root, "*.vbs");
+    scan::checkWormMaskAndRunValue(ctx, root, "*.vbs");
     ctx.write("[VX] - Verificando Tipo WSF...");
-    checkWormMaskAndRunValue(ctx, root, "Microsoft Excel.wsf");
+    scan::checkWormMaskAndRunValue(ctx, root, "Microsoft Excel.wsf");
     ctx.write("[VX] - Verificando Tipo WSF...");
-    checkWormMaskAndRunValue(ctx, root, "USB.exe");
+    scan::checkWormMaskAndRunValue(ctx, root, "USB.exe");
     ctx.write("[VX] - Verificando Tipo Manuel.doc...");
-    checkWormMaskAndRunValue(ctx, root, "Manuel.doc");
+    scan::checkWormMaskAndRunValue(ctx, root, "Manuel.doc");
     ctx.write("[VX] - Verificando Tipo VBE...");
-    checkWormMaskAndRunValue(ctx, root, "*.vbe");
+    scan::checkWormMaskAndRunValue(ctx, root, "*.vbe");
 
     // Shortcuts at the root enable the A1 size test of the executables that
     // follow, and only of them.
     ctx.flags.shortcutFound = 0;
     ctx.write("[VX] - Verificando Atalhos...");
-    checkWormMaskAndRunValue(ctx, root, "*.lnk");
-    checkWormMask(ctx, root, "*.exe");
+    scan::checkWormMaskAndRunValue(ctx, root, "*.lnk");
+    scan::checkWormMask(ctx, root, "*.exe");
     ctx.flags.shortcutFound = 0;
 
     ctx.write("[VX] - Verificando Tipo JS...");
-    checkWormMaskAndRunValue(ctx, root, "*.js");
+    scan::checkWormMaskAndRunValue(ctx, root, "*.js");
 
     // Scripts one level down: every root entry is tried as a folder, files
-    // included (their enumeration simply finds nothing).
+    // included (their enumeration simply finds nothing). A junction or link
+    // is passed over, as the disinfection passes over it: what it shows lives
+    // elsewhere, and a finding there is one no disinfection would clear.
     ctx.write("[VX] - Verificando Tipo JS1...");
     std::unique_ptr<platform::Finder> finder = ctx.os.fs.find(root + "*.*");
     if (!finder) return;
     platform::FindEntry entry;
     while (finder->next(entry)) {
         if (entry.name == "." || entry.name == "..") continue;
-        checkWormMaskAndRunValue(ctx, root + entry.name + "\\", "*.js");
+        if ((entry.attributes & platform::attr::ReparsePoint) != 0) continue;
+        scan::checkWormMaskAndRunValue(ctx, root + entry.name + "\\", "*.js");
     }
 }
 

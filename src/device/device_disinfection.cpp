@@ -38,20 +38,49 @@ struct WormFolder {
     const char* recoveryEn;
 };
 
+// The first name that nothing at the root bears yet: `name`, else `name` +
+// " (2)", " (3)", ... A drive disinfected before keeps its recovery folder,
+// and the worm may have hidden the user's files again since.
+std::string freeRecoveryName(platform::FileSystem& fs, const std::string& root, const std::string& name) {
+    constexpr int kLastSuffix = 9999;
+    if (fs.getAttributes(root + name) == platform::attr::Invalid) return name;
+    for (int n = 2; n <= kLastSuffix; ++n) {
+        const std::string candidate = name + " (" + std::to_string(n) + ")";
+        if (fs.getAttributes(root + candidate) == platform::attr::Invalid) return candidate;
+    }
+    return name;  // every name taken: the rename fails and says so
+}
+
 void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFolder& w, DisinfectionTarget& target) {
+    auto& fs = ctx.os.fs;
     ctx.flags.infectionFound = 1;
     ctx.write("[VX] > Pasta " + root + w.foundPt, "[VX] > Folders " + root + w.foundEn);
-    const std::string recovery = ctx.say(w.recoveryPt, w.recoveryEn);
-    ctx.write("[VX] > Pasta " + root + w.renamedPt + root + recovery + ".",
-              "[VX] > Folder " + root + w.renamedEn + root + recovery + ".");
-    // An existing recovery folder makes the rename fail: the worm folder and
-    // everything in it stay where they are, and nothing is lost.
-    ctx.os.fs.move(root + w.name, root + recovery);
-    target.recoveryPath = root + recovery + "\\";
-    makeVisible(ctx, target.recoveryPath);
-    ctx.write("[VX] > Pastas e arquivos do Diretório " + target.recoveryPath + " colocados em modo visível",
-              "[VX] > Folders and files directory " + target.recoveryPath + " placed in visible mode");
-    scriptSweep(ctx, target.recoveryPath);
+
+    // The user's files are where the rename put them, or still in the worm
+    // folder when it could not be renamed; either way they are made visible
+    // there. An earlier recovery folder is never touched.
+    std::string folder;
+    const std::string recovery = freeRecoveryName(fs, root, ctx.say(w.recoveryPt, w.recoveryEn));
+    if (fs.move(root + w.name, root + recovery)) {
+        ctx.write("[VX] > Pasta " + root + w.renamedPt + root + recovery + ".",
+                  "[VX] > Folder " + root + w.renamedEn + root + recovery + ".");
+        target.recoveryPath = root + recovery + "\\";
+        folder = target.recoveryPath;
+    } else {
+        ctx.write("[VX] > Pasta " + root + w.name + " não pôde ser renomeada!",
+                  "[VX] > Folder " + root + w.name + " could not be renamed!");
+        folder = root + w.name + "\\";
+    }
+
+    // A folder that is a junction or link shows what lives elsewhere, maybe on
+    // the computer's own disk: nothing behind it is changed, and the sweep
+    // writes its nothing-found line for it.
+    if (!scan::isLinkFolder(fs, folder)) {
+        makeVisible(ctx, folder);
+        ctx.write("[VX] > Pastas e arquivos do Diretório " + folder + " colocados em modo visível",
+                  "[VX] > Folders and files directory " + folder + " placed in visible mode");
+    }
+    scriptSweep(ctx, folder);
 }
 
 // The worm folders that come with a batch file of their own name.
@@ -61,7 +90,7 @@ void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, cons
     const std::string batch = std::string(w.name) + ".bat";
     if (!fs.directoryExists(root + w.name) || !fs.fileExists(root + batch)) return;
     if (fs.fileExists(root + batch)) {
-        fs.deleteFile(root + batch);
+        scan::removeFile(ctx, root + batch);
         ctx.write("[VX] - Arquivo " + dq + batch + dq + " deletado do Drive " + root,
                   "[VX] - File " + dq + batch + dq + " deleted the Drive " + root);
     } else {
@@ -74,7 +103,7 @@ void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, cons
 void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name, bool isWormSign) {
     auto& fs = ctx.os.fs;
     if (fs.fileExists(root + name)) {
-        fs.deleteFile(root + name);
+        scan::removeFile(ctx, root + name);
         if (isWormSign) ctx.flags.infectionFound = 1;
         ctx.write("[VX] > Arquivo " + dq + name + dq + " deletado do Drive " + root,
                   "[VX] > File " + dq + name + dq + " deleted the Drive " + root);

@@ -108,7 +108,7 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
             if (killProcessByName(ctx.os.processes, entry.name) == 1)
                 ctx.write("[VX] > Processo " + entry.name + " finalizado!",
                           "[VX] > Finalized " + entry.name + " process!");
-            fs.deleteFile(path);
+            removeFile(ctx, path);
             continue;
         }
         top.finder.reset();
@@ -116,6 +116,42 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
         stack.pop_back();
     }
     return removed;
+}
+
+namespace {
+
+// `path` as one canonical text (separators, "." and ".." resolved), or empty
+// when it is not absolute.
+std::string canonicalPath(const std::string& path) {
+    platform::PathParts parts;
+    if (!platform::splitPath(path, std::string(), parts)) return {};
+    return platform::joinPath(parts);
+}
+
+}  // namespace
+
+bool isProgramFile(RunContext& ctx, const std::string& path) {
+    // The names first: both paths are put in canonical form only for a file
+    // that bears the program's name.
+    const std::string program = ctx.os.shell.programPath();
+    if (program.empty() || !platform::equalNoCase(platform::fileNamePart(path), platform::fileNamePart(program)))
+        return false;
+    const std::string canonical = canonicalPath(path);
+    return !canonical.empty() && platform::equalNoCase(canonical, canonicalPath(program));
+}
+
+bool isLinkFolder(platform::FileSystem& fs, const std::string& folder) {
+    // A drive root ("E:\") is never a link; "E:" alone would name the current
+    // folder of drive E.
+    const size_t end = folder.find_last_not_of('\\');
+    if (end == std::string::npos || end < 2 || !platform::isAbsolutePath(folder)) return false;
+    const uint32_t a = fs.getAttributes(folder.substr(0, end + 1));
+    return a != platform::attr::Invalid && (a & ReparsePoint) != 0;
+}
+
+bool removeFile(RunContext& ctx, const std::string& path) {
+    if (!platform::isAbsolutePath(path) || isProgramFile(ctx, path)) return false;
+    return ctx.os.fs.deleteFile(path);
 }
 
 std::string specialFolderPath(platform::Shell& shell, int csidlNumber) { return shell.specialFolder(csidlNumber); }

@@ -49,17 +49,32 @@ bool isProcessRunning(platform::Processes& processes, const std::string& name);
 // and never entered. Returns true when the folder itself was removed.
 bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet);
 
+// True when `path` names the running program's own file, whatever it is
+// called: the program is never taken for a worm, never counted in a folder's
+// worm signs and never deleted by a run.
+bool isProgramFile(RunContext& ctx, const std::string& path);
+
+// True when `folder` (with or without a final "\") is itself a junction or a
+// symbolic link: what it shows lives elsewhere, possibly on the computer's own
+// disk, so no worm routine works through it.
+bool isLinkFolder(platform::FileSystem& fs, const std::string& folder);
+
+// Deletes the file `path` for a run. Refuses, answering false as when Windows
+// refuses, a path that is not absolute and the program's own file.
+bool removeFile(RunContext& ctx, const std::string& path);
+
 // Calls `visit(entry)` for every file (not folder) matching folder + `mask`,
-// in find order. A folder text that is not absolute is never searched (it
-// comes from a folder Windows could not give). `folder` ends in "\".
+// in find order, passing over the program's own file. A folder text that is
+// not absolute is never searched (it comes from a folder Windows could not
+// give). `folder` ends in "\".
 template <typename Visit>
-void forEachFileMatching(platform::FileSystem& fs, const std::string& folder, const std::string& mask,
-                         Visit&& visit) {
+void forEachFileMatching(RunContext& ctx, const std::string& folder, const std::string& mask, Visit&& visit) {
     if (!platform::isAbsolutePath(folder)) return;
-    std::unique_ptr<platform::Finder> finder = fs.find(folder + mask);
+    std::unique_ptr<platform::Finder> finder = ctx.os.fs.find(folder + mask);
     platform::FindEntry entry;
     while (finder && finder->next(entry))
-        if (!entry.isDirectory()) visit(static_cast<const platform::FindEntry&>(entry));
+        if (!entry.isDirectory() && !isProgramFile(ctx, folder + entry.name))
+            visit(static_cast<const platform::FindEntry&>(entry));
 }
 
 // The path of a special folder by CSIDL number; empty when Windows cannot give it.

@@ -60,6 +60,7 @@ void forEachRunValueNamingAnEntry(RunContext& ctx, const std::string& folder, co
     while (finder->next(entry)) {
         if (entry.name == "." || entry.name == "..") continue;
         const std::string fullPath = folder + entry.name;
+        if (isProgramFile(ctx, fullPath)) continue;
         fs.setAttributes(fullPath, 0);
         for (RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser}) {
             auto key = openKeyFullAccess(ctx.os.registry, root, kRunKeyPath);
@@ -74,26 +75,29 @@ void forEachRunValueNamingAnEntry(RunContext& ctx, const std::string& folder, co
 }
 
 // The folders Windows creates for the user in the profile and in the roaming
-// application data. Their content belongs to the user: an installer beside a
+// application data, and the folders the cloud services keep in step with a
+// copy elsewhere. Their content belongs to the user: an installer beside a
 // script in Downloads or Documents is not a worm's folder, and the pair rule
-// would otherwise delete the whole folder.
-constexpr std::array<const char*, 15> kUsersOwnFolders = {
-    "AppData",  "Contacts", "Desktop",     "Documents", "Downloads", "Favorites", "Links",    "Music",
-    "OneDrive", "Pictures", "Saved Games", "Searches",  "Temp",      "Videos",    "Microsoft"};
+// would otherwise delete the whole folder (and, in a synchronised folder, the
+// cloud would then delete every other copy of it).
+constexpr std::array<const char*, 19> kUsersOwnFolders = {
+    "AppData",  "Contacts",     "Desktop",     "Documents",    "Downloads",           "Favorites", "Links",
+    "Music",    "OneDrive",     "Pictures",    "Saved Games",  "Searches",            "Temp",      "Videos",
+    "Microsoft", "Dropbox",     "Google Drive", "iCloudDrive", "Creative Cloud Files"};
+
+// A business OneDrive folder is named after its organisation: "OneDrive - Acme".
+constexpr const char* kOneDriveOrganisationPrefix = "OneDrive - ";
 
 // Whether folder + mask holds a file (not a folder) below 180000 bytes. The
 // whole 64-bit size is compared: a file of several gigabytes is never small,
 // whatever its low 32 bits read as.
-bool holdsSmallFile(platform::FileSystem& fs, const std::string& folder, const std::string& mask) {
+// The program's own file is never one of the pair.
+bool holdsSmallFile(RunContext& ctx, const std::string& folder, const std::string& mask) {
     constexpr uint64_t kSmallFileLimit = 180000;
-    auto finder = fs.find(folder + mask);
-    if (!finder) return false;
     bool counted = false;
-    platform::FindEntry entry;
-    while (finder->next(entry)) {
-        if (entry.isDirectory()) continue;
-        if (fs.fileExists(folder + entry.name) && entry.size < kSmallFileLimit) counted = true;
-    }
+    forEachFileMatching(ctx, folder, mask, [&](const platform::FindEntry& entry) {
+        if (ctx.os.fs.fileExists(folder + entry.name) && entry.size < kSmallFileLimit) counted = true;
+    });
     return counted;
 }
 
@@ -118,7 +122,7 @@ void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::stri
                   "[VX] > Process " + name + " Found and Finished!");
 
     fs.setAttributes(path, 0);
-    fs.deleteFile(path);
+    removeFile(ctx, path);
     if (fs.fileExists(path)) {
         ctx.write("[VX] > Arquivo " + path + " não pôde ser Deletado!");
         ctx.flags.removalFailed = 1;
@@ -175,16 +179,16 @@ bool isUsersOwnFolder(const std::string& folder) {
     const std::string last = platform::fileNamePart(folder.substr(0, end + 1));
     for (const char* name : kUsersOwnFolders)
         if (platform::equalNoCase(last, name)) return true;
-    return false;
+    const std::string prefix = kOneDriveOrganisationPrefix;
+    return last.size() >= prefix.size() && platform::equalNoCase(last.substr(0, prefix.size()), prefix);
 }
 
 int exeAndScriptPairTest(RunContext& ctx, const std::string& folder) {
     // Protection of the user's own folders: whatever they hold, they are never
     // reported as a worm's folder, so nothing deletes them as a whole.
     if (isUsersOwnFolder(folder) || !platform::isAbsolutePath(folder)) return 2;
-    auto& fs = ctx.os.fs;
-    bool executable = holdsSmallFile(fs, folder, "*.exe");
-    bool script = holdsSmallFile(fs, folder, "*.js");
+    bool executable = holdsSmallFile(ctx, folder, "*.exe");
+    bool script = holdsSmallFile(ctx, folder, "*.js");
     if (executable && script) {
         ctx.flags.infectionFound = 1;
         return 1;

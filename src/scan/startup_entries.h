@@ -43,7 +43,8 @@ void runDataCheck(RunContext& ctx, const std::string& folder, const std::string&
 int exeAndScriptPairTest(RunContext& ctx, const std::string& folder);
 
 // True when the last component of `folder` names one of the folders Windows
-// itself creates for the user (Desktop, Documents, AppData, Temp, ...).
+// itself creates for the user (Desktop, Documents, AppData, Temp, ...) or a
+// folder a cloud service synchronises (OneDrive, "OneDrive - Org", Dropbox, ...).
 bool isUsersOwnFolder(const std::string& folder);
 
 }  // namespace vx::scan

@@ -88,8 +88,12 @@ int killNotepadOrCalc(RunContext& ctx) {
 
 void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
+    if (isLinkFolder(fs, folder)) {
+        writeNothingFoundIn(ctx, folder);
+        return;
+    }
     bool found = false;
-    forEachFileMatching(fs, folder, mask, [&](const platform::FindEntry& entry) {
+    forEachFileMatching(ctx, folder, mask, [&](const platform::FindEntry& entry) {
         const std::string& name = entry.name;
         const std::string path = folder + name;
         const std::string stem = runValueStem(name, mask);
@@ -99,7 +103,7 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         // The file name stays out of the log: a marker stands for it.
         if (killAndReport(ctx, name, "[vx00x]") != 0) ctx.flags.infectionFound = 1;
 
-        if (!fs.deleteFile(path)) {
+        if (!removeFile(ctx, path)) {
             ctx.flags.removalFailed = 1;
             if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
             ctx.write("[VX] > Não foi possível Excluir o Arquivo " + path, "[VX] > Could not delete file " + path);
@@ -137,7 +141,7 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
 
 void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& base, const std::string& mask,
                                            std::initializer_list<const char*> passedOver) {
-    if (!platform::isAbsolutePath(base)) return;
+    if (!platform::isAbsolutePath(base) || isLinkFolder(ctx.os.fs, base)) return;
     auto finder = ctx.os.fs.find(base + "*.*");
     platform::FindEntry e;
     while (finder && finder->next(e)) {
@@ -157,6 +161,10 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
     auto& fs = ctx.os.fs;
     auto& processes = ctx.os.processes;
     const std::string editionSuffix = windowsEditionSuffix(ctx.os.registry);
+    if (isLinkFolder(fs, folder)) {
+        ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+        return;
+    }
 
     // The shortcut worm's program is 250001 to 250999 bytes long. The whole
     // 64-bit size is compared, so a file of 4 GiB and some is never taken for it.
@@ -164,7 +172,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
     constexpr uint64_t kShortcutWormBelow = 251000;
 
     bool found = false;
-    forEachFileMatching(fs, folder, mask, [&](const platform::FindEntry& entry) {
+    forEachFileMatching(ctx, folder, mask, [&](const platform::FindEntry& entry) {
         const std::string& name = entry.name;
         const std::string path = folder + name;
 
@@ -189,7 +197,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
         if (name.size() > 4 && fs.directoryExists(folder + name.substr(0, name.size() - 4))) {
             ctx.flags.infectionFound = 1;
             found = true;
-            if (!fs.deleteFile(path))
+            if (!removeFile(ctx, path))
                 ctx.write("[VX] - Não foi possível Excluír o Arquivo " + path, "[VX] - Could not delete file " + path);
             else
                 ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",

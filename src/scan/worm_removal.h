@@ -16,12 +16,13 @@ inline constexpr const char* kPoliciesRunKeyPath = "Software\\Microsoft\\Windows
 // deletes it and deletes the values named after its stem from the HKCU Run,
 // HKLM Policies Run and HKLM Run keys. Deleting "*.lnk" files raises the
 // shortcut found flag; deleting a "win32.exe" raises the restart needed flag.
-// `folder` ends in "\".
+// A folder that is itself a junction or link is refused: only its
+// nothing-found line is written. `folder` ends in "\".
 void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask);
 
 // The same removal in base + entry + "\" for every entry of `base` (files
 // included: they hold nothing), except the entries named exactly as one of
-// `passedOver`. An entry that is a junction or link is not entered: what it
+// `passedOver`. A `base` that is itself a junction or link is not listed. An entry that is a junction or link is not entered: what it
 // holds lives elsewhere, possibly on another disk; it gets the line of a
 // folder where nothing was found.
 void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& base, const std::string& mask,
@@ -31,7 +32,8 @@ void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& b
 // the shortcut worm's program (a file between 250000 and 251000 bytes, once a
 // shortcut was met) is removed with its processes and start-up values; a file
 // whose name is a running process is ended; a file beside a folder of its own
-// name less the extension is deleted. `folder` ends in "\".
+// name less the extension is deleted. A folder that is itself a junction or
+// link is refused: only its nothing-found line is written. `folder` ends in "\".
 void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask);
 
 // The last two characters of the Windows product name ("XP" on Windows XP),

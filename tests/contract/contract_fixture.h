@@ -47,6 +47,10 @@ public:
     // does for a standard user. False when this world cannot show that (the
     // tests under Wine run as an administrator).
     virtual bool denyLocalMachineFullAccess() = 0;
+
+    // True when commands handed to Processes::startCommand really run (the
+    // memory machine only records them).
+    virtual bool runsStartedCommands() = 0;
 };
 
 // Defined once per side.

@@ -112,6 +112,23 @@ TEST_F(Contract, TheRunningProgramIsInTheSnapshot) {
     EXPECT_TRUE(fs().fileExists(shell().programPath())) << shell().programPath();
 }
 
+TEST_F(Contract, AStartedCommandWorksInTheSystemFolder) {
+    // A command interpreter looks for a tool in its working folder first: a
+    // command started there never meets a copy planted beside the program.
+    if (!world().runsStartedCommands()) GTEST_SKIP() << "this machine records commands without running them";
+    const std::string out = scratch + "cwd.txt";
+    ASSERT_TRUE(procs().startCommand("cmd /c cd > \"" + out + "\""));
+    std::optional<std::string> text;
+    for (int i = 0; i < 100 && !(text && !text->empty()); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        text = world().readBytes(out);
+    }
+    ASSERT_TRUE(text.has_value()) << "the command did not run";
+    std::string folder = text->substr(0, text->find_first_of("\r\n"));
+    std::string system = shell().specialFolder(37);
+    EXPECT_TRUE(equalNoCase(folder, system)) << folder << " / " << system;
+}
+
 TEST_F(Contract, DrivesAndTheTemporaryFolder) {
     uint32_t drives = fs().logicalDrives();
     EXPECT_NE(drives & (1u << ('C' - 'A')), 0u);

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 
-#include "device/check_routines.h"
+#include "device/tree_listing.h"
+#include "scan/check_routines.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
 namespace {
 
-using device::checkWormMask;
-using device::checkWormMaskAndRunValue;
+using scan::checkWormMask;
+using scan::checkWormMaskAndRunValue;
 using device::listTree;
 using platform::Icon;
 using ::testing::ElementsAre;
@@ -205,6 +206,21 @@ TEST_F(DeviceCheck, TheUsersOwnShortcutCountsAsAWorm) {
               "O Dispositivo (E:\\) está Infectado!\rPara remover use o botão \"Desinfectar Dispositivo\"");
     EXPECT_EQ(boxes()[0].caption, "Atenção");
     EXPECT_EQ(boxes()[0].icon, Icon::Warning);
+}
+
+TEST_F(DeviceCheck, TheProgramAtTheRootAndScriptsBehindAJunctionAreNoWorm) {
+    // The program runs from the pen drive under a lower-case name, beside a
+    // folder of its name; a junction leads to a folder of the computer.
+    machine.addFile("E:\\varrex.exe", "MZ program");
+    machine.addFolder("E:\\varrex");
+    machine.addProcess("varrex.exe", "E:\\varrex.exe");
+    machine.setProgramPath("E:\\varrex.exe");
+    machine.addFile("C:\\Dados\\app.js", "meu script");
+    machine.addLink("E:\\atalho", "C:\\Dados");
+    run();
+    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_EQ(count(kExeNotFound) + count(kExeFound), 0u) << "the program's file is not looked at";
+    EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
 }
 
 TEST_F(DeviceCheck, AutorunAloneMayBeAnInfectionInBothLanguages) {

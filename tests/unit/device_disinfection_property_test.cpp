@@ -36,6 +36,8 @@ struct Drive {
     memory::Machine machine;
     std::map<std::string, Expectation> files;  // by the path the file had before the run
     std::set<std::string> rootNames;
+    std::vector<std::string> earlier;      // files of recovery folders from an earlier run
+    std::vector<std::string> recoveries;   // recovery folders this run makes
     bool portuguese = true;
 
     void add(const std::string& path, const std::string& bytes, uint32_t attributes, const std::string& finalPath) {
@@ -128,20 +130,31 @@ void buildDrive(Drive& d) {
         d.add("E:\\" + name, bytes(), userFileAttributes(), named ? "" : "E:\\" + name);
     }
 
-    // Worm signs.
-    const bool existingRecovery = *rc::gen::inRange(0, 6) == 0;
-    if (existingRecovery) d.add("E:\\" + recovery1 + "\\antigo.txt", "antigo", platform::attr::Archive,
-                                "E:\\" + recovery1 + "\\antigo.txt");
+    // Worm signs. A drive disinfected before may carry recovery folders from
+    // that run ("RECUPERADOS", "RECUPERADOS (2)"); a new one takes the first
+    // free name and the earlier ones stay as they are.
+    auto earlierRecoveries = [&](const std::string& recovery) {
+        const int earlier = *rc::gen::inRange(0, 6) == 0 ? *rc::gen::inRange(1, 3) : 0;
+        for (int i = 1; i <= earlier; ++i) {
+            const std::string path = "E:\\" + recovery + (i == 1 ? "" : " (" + std::to_string(i) + ")");
+            d.add(path + "\\antigo.txt", "antigo", platform::attr::Archive | platform::attr::ReadOnly,
+                  path + "\\antigo.txt");
+            d.earlier.push_back(path + "\\antigo.txt");
+        }
+        return "E:\\" + recovery + (earlier == 0 ? "" : " (" + std::to_string(earlier + 1) + ")");
+    };
+    const std::string moved1 = earlierRecoveries(recovery1);
     if (*rc::gen::arbitrary<bool>()) {
-        // The worm's own hiding folder: renamed to the recovery folder, unless
-        // one exists already.
-        const std::string moved = existingRecovery ? "E:\\.Trashes" : "E:\\" + recovery1;
-        fillFolder(d, "E:\\.Trashes", moved, existingRecovery ? 1 : 2);
+        // The worm's own hiding folder, renamed to a recovery folder.
+        fillFolder(d, "E:\\.Trashes", moved1, 2);
         m.addFolder("E:\\.Trashes", Directory | Hidden | System);
+        d.recoveries.push_back(moved1);
     }
+    const std::string moved2 = earlierRecoveries(recovery2);
     if (*rc::gen::arbitrary<bool>()) {
-        fillFolder(d, "E:\\Drive", "E:\\" + recovery2, 2);
+        fillFolder(d, "E:\\Drive", moved2, 2);
         d.add("E:\\Drive.bat", "@echo off", Hidden, "");
+        d.recoveries.push_back(moved2);
     }
     if (*rc::gen::arbitrary<bool>()) {
         d.add("E:\\RECYCLER\\S-1-5-21\\lulu.exe", "MZ", Hidden, "");
@@ -191,10 +204,18 @@ TEST(DeviceDisinfectionProperty, NothingUnnamedIsLostAndEveryNamedWormFileIsGone
             const auto content = d.machine.content(expected.finalPath);
             if (content != expected.bytes) RC_FAIL(before + " was not kept as " + expected.finalPath);
         }
-        for (const auto& entry : d.machine.listTree("E:\\")) {
-            if (entry.path.find('\\', 3) != std::string::npos) continue;  // root entries only
-            RC_ASSERT((entry.attributes & (platform::attr::Hidden | platform::attr::System)) == 0u);
-        }
+        // Every root entry and every entry of a recovery folder made by this
+        // run is visible; the earlier recovery folders are left as they were.
+        auto visibleLevel = [&](const std::string& folder) {
+            for (const auto& entry : d.machine.listTree(folder + "\\")) {
+                if (entry.path.find('\\', folder.size() + 1) != std::string::npos) continue;
+                RC_ASSERT((entry.attributes & (platform::attr::Hidden | platform::attr::System)) == 0u);
+            }
+        };
+        visibleLevel("E:");
+        for (const auto& folder : d.recoveries) visibleLevel(folder);
+        for (const auto& path : d.earlier)
+            RC_ASSERT(d.machine.attributes(path) == (platform::attr::Archive | platform::attr::ReadOnly));
         RC_ASSERT_FALSE(d.machine.value(platform::RootKey::CurrentUser,
                                         "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "x")
                             .has_value());

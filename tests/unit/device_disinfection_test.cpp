@@ -1,5 +1,6 @@
 #include "device/device_disinfection.h"
 
+#include "scan/worm_removal.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
@@ -120,14 +121,94 @@ TEST_F(DeviceDisinfection, WormFoldersBecomeRecoveryFoldersByLanguage) {
     EXPECT_TRUE(logHas("[VX] > Virus Found and Deleted Drive E:\\!"));
 }
 
-TEST_F(DeviceDisinfection, AnEarlierRecoveryFolderKeepsTheWormFolderInPlace) {
-    machine.addFile("E:\\RECUPERADOS\\antigo.txt", "antigo");
+TEST_F(DeviceDisinfection, AReinfectedDriveGetsTheNextFreeRecoveryFolder) {
+    machine.addDrive('F', DriveType::Removable, "PEN2");
+    for (int lang : {scan::kPortuguese, scan::kEnglish}) {
+        const bool pt = lang == scan::kPortuguese;
+        const std::string r = pt ? "E:\\" : "F:\\";
+        machine.addFile(r + "RECUPERADOS\\antigo.txt", "antigo", attr::Hidden);
+        machine.addFolder(r + "RECOVERED");
+        machine.addFolder(r + "RECOVERED2");
+        machine.addFolder(r + "RECOVERED2 (2)");
+        machine.addFolder(r + ".Trashes", attr::Directory | attr::Hidden);
+        machine.addFile(r + ".Trashes\\novo.txt", "novo", attr::Hidden | attr::System);
+        machine.addFile(r + ".Trashes\\virus.js", "w");
+        machine.addFolder(r + "Drive", attr::Directory | attr::Hidden);
+        machine.addFile(r + "Drive\\fotos.jpg", "jpg", attr::Hidden);
+        machine.addFile(r + "Drive.bat", "@echo");
+        language = lang;
+        log.clear();
+        run(r.substr(0, 2));
+        const std::string first = r + (pt ? "RECUPERADOS (2)" : "RECOVERED (2)");
+        const std::string second = r + (pt ? "RECUPERADOS2" : "RECOVERED2 (3)");
+        EXPECT_EQ(machine.content(first + "\\novo.txt"), "novo");
+        EXPECT_EQ(machine.attributes(first + "\\novo.txt"), attr::Normal);
+        EXPECT_FALSE(machine.exists(first + "\\virus.js"));
+        EXPECT_EQ(machine.content(second + "\\fotos.jpg"), "jpg");
+        EXPECT_FALSE(machine.exists(r + ".Trashes"));
+        EXPECT_EQ(machine.attributes(r + "RECUPERADOS\\antigo.txt"), attr::Hidden) << "the earlier one untouched";
+        EXPECT_TRUE(logHas(pt ? "[VX] > Pasta " + r + "\\.Trashes renomeada para " + first + "."
+                              : "[VX] > Folder " + r + "\\.Trashes renamed " + first + "."));
+        EXPECT_TRUE(logHas(pt ? "[VX] > Pasta " + r + "\\Drive renomeada para " + second + "."
+                              : "[VX] > Folder " + r + "\\Drive renamed " + second + "."));
+        EXPECT_EQ(target.recoveryPath, second + "\\");
+        EXPECT_TRUE(logHas(pt ? "[VX] > Arquivo " + first + "\\virus.js Deletado com Sucesso!"
+                              : "[VX] > File " + first + "\\virus.js Successfully Deleted!"));
+    }
+}
+
+TEST_F(DeviceDisinfection, AWormFolderThatCannotBeRenamedIsMadeVisibleWhereItIs) {
     machine.addFolder("E:\\.Trashes", attr::Directory | attr::Hidden);
-    machine.addFile("E:\\.Trashes\\novo.txt", "novo", attr::Hidden);
+    machine.addFile("E:\\.Trashes\\novo.txt", "novo", attr::Hidden | attr::System);
+    machine.setFaultHook([](std::string_view op, const std::string& path) {
+        return op == "move" && path.starts_with("E:\\.Trashes");
+    });
     run();
-    EXPECT_EQ(machine.content("E:\\RECUPERADOS\\antigo.txt"), "antigo");
-    EXPECT_EQ(machine.content("E:\\.Trashes\\novo.txt"), "novo");
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes encontrada."));
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\.Trashes não pôde ser renomeada!"));
+    EXPECT_FALSE(logHas("[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS."));
+    EXPECT_TRUE(logHas("[VX] > Pastas e arquivos do Diretório E:\\.Trashes\\ colocados em modo visível"));
+    EXPECT_EQ(machine.attributes("E:\\.Trashes\\novo.txt"), attr::Normal);
+    EXPECT_EQ(target.recoveryPath, "E:\\");
+    language = scan::kEnglish;
+    log.clear();
+    run();
+    EXPECT_TRUE(logHas("[VX] > Folder E:\\.Trashes could not be renamed!"));
+}
+
+TEST_F(DeviceDisinfection, AJunctionedWormFolderIsRenamedButNothingBehindItChanges) {
+    machine.addFile("C:\\Dados\\app.js", "meu script", attr::Hidden);
+    machine.addLink("E:\\.Trashes", "C:\\Dados");
+    machine.addFolder("E:\\Drive");
+    machine.addFile("E:\\Drive.bat", "@echo");
+    machine.addLink("E:\\RECUPERADOS2", "C:\\Dados");
+    run();
+    EXPECT_EQ(machine.content("C:\\Dados\\app.js"), "meu script");
+    EXPECT_EQ(machine.attributes("C:\\Dados\\app.js"), attr::Hidden);
     EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS."));
+    EXPECT_FALSE(logHas("[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS\\ colocados em modo visível"));
+    EXPECT_TRUE(logHas("[VX] - Nenhum Código/Vírus Encontrado em E:\\RECUPERADOS\\"));
+    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2 (2)."));
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js");
+    scan::wormMaskRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js");
+    EXPECT_EQ(machine.content("C:\\Dados\\app.js"), "meu script");
+    EXPECT_EQ(lines().back(), "[VX] - Nenhum Código/Vírus Encontrado!");
+}
+
+TEST_F(DeviceDisinfection, TheProgramOnTheDriveIsNoWorm) {
+    // Whatever it is called: a lower-case name, or a worm's name.
+    machine.addDrive('F', DriveType::Removable, "PEN2");
+    for (const std::string program : {"E:\\varrex.exe", "F:\\USB.exe"}) {
+        machine.addFile(program, "MZ program");
+        machine.addFolder(program.substr(0, program.size() - 4));  // a folder of its name
+        machine.setCurrentProcess(machine.addProcess(program.substr(3), program));
+        machine.setProgramPath(program);
+        log.clear();
+        run(program.substr(0, 2));
+        EXPECT_EQ(machine.content(program), "MZ program") << program;
+        EXPECT_EQ(flags.infectionFound, 0) << program;
+        EXPECT_TRUE(logHas("[VX] - Nenhum Vírus Encontrado no Drive " + program.substr(0, 3) + "!")) << program;
+    }
 }
 
 TEST_F(DeviceDisinfection, SystemFoldersAreEmptiedAndRemoved) {

@@ -154,7 +154,9 @@ TEST_F(StartupEntries, PairTestNeedsASmallExecutableFileAndAScript) {
 
 TEST_F(StartupEntries, PairTestLeavesTheUsersOwnFoldersAlone) {
     for (std::string name : {"AppData", "Contacts", "DESKTOP", "Documents", "Downloads", "Favorites", "Links", "Music",
-                             "OneDrive", "Pictures", "saved games", "Searches", "Temp", "Videos"}) {
+                             "OneDrive", "Pictures", "saved games", "Searches", "Temp", "Videos",
+                             "OneDrive - Acme Ltda", "Dropbox", "Google Drive", "iCloudDrive",
+                             "Creative Cloud Files"}) {
         const std::string folder = "C:\\Users\\Usuario\\" + name + "\\";
         machine.addFile(folder + "setup.exe", "MZ");
         machine.addFile(folder + "x.js", "x");
@@ -167,6 +169,26 @@ TEST_F(StartupEntries, PairTestLeavesTheUsersOwnFoldersAlone) {
     machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.exe", "MZ");
     machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.js", "x");
     EXPECT_EQ(scan::exeAndScriptPairTest(ctx, "C:\\Users\\Usuario\\Desktopx\\"), 1) << "a worm's own folder";
+}
+
+TEST_F(StartupEntries, TheProgramsOwnFileIsNeverAWormFile) {
+    // The user keeps the program in a folder of the roaming data, beside a
+    // script, and starts it at logon under a worm's name.
+    const std::string folder = kAppData + "Ferramentas\\";
+    const std::string program = folder + "svchost32.exe";
+    machine.addFile(program, "MZ program");
+    machine.addFile(folder + "ajuda.js", "x");
+    machine.setProgramPath(program);
+    machine.setText(RootKey::CurrentUser, kRun, "Ferramenta", program);
+
+    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2);
+    scan::runDataRemoval(ctx, folder, "*.exe");
+    EXPECT_EQ(lines().back(), "[VX] - Nenhum Código/Vírus Encontrado!");
+    scan::wormFileRemoval(ctx, folder, "svchost32.exe");
+    EXPECT_EQ(lines().back(), "[VX] > Arquivo " + program + " não pôde ser Deletado!");
+    EXPECT_EQ(machine.content(program), "MZ program");
+    EXPECT_TRUE(hasValue(RootKey::CurrentUser, "Ferramenta"));
+    EXPECT_EQ(flags.infectionFound, 0);
 }
 
 }  // namespace

@@ -147,8 +147,9 @@ bool Win32Processes::startCommand(const std::string& commandLine) {
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION pi{};
+    const std::wstring workingFolder = systemDirectory();
     if (!::CreateProcessW(program.empty() ? nullptr : program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &si, &pi))
+                          nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &si, &pi))
         return false;
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);

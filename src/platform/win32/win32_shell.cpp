@@ -18,12 +18,18 @@ std::string Win32Shell::specialFolder(int csidl) {
 }
 
 // The shell takes paths as the user writes them, never in the prefixed form.
+// What it starts works in the system folder, never in the program's own
+// (which may be the pen drive being disinfected).
 void Win32Shell::explore(const std::string& folder) {
-    ::ShellExecuteW(static_cast<HWND>(owner_), L"explore", widen(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const std::wstring workingFolder = systemDirectory();
+    ::ShellExecuteW(static_cast<HWND>(owner_), L"explore", widen(folder).c_str(), nullptr,
+                    workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_SHOWNORMAL);
 }
 
 void Win32Shell::openDefault(const std::string& target) {
-    ::ShellExecuteW(static_cast<HWND>(owner_), nullptr, widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const std::wstring workingFolder = systemDirectory();
+    ::ShellExecuteW(static_cast<HWND>(owner_), nullptr, widen(target).c_str(), nullptr,
+                    workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_SHOWNORMAL);
 }
 
 void Win32Shell::restartWindows(unsigned flags) {

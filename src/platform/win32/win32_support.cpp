@@ -84,13 +84,18 @@ std::wstring systemPath(const std::string& path) {
     return L"\\\\?\\" + widen(full);
 }
 
-std::wstring systemDirectoryFile(const wchar_t* fileName) {
+std::wstring systemDirectory() {
     wchar_t dir[MAX_PATH + 1] = {};
     UINT n = ::GetSystemDirectoryW(dir, MAX_PATH + 1);
     if (n == 0 || n > MAX_PATH) return {};
     std::wstring path(dir, n);
     if (path.back() != L'\\') path += L'\\';
-    return path + fileName;
+    return path;
+}
+
+std::wstring systemDirectoryFile(const wchar_t* fileName) {
+    std::wstring dir = systemDirectory();
+    return dir.empty() ? dir : dir + fileName;
 }
 
 }  // namespace vx::win32

@@ -111,6 +111,12 @@ Fn systemFunction(const wchar_t* module, const char* name) {
     return p ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(p)) : nullptr;
 }
 
+// The system folder with its final "\\" ("C:\\Windows\\System32\\"); empty
+// when Windows cannot give it. Every program the program starts runs there:
+// a command interpreter looks in its working folder first, and the folder the
+// program was started from may be an infected pen drive.
+std::wstring systemDirectory();
+
 // Full path of a file in the system folder ("C:\Windows\System32\psapi.dll"),
 // so that loading it never picks up a planted copy beside the program.
 std::wstring systemDirectoryFile(const wchar_t* fileName);

@@ -48,6 +48,8 @@ public:
         return true;
     }
 
+    bool runsStartedCommands() override { return false; }
+
 private:
     memory::Machine machine_;
     std::string base_;

@@ -194,6 +194,7 @@ public:
     }
 
     bool denyLocalMachineFullAccess() override { return false; }
+    bool runsStartedCommands() override { return true; }
 
 private:
     win32::Win32Platform system_;

@@ -1,17 +1,12 @@
-#include "device/check_routines.h"
+#include "scan/check_routines.h"
 
-#include <memory>
-#include <vector>
-
-#include "platform/paths.h"
 #include "scan/primitives.h"
 #include "scan/startup_entries.h"
 
-namespace vx::device {
+namespace vx::scan {
 
 using platform::FindEntry;
 using platform::RootKey;
-namespace attr = platform::attr;
 
 namespace {
 
@@ -31,13 +26,6 @@ size_t characterCount(const std::string& text) {
     return n;
 }
 
-// Only a folder with no bit but "directory" is walked into. A junction or a
-// symbolic link always carries the reparse-point bit, so it is never entered;
-// the explicit test keeps that true whatever else the word holds.
-bool isPlainFolder(uint32_t attributes) {
-    return attributes == attr::Directory && (attributes & attr::ReparsePoint) == 0;
-}
-
 }  // namespace
 
 std::string dropLastCharacters(const std::string& text, size_t count) {
@@ -50,61 +38,11 @@ std::string dropLastCharacters(const std::string& text, size_t count) {
     return text.substr(0, end);
 }
 
-void listFile(scan::RunContext& ctx, const std::string& path) {
-    std::unique_ptr<platform::Finder> finder = ctx.os.fs.find(path);
-    if (!finder) return;
-    FindEntry entry;
-    while (finder->next(entry)) ctx.write("[VX] - " + path);
-}
-
-bool listTree(scan::RunContext& ctx, const std::string& folder) {
-    auto& fs = ctx.os.fs;
-    std::string path = folder;
-    if (path.empty() || path.back() != '\\') path += '\\';
-    if (!fs.directoryExists(path)) return false;
-
-    // A folder handed over that is itself a junction or link is not walked:
-    // its content lives elsewhere, possibly on the computer's own disk.
-    const uint32_t own = fs.getAttributes(path);
-    if (own != attr::Invalid && (own & attr::ReparsePoint) != 0) return true;
-
-    // One frame per folder being listed, each holding its open enumeration, so
-    // entries come in exactly the order of a recursive walk. All frames share
-    // one path text; a frame remembers how long the text is for its folder, so
-    // a deep chain costs memory in proportion to its depth only.
-    struct Frame {
-        std::unique_ptr<platform::Finder> finder;
-        size_t pathLength;
-    };
-    std::vector<Frame> stack;
-    stack.push_back({fs.find(path + "*.*"), path.size()});
-
-    FindEntry entry;
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        path.resize(top.pathLength);
-        if (!top.finder || !top.finder->next(entry)) {
-            stack.pop_back();
-            continue;
-        }
-        if (entry.name == "." || entry.name == "..") continue;
-        path += entry.name;
-        if (isPlainFolder(entry.attributes)) {
-            path += '\\';
-            std::unique_ptr<platform::Finder> inner = fs.find(path + "*.*");
-            stack.push_back({std::move(inner), path.size()});  // `top` may dangle from here on
-            continue;
-        }
-        listFile(ctx, path);
-    }
-    return true;
-}
-
-void checkWormMaskAndRunValue(scan::RunContext& ctx, const std::string& folder, const std::string& mask) {
+void checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
     // A four-character mask such as "*.js" names a two-letter extension.
     const size_t extensionLength = characterCount(mask) == 4 ? 3 : 4;
-    scan::forEachFileMatching(fs, folder, mask, [&](const FindEntry& entry) {
+    forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
         if (fs.fileExists(folder + entry.name)) {
             if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
             ctx.flags.infectionFound = 1;
@@ -114,13 +52,13 @@ void checkWormMaskAndRunValue(scan::RunContext& ctx, const std::string& folder, 
         }
 
         const std::string stem = dropLastCharacters(entry.name, extensionLength);
-        if (scan::runValueExists(ctx, RootKey::CurrentUser, stem)) {
+        if (runValueExists(ctx, RootKey::CurrentUser, stem)) {
             ctx.flags.infectionFound = 1;
             ctx.write("[VX] > Item <Infecções 10.1> encontrado!");
         } else {
             ctx.write("[VX] - Item <Infecções 10.1> não encontrado!");
         }
-        if (scan::runValueExists(ctx, RootKey::LocalMachine, stem)) {
+        if (runValueExists(ctx, RootKey::LocalMachine, stem)) {
             ctx.flags.infectionFound = 1;
             ctx.write("[VX] > Item <Infecções 10.2> encontrado!");
         } else {
@@ -129,11 +67,11 @@ void checkWormMaskAndRunValue(scan::RunContext& ctx, const std::string& folder, 
     });
 }
 
-void checkWormMask(scan::RunContext& ctx, const std::string& folder, const std::string& mask) {
+void checkWormMask(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
     const std::string found = "[VX] > Vírus tipo <" + mask + "> encontrado!";
     const std::string notFound = "[VX] - Vírus tipo <" + mask + "> não encontrado!";
-    scan::forEachFileMatching(fs, folder, mask, [&](const FindEntry& entry) {
+    forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
         const std::string path = folder + entry.name;
         fs.setAttributes(path, 0);
 
@@ -144,7 +82,7 @@ void checkWormMask(scan::RunContext& ctx, const std::string& folder, const std::
             ctx.flags.infectionFound = 1;
         }
 
-        if (scan::isProcessRunning(ctx.os.processes, entry.name) && entry.name.rfind(kDisplayName, 0) != 0) {
+        if (isProcessRunning(ctx.os.processes, entry.name) && entry.name.rfind(kDisplayName, 0) != 0) {
             ctx.flags.infectionFound = 1;
             ctx.write(found);
         } else {
@@ -164,4 +102,4 @@ void checkWormMask(scan::RunContext& ctx, const std::string& folder, const std::
     });
 }
 
-}  // namespace vx::device
+}  // namespace vx::scan
