@@ -171,6 +171,91 @@ void deviceDisinfection(DWORD pid, HWND main, const std::wstring& folder) {
     check(exists(L"E:\\RECUPERADOS2") && !hiddenOrSystem(L"E:\\RECUPERADOS2"), "E:\\RECUPERADOS2 is visible");
 }
 
+bool writeFile(const wchar_t* path, const std::string& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    HANDLE h = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    ::CloseHandle(h);
+    return ok && ::SetFileAttributesW(path, attributes);
+}
+
+bool makeFolder(const wchar_t* path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY) {
+    return ::CreateDirectoryW(path, nullptr) && ::SetFileAttributesW(path, attributes);
+}
+
+// The worm comes back to the drive disinfected a moment ago: it hides the
+// user's new files in ".Trashes" and "Drive" again, and an earlier run's
+// "RECUPERADOS" is there too. run-device-e2e.sh checks these bytes from Linux.
+void reinfect() {
+    constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    bool ok = makeFolder(L"E:\\RECUPERADOS") && writeFile(L"E:\\RECUPERADOS\\antigo.txt", "de uma limpeza antiga\n");
+    ok = ok && makeFolder(L"E:\\.Trashes", FILE_ATTRIBUTE_DIRECTORY | kHidden) &&
+         writeFile(L"E:\\.Trashes\\carta.docx", "carta para a vovo\n", kHidden) &&
+         makeFolder(L"E:\\.Trashes\\Viagem", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN) &&
+         writeFile(L"E:\\.Trashes\\Viagem\\mapa.jpg", "mapa da viagem\n") &&
+         writeFile(L"E:\\.Trashes\\run.js", "WScript.Echo(1)\n", kHidden);
+    ok = ok && makeFolder(L"E:\\Drive", FILE_ATTRIBUTE_DIRECTORY | kHidden) &&
+         writeFile(L"E:\\Drive\\notas.xlsx", "notas do semestre\n", FILE_ATTRIBUTE_HIDDEN) &&
+         writeFile(L"E:\\Drive.bat", "@echo off\n", kHidden) && writeFile(L"E:\\Fotos.lnk", "L", kHidden);
+    check(ok, "the drive is infected again, with an earlier RECUPERADOS and RECUPERADOS2 on it");
+}
+
+void secondDisinfection(DWORD pid, HWND main) {
+    const DWORD earlier = attributesOf(L"E:\\RECUPERADOS\\antigo.txt");
+    Box box = press(pid, main, "BitBtn1", "the second device disinfection");
+    if (!box.hwnd) return;
+    checkText(box.text, L"Vírus Encontrados na Unidade E:\\! Verifique o relatório!", "second disinfection box text");
+    check(closeBox(box.hwnd), "the second disinfection box closes with OK");
+    checkRunEnds(pid, main, "the second device disinfection");
+
+    const std::vector<std::wstring> log = logOf(main);
+    printLog(log, "log after the second device disinfection");
+    checkLinesInOrder(log,
+                      {
+                          L"[VX] > Pasta E:\\\\.Trashes encontrada.",
+                          L"[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS (2).",
+                          L"[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS (2)\\ colocados em modo visível",
+                          L"[VX] > Arquivo E:\\RECUPERADOS (2)\\run.js Deletado com Sucesso!",
+                          L"[VX] - Arquivo \"Drive.bat\" deletado do Drive E:\\",
+                          L"[VX] > Pasta E:\\\\Drive encontrada.",
+                          L"[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2 (2).",
+                          L"[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS2 (2)\\ colocados em modo visível",
+                          L"[VX] > Arquivo E:\\Fotos.lnk Deletado com Sucesso!",
+                      },
+                      "second disinfection log");
+    check(!exists(L"E:\\.Trashes") && !exists(L"E:\\Drive"), "the worm folders are gone");
+    for (const wchar_t* f : {L"E:\\RECUPERADOS (2)", L"E:\\RECUPERADOS (2)\\carta.docx", L"E:\\RECUPERADOS (2)\\Viagem",
+                             L"E:\\RECUPERADOS2 (2)", L"E:\\RECUPERADOS2 (2)\\notas.xlsx"})
+        check(exists(f) && !hiddenOrSystem(f), narrow(f) + " is visible");
+    check(earlier != INVALID_FILE_ATTRIBUTES && attributesOf(L"E:\\RECUPERADOS\\antigo.txt") == earlier,
+          "the earlier RECUPERADOS is untouched");
+}
+
+// The program carried on the pen drive and started from its root, under a
+// name of its own: the check of the now clean drive says it is clean.
+void checkFromTheDrive(const std::wstring& folder) {
+    check(::CopyFileW((folder + L"\\Varrex.exe").c_str(), L"E:\\varrex.exe", TRUE) != FALSE,
+          "the program is copied to E:\\varrex.exe");
+    const Program fromDrive = startVarrex(L"E:", L"varrex.exe");
+    if (!fromDrive.main) return;
+    Box box = press(fromDrive.pid, fromDrive.main, "BitBtn9", "the device check from E:");
+    if (box.hwnd) {
+        checkText(box.caption, L"Resultado", "clean check box caption");
+        checkText(box.text, L"Não foram Encontrados Vírus no Drive E:\\!", "clean check box text");
+        check(closeBox(box.hwnd), "the clean check box closes with OK");
+        checkRunEnds(fromDrive.pid, fromDrive.main, "the device check from E:");
+        const std::vector<std::wstring> log = logOf(fromDrive.main);
+        printLog(log, "log of the check started from E:");
+        check(!log.empty() && log.back() == L"[VX] *** Não foram Encontrados Vírus no Drive E:\\!",
+              "the check from E: ends with the clean verdict");
+        check(contains(log, L"[VX] - E:\\varrex.exe"), "the program's file is listed like any other file");
+    }
+    closeVarrex(fromDrive);
+    ::CloseHandle(fromDrive.process);
+}
+
 }  // namespace
 
 int wmain() {
@@ -208,8 +293,14 @@ int wmain() {
 
     deviceCheck(pid, main, folder);
     deviceDisinfection(pid, main, folder);
+    // The copies of the two disinfections are named by the second they were
+    // written in.
+    ::Sleep(1100);
+    reinfect();
+    secondDisinfection(pid, main);
 
     closeVarrex(varrex);
     ::CloseHandle(varrex.process);
+    checkFromTheDrive(folder);
     return finish("device e2e", started);
 }

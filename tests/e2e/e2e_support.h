@@ -253,13 +253,13 @@ struct Program {
     HWND main = nullptr;  // null when the main window never showed
 };
 
-// Starts Varrex.exe from `folder` and waits until its main window shows (a
-// minute at most) and the program reads input. When the window does not
-// show, the checks say what the program showed instead, the program is ended
-// and `main` is null.
-inline Program startVarrex(const std::wstring& folder) {
+// Starts Varrex.exe (or the copy of it named `file`) from `folder` and waits
+// until its main window shows (a minute at most) and the program reads input.
+// When the window does not show, the checks say what the program showed
+// instead, the program is ended and `main` is null.
+inline Program startVarrex(const std::wstring& folder, const std::wstring& file = L"Varrex.exe") {
     Program p;
-    p.process = start(folder + L"\\Varrex.exe", L"", folder);
+    p.process = start(folder + L"\\" + file, L"", folder);
     check(p.process != nullptr, "Varrex.exe starts");
     if (!p.process) return p;
     p.pid = ::GetProcessId(p.process);

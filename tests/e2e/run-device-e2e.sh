@@ -11,7 +11,11 @@
 # scripts/make-demo-pendrive.sh. The driver presses the two buttons in the
 # program's window and checks what it shows; afterwards this script checks the
 # drive's files from Linux: the user's files unchanged, the worm's files gone,
-# the hiding folder recovered, the automatic log copies written. Screenshots
+# the hiding folder recovered, the automatic log copies written. Between the
+# runs the driver infects the drive again (the worm hides new files in
+# ".Trashes" and "Drive" while recovery folders of earlier runs are there) and
+# disinfects it a second time; last it starts the program from the drive's
+# root, as varrex.exe, and checks the now clean drive. Screenshots
 # go into BUILD_DIR as e2e-device-check.png and e2e-device.png. The prefix,
 # its wineserver and the X server (when one was started) are removed at the
 # end.
@@ -92,15 +96,33 @@ if [ $had_drive_folder -eq 1 ]; then
     check "it became RECUPERADOS2" test -d "$drive/RECUPERADOS2"
     check "the worm script in it is gone" gone RECUPERADOS2/update.js
 fi
-expected_root="$(printf '%s\n' "${user_folders[@]}" RECUPERADOS2 | LC_ALL=C sort)"
+# The worm came back after the first disinfection (the driver hid new files in
+# ".Trashes" and "Drive" and made an earlier "RECUPERADOS"); the second one
+# put them in the next free recovery folders, and the program copied to the
+# root as varrex.exe found the clean drive clean.
+same_bytes() { [ "$(cat -- "$drive/$1" 2>/dev/null)" = "$2" ]; }
+check "the earlier RECUPERADOS keeps its file" same_bytes RECUPERADOS/antigo.txt "de uma limpeza antiga"
+check "the re-hidden letter is in RECUPERADOS (2)" same_bytes "RECUPERADOS (2)/carta.docx" "carta para a vovo"
+check "the re-hidden folder is in RECUPERADOS (2)" same_bytes "RECUPERADOS (2)/Viagem/mapa.jpg" "mapa da viagem"
+check "the re-hidden sheet is in RECUPERADOS2 (2)" same_bytes "RECUPERADOS2 (2)/notas.xlsx" "notas do semestre"
+check "the worm script of .Trashes is gone" gone "RECUPERADOS (2)/run.js"
+check "the program's copy on the drive is still there" cmp -s "$drive/varrex.exe" "$varrex"
+expected_root="$(printf '%s\n' "${user_folders[@]}" RECUPERADOS2 RECUPERADOS "RECUPERADOS (2)" "RECUPERADOS2 (2)" \
+    varrex.exe | LC_ALL=C sort)"
 actual_root="$(cd "$drive" && find . -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort)"
-check "the root holds only the user's folders and RECUPERADOS2" test "$actual_root" = "$expected_root"
+check "the root holds only the user's folders, the recovery folders and the program" \
+    test "$actual_root" = "$expected_root"
 
-# The automatic copies: one in each data folder, the same text, ending with
-# the verdict.
-if vx_e2e_copies 'vx-pen-*.txt' "log copy"; then
+# The automatic copies: one per disinfection in each data folder, the same
+# text in both, each ending with the verdict.
+mapfile -t roaming_all < <(vx_e2e_copy_in Roaming 'vx-pen-*.txt' | LC_ALL=C sort)
+mapfile -t local_all < <(vx_e2e_copy_in Local 'vx-pen-*.txt' | LC_ALL=C sort)
+check "two log copies in each data folder" test "${#roaming_all[@]}" -eq 2 -a "${#local_all[@]}" -eq 2
+for i in "${!roaming_all[@]}"; do
+    roaming="${roaming_all[$i]}"
+    local_copy="${local_all[$i]:-}"
     vx_e2e_same_copies copies
     vx_e2e_check_log_copy "$roaming" '[VX] > Vírus Encontrados na Unidade E:\! Verifique o relatório!'
-fi
+done
 
 vx_e2e_finish e2e-device-check e2e-device
