@@ -12,18 +12,39 @@ namespace vx::scan {
 
 // CSIDL numbers of the special folders the program uses.
 namespace csidl {
+inline constexpr int Desktop = 0;
+inline constexpr int Programs = 2;
+inline constexpr int Personal = 5;
+inline constexpr int Favorites = 6;
 inline constexpr int Startup = 7;
+inline constexpr int StartMenu = 11;
+inline constexpr int MyMusic = 13;
+inline constexpr int MyVideo = 14;
 inline constexpr int DesktopDirectory = 16;
+inline constexpr int Fonts = 20;
+inline constexpr int CommonStartMenu = 22;
+inline constexpr int CommonPrograms = 23;
 inline constexpr int CommonStartup = 24;
+inline constexpr int CommonDesktopDirectory = 25;
 inline constexpr int AppData = 26;
 inline constexpr int LocalAppData = 28;
 inline constexpr int AltStartup = 29;
 inline constexpr int CommonAltStartup = 30;
+inline constexpr int CommonFavorites = 31;
 inline constexpr int CommonAppData = 35;
 inline constexpr int Windows = 36;
+inline constexpr int System = 37;
 inline constexpr int ProgramFiles = 38;
+inline constexpr int MyPictures = 39;
 inline constexpr int Profile = 40;
 inline constexpr int SystemX86 = 41;
+inline constexpr int ProgramFilesX86 = 42;
+inline constexpr int ProgramFilesCommon = 43;
+inline constexpr int ProgramFilesCommonX86 = 44;
+inline constexpr int CommonDocuments = 46;
+inline constexpr int CommonMusic = 53;
+inline constexpr int CommonPictures = 54;
+inline constexpr int CommonVideo = 55;
 }  // namespace csidl
 
 // True for a process that must never be terminated whatever a file is named:

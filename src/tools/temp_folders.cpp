@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/paths.h"
 #include "scan/primitives.h"
 
 namespace vx::tools {
@@ -46,6 +47,90 @@ bool isAbsoluteFolderPath(const std::string& path) {
         const std::string part = path.substr(start, end - start);
         if (part == "." || part == "..") return false;
         start = end + 1;
+    }
+    return true;
+}
+
+namespace {
+
+// The folders Windows gives by number that a temporary folder may neither be
+// nor hold.
+constexpr int kProtectedSpecialFolders[] = {
+    // the user's own
+    scan::csidl::Profile, scan::csidl::Desktop, scan::csidl::DesktopDirectory, scan::csidl::Personal,
+    scan::csidl::MyMusic, scan::csidl::MyVideo, scan::csidl::MyPictures, scan::csidl::Favorites,
+    scan::csidl::AppData, scan::csidl::LocalAppData, scan::csidl::StartMenu, scan::csidl::Programs,
+    scan::csidl::Startup, scan::csidl::AltStartup,
+    // shared by every user
+    scan::csidl::CommonAppData, scan::csidl::CommonDocuments, scan::csidl::CommonMusic,
+    scan::csidl::CommonPictures, scan::csidl::CommonVideo, scan::csidl::CommonDesktopDirectory,
+    scan::csidl::CommonFavorites, scan::csidl::CommonStartMenu, scan::csidl::CommonPrograms,
+    scan::csidl::CommonStartup, scan::csidl::CommonAltStartup,
+    // Windows and the programs
+    scan::csidl::Windows, scan::csidl::System, scan::csidl::SystemX86, scan::csidl::Fonts,
+    scan::csidl::ProgramFiles, scan::csidl::ProgramFilesX86, scan::csidl::ProgramFilesCommon,
+    scan::csidl::ProgramFilesCommonX86,
+};
+
+// Folders of the profile that Windows makes for the user but has no number for
+// in the shell's oldest interface.
+constexpr const char* kProtectedProfileFolders[] = {"Contacts", "Downloads", "Links",
+                                                    "OneDrive", "Saved Games", "Searches"};
+
+// Windows drops the dots and blanks that end a path component.
+std::string componentAsWindowsReadsIt(std::string name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    return name;
+}
+
+// True when `folder` is `outer` or lies inside it, compared component by
+// component without regard to letter case.
+bool isSameOrInside(const platform::PathParts& folder, const platform::PathParts& outer) {
+    if (!platform::equalNoCase(folder.root, outer.root) || folder.components.size() < outer.components.size())
+        return false;
+    for (size_t i = 0; i < outer.components.size(); ++i)
+        if (!platform::equalNoCase(componentAsWindowsReadsIt(folder.components[i]),
+                                   componentAsWindowsReadsIt(outer.components[i])))
+            return false;
+    return true;
+}
+
+// Replaces each existing component by the name the disk lists it under, so
+// that an 8.3 short name ("USUARI~1", as TEMP often holds it) compares equal
+// to the long name the shell gives.
+void useListedNames(platform::FileSystem& fs, platform::PathParts& parts) {
+    std::string path = parts.root + "\\";
+    platform::FindEntry entry;
+    for (std::string& name : parts.components) {
+        if (name.find_first_of("*?<>\"") == std::string::npos) {
+            auto finder = fs.find(path + name);
+            if (finder && finder->next(entry) && !entry.name.empty() && !isDotOrDotDot(entry.name))
+                name = entry.name;
+        }
+        path += name + "\\";
+    }
+}
+
+}  // namespace
+
+bool mayCleanTemporaryFolder(platform::FileSystem& fs, platform::Shell& shell, const std::string& folder) {
+    platform::PathParts target;
+    if (!isAbsoluteFolderPath(folder) || !platform::splitPath(folder, "", target)) return false;
+    // A drive root, or a share root ("\\server\share"), holds everything on it.
+    if (target.components.empty()) return false;
+    useListedNames(fs, target);
+
+    std::vector<std::string> kept{scan::dataFolder(shell), scan::localDataFolder(shell)};
+    for (int number : kProtectedSpecialFolders) kept.push_back(scan::specialFolderPath(shell, number));
+    const std::string profile = scan::specialFolderPath(shell, scan::csidl::Profile);
+    if (!profile.empty())
+        for (const char* name : kProtectedProfileFolders) kept.push_back(profile + "\\" + name);
+
+    for (const std::string& path : kept) {
+        platform::PathParts parts;
+        // An empty or relative text (a folder Windows could not give) names nothing.
+        if (!platform::isAbsolutePath(path) || !platform::splitPath(path, "", parts)) continue;
+        if (isSameOrInside(parts, target)) return false;
     }
     return true;
 }
@@ -198,8 +283,10 @@ FolderResult cleanOneFolder(scan::RunContext& ctx, CleanupLog& log, const std::s
     platform::FileSystem& fs = ctx.os.fs;
     const std::string p = withBackslash(caption);
     // Only an absolute path is taken as a folder: a caption of plain words
-    // would otherwise resolve against the current directory.
-    if (!isAbsoluteFolderPath(p) || !fs.directoryExists(p)) {
+    // would otherwise resolve against the current directory. A folder that
+    // holds the user's or the system's own folders reads as not found, so a
+    // TEMP that points at the profile or a drive root empties nothing.
+    if (!isAbsoluteFolderPath(p) || !fs.directoryExists(p) || !mayCleanTemporaryFolder(fs, ctx.os.shell, p)) {
         if (!log.write(ctx.say("Pasta " + p + " não encontrada.", "Folder " + p + " not found.")))
             return FolderResult::IoError;
         return FolderResult::Missing;

@@ -20,6 +20,16 @@ namespace vx::tools {
 // resolved against the current directory and acted on.
 bool isAbsoluteFolderPath(const std::string& path);
 
+// False for a folder the clean-up must never empty, whatever the temporary
+// path says: a drive or share root, and any folder that is, or holds, the
+// profile, the Windows, system or program-files folders, the data folders or
+// a folder Windows keeps for the user (Desktop, Documents, Downloads, ...).
+// Old set-ups point TEMP at the profile or a drive root, and GetTempPath falls
+// back to the profile or the Windows folder when TMP and TEMP are unset.
+// Paths compare by whole components, letter case, short names and a final
+// "\" aside. A special folder Windows cannot give protects nothing.
+bool mayCleanTemporaryFolder(platform::FileSystem& fs, platform::Shell& shell, const std::string& folder);
+
 // Bytes held by every entry under `folder` (with or without a final "\"), in
 // 64 bits. Subfolders whose names begin with "." are counted as entries but
 // not entered; reparse points (junctions, folder links) are never followed,
@@ -74,10 +84,11 @@ struct CleanupOutcome {
 // folder of `userTempCaption` and then the folder of `windowsTempCaption`
 // (the folders themselves stay), shows the completion box, calls
 // `refreshSizes` (the caller recomputes the two size captions) and opens the
-// data-folder copy of the log with its default program. A missing folder, or
-// a caption that is not an absolute path, ends the clean-up after its
-// not-found line. A log file that cannot be created or written shows the
-// input/output error box and ends the clean-up there.
+// data-folder copy of the log with its default program. A missing folder, a
+// caption that is not an absolute path, or a folder that may not be cleaned
+// (mayCleanTemporaryFolder) ends the clean-up after its not-found line. A log
+// file that cannot be created or written shows the input/output error box
+// and ends the clean-up there.
 CleanupOutcome cleanTemporaryFolders(scan::RunContext& ctx, const std::string& userTempCaption,
                                      const std::string& windowsTempCaption,
                                      const std::function<void()>& refreshSizes = {});

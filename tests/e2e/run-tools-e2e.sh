@@ -12,8 +12,12 @@
 # there, and adds Explorer file-extension settings to the registry. The driver
 # presses the tools tab's buttons; afterwards this script checks from Linux
 # what is left in the temporary folders, the two clean-up logs, the moved
-# registry key and the system report. The prefix, its wineserver and the X
-# server (when one was started) are removed at the end.
+# registry key and the system report. A second run in the same prefix sets
+# TEMP and TMP in HKCU\Environment to the profile folder, seeds files and a
+# folder at the profile's top, presses the clean-up again and checks that
+# nothing in the profile changed and that the log calls the profile not
+# found. The prefix, its wineserver and the X server (when one was started)
+# are removed at the end.
 #
 # A missing Wine or Xvfb is an error (exit 1), never a skip.
 set -uo pipefail
@@ -185,6 +189,78 @@ fi
 if [ -f "$report_local" ]; then
     check "the local report copy has exactly one line" test "$(tr -d '\r' <"$report_local" | grep -c '')" -eq 1
     check "its line is the report's first line" test "$(head -n 1 "$report_local")" = "$(head -n 1 "$report")"
+fi
+
+# --- a temporary folder that is the profile ----------------------------------------
+
+# Old set-ups point TEMP and TMP at the profile itself; the clean-up must then
+# leave everything there alone. The next Wine process, after the server has
+# stopped, takes its environment from the registry again.
+echo "--- second run: TEMP and TMP name the profile"
+for var in TEMP TMP; do
+    wine_step wine reg add 'HKCU\Environment' /v "$var" /t REG_EXPAND_SZ /d '%USERPROFILE%' /f >/dev/null 2>&1 ||
+        fail "cannot set $var in HKCU\\Environment"
+done
+vx_wine_server_stop
+win_echo() { wine_step wine cmd /c "echo $1" 2>/dev/null | tr -d '\r' | tail -n 1; }
+profile_win="$(win_echo '%USERPROFILE%')"
+temp_now="$(win_echo '%TEMP%')"
+echo "    USERPROFILE $profile_win, TEMP $temp_now, TMP $(win_echo '%TMP%')"
+check "TEMP now names the profile" test -n "$profile_win" -a "${temp_now,,}" = "${profile_win,,}"
+profile_dir="$(vx_e2e_to_linux "$profile_win")" || fail "the profile '$profile_win' is not on drive C"
+case "$(realpath -m -- "$profile_dir")" in
+    "$(realpath -- "$prefix")"/drive_c/users/?*) ;;
+    *) fail "the profile '$profile_dir' is not under the prefix's users" ;;
+esac
+
+# Plain files and a plain folder at the profile's top, one of them read-only.
+head -c 5000 /dev/urandom >"$profile_dir/vx-keep.bin"
+printf 'notas do usuario\r\n' >"$profile_dir/vx-keep.txt"
+printf 'somente leitura\r\n' >"$profile_dir/vx-keep-ro.txt"
+mkdir -p "$profile_dir/vx-keep-dir/deeper"
+head -c 2000 /dev/urandom >"$profile_dir/vx-keep-dir/a.bin"
+printf 'fundo\r\n' >"$profile_dir/vx-keep-dir/deeper/b.txt"
+read_only "$profile_dir/vx-keep-ro.txt"
+# The first run's clean-up logs go, so that the new one is the only one.
+find "$drive_c/users" -path '*/AppData/*/varrex/vx-temp*.txt' -type f -delete
+# Every folder and file of the profile with its bytes, but for the program's
+# own data folders, where the new log is written.
+profile_state() {
+    (cd "$profile_dir" && find . -mindepth 1 -not -path './AppData/*/varrex' -not -path './AppData/*/varrex/*' \
+        \( -type d -printf 'dir  %P\n' -o -type f -printf '%P\n' \) | LC_ALL=C sort |
+        while IFS= read -r entry; do
+            case "$entry" in
+                'dir  '*) printf '%s\n' "$entry" ;;
+                *) printf '%s  %s\n' "$(sha256sum <"$entry" | cut -c1-64)" "$entry" ;;
+            esac
+        done)
+}
+profile_before="$(profile_state)"
+echo "    $(grep -c . <<<"$profile_before") entries in the profile before the clean-up"
+
+vx_e2e_run_driver 'C:\vxtools\vx_e2e_tools_driver.exe' --profile-temp
+vx_e2e_check_driver
+
+profile_after="$(profile_state)"
+check "every file and folder of the profile is still there, byte for byte" test "$profile_after" = "$profile_before"
+if [ "$profile_after" = "$profile_before" ]; then
+    echo "    $(grep -c . <<<"$profile_after") entries unchanged, the seeded ones among them:"
+    grep 'vx-keep' <<<"$profile_after" | sed 's/^/      /'
+else
+    diff <(echo "$profile_before") <(echo "$profile_after") | sed 's/^/    /'
+fi
+ro_attr="$(wine_step wine attrib "$(to_win "$profile_dir/vx-keep-ro.txt")" 2>/dev/null | tr -d '\r' | head -n 1)"
+echo "    attrib: $ro_attr"
+check "the read-only file is still read-only" grep -q R <<<"${ro_attr%%[A-Za-z]:\\*}"
+
+if vx_e2e_copies 'vx-temp*.txt' "clean-up log"; then
+    vx_e2e_same_copies "clean-up logs"
+    log="$(iconv -f CP1252 -t UTF-8 "$roaming" | tr -d '\r')"
+    echo "--- $(basename -- "$roaming"):"
+    sed 's/^/    /' <<<"$log"
+    expected_log="$(printf '%s\n' 'Obs.: Aquivos ou pastas não deletados podem estar em uso...' \
+        'Iniciando Limpeza...' "Pasta ${profile_win%\\}\\ não encontrada.")"
+    check "the log is the two opening lines and the profile's not-found line" test "${log,,}" = "${expected_log,,}"
 fi
 
 vx_e2e_finish

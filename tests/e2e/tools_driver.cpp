@@ -4,6 +4,10 @@
 // the system report. run-tools-e2e.sh seeds the prefix beforehand and checks
 // the folders, the registry and the written files from Linux afterwards.
 //
+// With --profile-temp (TEMP and TMP name the profile) it checks that the tools
+// tab shows the profile as the user's temporary folder and that the clean-up
+// then ends at once: no box, no new sizes, no log opened.
+//
 // Every check prints one line; the exit code is 0 only when all passed.
 #include <windows.h>
 
@@ -105,12 +109,52 @@ void note(const std::wstring& folder, const std::string& line) {
     }
 }
 
+// The clean-up with TEMP and TMP naming the profile folder.
+int profileAsTemporaryFolder(const std::wstring& folder, std::chrono::steady_clock::time_point started) {
+    wchar_t buffer[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"USERPROFILE", buffer, MAX_PATH);
+    std::wstring profile = buffer;
+    if (!profile.empty() && profile.back() != L'\\') profile += L'\\';
+
+    const Program varrex = startVarrex(folder);
+    if (!varrex.main) return 1;
+    HWND main = varrex.main;
+    selectTab(control(main, "PageControl1"), 1);
+    HWND button = control(main, "Button4");
+    check(waitFor([&] { return ::IsWindowVisible(button) != FALSE; }, 10s), "the tools tab shows the clean-up button");
+    settled(main);
+
+    const std::wstring label20 = textOf(control(main, "Label20")), sizeBefore = textOf(control(main, "Label22"));
+    std::printf("USERPROFILE \"%s\", Label20 \"%s\", Label22 \"%s\"\n", printable(profile).c_str(),
+                printable(label20).c_str(), printable(sizeBefore).c_str());
+    check(profile.size() > 3 && lower(label20) == lower(profile), "Label20 shows the profile folder",
+          "expected \"" + printable(profile) + "\"");
+    note(folder, "label20=" + narrow(label20));
+
+    // Sent, not posted: the call returns when the handler has, and a box
+    // would keep it waiting until the time-out.
+    DWORD_PTR ignored = 0;
+    const bool returned = ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
+    check(returned, "the clean-up returns without waiting for the user");
+    checkRunEnds(varrex.pid, main, "the clean-up of the profile");
+    check(textOf(control(main, "Label22")) == sizeBefore, "the size shown for the profile stays",
+          printable(textOf(control(main, "Label22"))));
+    const bool opened = waitFor([] { return !processesNamed(L"notepad.exe").empty(); }, 3s);
+    check(!opened, "no clean-up log is opened");
+    killAll(L"notepad.exe");
+
+    closeVarrex(varrex);
+    ::CloseHandle(varrex.process);
+    return finish("tools e2e, profile as temporary folder", started);
+}
+
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
     const auto started = std::chrono::steady_clock::now();
     const std::wstring folder = ownFolder();
     ::DeleteFileW((folder + L"\\driver-facts.txt").c_str());
+    if (argc > 1 && std::wstring(argv[1]) == L"--profile-temp") return profileAsTemporaryFolder(folder, started);
 
     wchar_t tempBuffer[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, tempBuffer);

@@ -88,6 +88,32 @@ TEST(TempFoldersPath, OnlyAbsolutePathsCount) {
         EXPECT_FALSE(tools::isAbsoluteFolderPath(bad)) << bad;
 }
 
+struct TempFoldersGuard : ScanFixture {
+    bool mayClean(const std::string& folder) {
+        return tools::mayCleanTemporaryFolder(machine.fileSystem(), machine.platform().shell, folder);
+    }
+};
+
+TEST_F(TempFoldersGuard, RootsAndFoldersHoldingTheUsersOrTheSystemsOwnAreRefused) {
+    for (const char* folder :
+         {"C:\\", "C:\\\\Users\\\\Usuario", "\\\\server\\share\\", "\\\\server\\", "C:\\Users", "c:\\users\\usuario\\",
+          "C:\\Users\\Usuario.\\", "C:\\Users\\Usuario\\AppData", "C:\\Users\\Usuario\\AppData\\Local\\",
+          "C:\\Users\\Usuario\\AppData\\Roaming\\varrex", "C:\\Users\\Usuario\\Documents",
+          "C:\\Users\\Usuario\\Downloads", "C:\\Users\\Usuario\\OneDrive", "C:\\Users\\Public",
+          "C:\\ProgramData", "C:\\Windows", "C:\\Windows\\System32\\", "C:\\Windows\\SysWOW64",
+          "C:\\Program Files (x86)", "C:\\Program Files\\Common Files"})
+        EXPECT_FALSE(mayClean(folder)) << folder;
+    // Only a folder that is or holds one counts, by whole names.
+    for (const char* folder : {kUserTemp, kWinTemp, "C:\\Users\\Us", "C:\\Users\\Usuario\\Documents2",
+                               "C:\\Windows\\System32\\temp", "\\\\server\\share\\temp\\", "D:\\Temp"})
+        EXPECT_TRUE(mayClean(folder)) << folder;
+    // A special folder Windows cannot give protects nothing.
+    machine.setSpecialFolder(scan::csidl::Personal, "D:\\Dados\\Documentos");
+    EXPECT_FALSE(mayClean("D:\\Dados"));
+    machine.failSpecialFolder(scan::csidl::Personal);
+    EXPECT_TRUE(mayClean("D:\\Dados"));
+}
+
 struct TempFoldersCleanup : ScanFixture {
     std::vector<std::string> logFile(const char* path) {
         auto bytes = machine.content(path);
@@ -191,6 +217,44 @@ TEST_F(TempFoldersCleanup, AMissingFolderEndsTheCleanUpAtOnce) {
     EXPECT_TRUE(machine.transcript().empty());
     EXPECT_TRUE(machine.opened().empty());
     EXPECT_FALSE(refreshed);
+}
+
+TEST_F(TempFoldersCleanup, AProfileTemporaryFolderReadsAsNotFoundAndNothingIsTouched) {
+    const std::string profile = "C:\\Users\\Usuario\\";
+    machine.addFile(profile + "NTUSER.DAT", "hive", attr::Hidden | attr::System);
+    machine.addFile(profile + "notas.txt", "notas", attr::ReadOnly);
+    machine.addFile(profile + "Projetos\\tese.doc", "tese");
+    machine.addFile(std::string(kWinTemp) + "w.log", "w");
+    bool refreshed = false;
+    CleanupOutcome out = cleanTemporaryFolders(ctx, "C:\\Users\\Usuario", kWinTemp, [&] { refreshed = true; });
+    EXPECT_EQ(out.end, CleanupOutcome::End::FolderMissing);
+    EXPECT_THAT(logFile(kDataLog), ElementsAre("Obs.: Aquivos ou pastas não deletados podem estar em uso...",
+                                               "Iniciando Limpeza...", "Pasta " + profile + " não encontrada."));
+    EXPECT_EQ(machine.content(kLocalLog), machine.content(kDataLog));
+    EXPECT_EQ(machine.content(profile + "NTUSER.DAT"), "hive");
+    EXPECT_EQ(machine.attributes(profile + "NTUSER.DAT"), attr::Hidden | attr::System);
+    EXPECT_EQ(machine.attributes(profile + "notas.txt"), attr::ReadOnly);
+    EXPECT_EQ(machine.content(profile + "Projetos\\tese.doc"), "tese");
+    EXPECT_TRUE(machine.exists(std::string(kWinTemp) + "w.log")) << "the clean-up ends there";
+    EXPECT_TRUE(machine.transcript().empty());
+    EXPECT_TRUE(machine.opened().empty());
+    EXPECT_FALSE(refreshed);
+}
+
+TEST_F(TempFoldersCleanup, AWindowsTemporaryFolderThatIsTheWindowsFolderIsRefusedToo) {
+    language = scan::kEnglish;
+    machine.addFile(std::string(kUserTemp) + "u.tmp", "u");
+    machine.addFile("C:\\Windows\\win.ini", "ini");
+    machine.addFile("C:\\Windows\\System32\\drivers\\etc\\hosts", "hosts");
+    CleanupOutcome out = cleanTemporaryFolders(ctx, kUserTemp, "C:\\WINDOWS");
+    EXPECT_EQ(out.end, CleanupOutcome::End::FolderMissing);
+    EXPECT_THAT(logFile(kDataLog),
+                ElementsAre("Obs.: Aquivos ou pastas não deletados podem estar em uso...", "Iniciando Limpeza...",
+                            "Folder " + std::string(kUserTemp) + " found.",
+                            "File " + std::string(kUserTemp) + "u.tmp deleted.", "Folder C:\\WINDOWS\\ not found."));
+    EXPECT_EQ(machine.content("C:\\Windows\\win.ini"), "ini");
+    EXPECT_EQ(machine.content("C:\\Windows\\System32\\drivers\\etc\\hosts"), "hosts");
+    EXPECT_TRUE(machine.transcript().empty());
 }
 
 TEST_F(TempFoldersCleanup, CaptionsThatAreNotPathsNeverDeleteInTheCurrentDirectory) {
