@@ -171,6 +171,21 @@ void deviceDisinfection(DWORD pid, HWND main, const std::wstring& folder) {
     check(exists(L"E:\\RECUPERADOS2") && !hiddenOrSystem(L"E:\\RECUPERADOS2"), "E:\\RECUPERADOS2 is visible");
 }
 
+// No save question after the runs: both report switches off, on the options
+// tab as a user would.
+void turnSaveQuestionsOff(HWND main) {
+    HWND tabs = control(main, "PageControl1");
+    selectTab(tabs, 2);
+    waitFor([&] { return ::IsWindowVisible(control(main, "CheckBox1")) != FALSE; }, 5s);
+    for (const char* name : {"CheckBox1", "CheckBox2"}) {
+        HWND box = control(main, name);
+        if (isChecked(box)) ::SendMessageW(box, BM_CLICK, 0, 0);
+        check(!isChecked(box), std::string(name) + " is cleared");
+    }
+    selectTab(tabs, 0);
+    check(waitFor([&] { return ::IsWindowVisible(control(main, "BitBtn9")) != FALSE; }, 5s), "back on the first tab");
+}
+
 bool writeFile(const wchar_t* path, const std::string& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
     HANDLE h = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -240,6 +255,7 @@ void checkFromTheDrive(const std::wstring& folder) {
           "the program is copied to E:\\varrex.exe");
     const Program fromDrive = startVarrex(L"E:", L"varrex.exe");
     if (!fromDrive.main) return;
+    turnSaveQuestionsOff(fromDrive.main);
     Box box = press(fromDrive.pid, fromDrive.main, "BitBtn9", "the device check from E:");
     if (box.hwnd) {
         checkText(box.caption, L"Resultado", "clean check box caption");
@@ -276,18 +292,7 @@ int wmain() {
         check(drive.starts_with(L"E:"), std::string(name) + " has E: selected", printable(L"\"" + drive + L"\""));
     }
 
-    // No save question after the runs: both report switches off, on the
-    // options tab as a user would.
-    HWND tabs = control(main, "PageControl1");
-    selectTab(tabs, 2);
-    waitFor([&] { return ::IsWindowVisible(control(main, "CheckBox1")) != FALSE; }, 5s);
-    for (const char* name : {"CheckBox1", "CheckBox2"}) {
-        HWND box = control(main, name);
-        if (isChecked(box)) ::SendMessageW(box, BM_CLICK, 0, 0);
-        check(!isChecked(box), std::string(name) + " is cleared");
-    }
-    selectTab(tabs, 0);
-    check(waitFor([&] { return ::IsWindowVisible(control(main, "BitBtn9")) != FALSE; }, 5s), "back on the first tab");
+    turnSaveQuestionsOff(main);
     checkText(textOf(control(main, "BitBtn9")), L" Verificar &Dispositivo", "the device check button");
     checkText(textOf(control(main, "BitBtn1")), L" Desin&fectar Dispositivo", "the device disinfection button");
 
