@@ -11,6 +11,8 @@
 //    std::nullopt or a null handle, as documented per call.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -87,6 +89,26 @@ public:
     virtual IoResult close() = 0;
 };
 
+// A file being read as raw bytes, from its start. The file may be read,
+// written or deleted by others meanwhile (shared access), as Explorer allows.
+class ByteReader {
+public:
+    virtual ~ByteReader() = default;
+    // Reads up to `capacity` bytes into `buffer`: the count read, 0 at the
+    // end of the file, std::nullopt when the read fails.
+    virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
+};
+
+// A new file being written as raw bytes.
+class ByteWriter {
+public:
+    virtual ~ByteWriter() = default;
+    virtual IoResult write(const uint8_t* data, size_t size) = 0;
+    // Makes every byte written reach the disk (FlushFileBuffers) and closes
+    // the file; further writes fail. The destructor closes without the flush.
+    virtual IoResult close() = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -135,6 +157,34 @@ public:
     virtual std::optional<std::vector<std::string>> readTextLines(const std::string& path,
                                                                   size_t maxLines,
                                                                   size_t maxLineBytes = 4096) = 0;
+
+    // --- raw bytes, UTF-8 journals and volume facts --------------------------
+
+    // Opens an existing file for reading its bytes; null when it cannot be
+    // opened (missing, a folder, locked for reading, no access).
+    virtual std::unique_ptr<ByteReader> openBytes(const std::string& path) = 0;
+    // Creates a new file for writing bytes; never replaces an existing entry
+    // (null and `error` filled then, as for any other failure).
+    virtual std::unique_ptr<ByteWriter> createBytes(const std::string& path, IoResult& error) = 0;
+
+    // Opens a UTF-8 text file for appending lines (created when missing, no
+    // byte-order mark). Each writeLine adds the line and CR LF and makes them
+    // reach the disk (flushed) before it returns. Null and `error` filled
+    // when the file cannot be opened.
+    virtual std::unique_ptr<TextWriter> appendUtf8TextFile(const std::string& path, IoResult& error) = 0;
+    // Reads at most `maxLines` lines of a UTF-8 text file, with the rules of
+    // readTextLines (CR LF, LF or lone CR end a line; long lines cut at
+    // `maxLineBytes`); the bytes are returned as they are (no conversion; a
+    // leading byte-order mark is dropped). std::nullopt when unreadable.
+    virtual std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
+                                                                      size_t maxLineBytes = 65536) = 0;
+
+    // The serial number of the volume whose root is `root` ("E:\");
+    // std::nullopt when the drive is absent or cannot tell.
+    virtual std::optional<uint32_t> volumeSerial(const std::string& root) = 0;
+    // Bytes free for the user on the volume holding `path` (an existing
+    // folder); std::nullopt when it cannot be read.
+    virtual std::optional<uint64_t> freeBytes(const std::string& path) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -318,6 +368,32 @@ public:
 };
 
 // ---------------------------------------------------------------------------
+// Cryptography
+// ---------------------------------------------------------------------------
+
+using Sha256Digest = std::array<uint8_t, 32>;
+
+// A SHA-256 being computed over bytes handed in pieces.
+class Sha256 {
+public:
+    virtual ~Sha256() = default;
+    virtual void update(const uint8_t* data, size_t size) = 0;
+    // The digest of everything handed in; the object is spent afterwards.
+    virtual Sha256Digest finish() = 0;
+};
+
+class Crypto {
+public:
+    virtual ~Crypto() = default;
+    // A new SHA-256 computation (Windows' own crypto provider on Win32);
+    // null when the system offers none.
+    virtual std::unique_ptr<Sha256> sha256() = 0;
+};
+
+// Lower-case hexadecimal text of a digest (64 characters).
+std::string hexDigest(const Sha256Digest& digest);
+
+// ---------------------------------------------------------------------------
 
 // The whole platform, as handed to the program.
 struct Platform {
@@ -327,6 +403,7 @@ struct Platform {
     Shell& shell;
     Clock& clock;
     Dialogs& dialogs;
+    Crypto& crypto;
 };
 
 // Upper-cases the letters a to z only (the rule used for process names).

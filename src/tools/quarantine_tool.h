@@ -1,0 +1,53 @@
+// The Quarantine tab's work: the runs kept in the store, the restore of their
+// items and their deletion for good.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scan/quarantine.h"
+#include "scan/run_context.h"
+
+namespace vx::tools {
+
+// Every run kept in the store, newest first (by folder name, which is the
+// run's date-time stamp). A run folder whose manifest cannot be read at all
+// is left out, with one line in the activity log
+// ("[VX] - Não foi possível ler " + folder / "[VX] - Could not read " + folder).
+std::vector<scan::KeptRun> listKeptRuns(scan::RunContext& ctx);
+
+// Bytes the whole store takes on disk.
+uint64_t quarantineStoreBytes(platform::FileSystem& fs, platform::Shell& shell);
+
+// One line of the runs list: "07/12/2026 09:15:42 - Dispositivo E:\ - 12 itens - 1,50 KB"
+// (English "Device E:\", "Computador"/"Computer", "items").
+std::string runListLine(scan::RunContext& ctx, const scan::KeptRun& run);
+// One line of the items list: kind, original place, size, and
+// "danificado"/"damaged" for an item that cannot be restored.
+std::string itemListLine(scan::RunContext& ctx, const scan::KeptItem& item);
+
+struct RestoreCount {
+    int restored = 0;
+    int failed = 0;
+};
+
+// Restores the items of `run` at `indexes` (every item when `indexes` is
+// empty and `all` is true). A file goes back to its path with its attributes,
+// or beside it as "name (restaurado).ext" / "name (restored).ext" when
+// something stands there; nothing is ever overwritten and nothing is written
+// through a junction or link. A folder is recreated as a tree. A registry
+// value is recreated with its type and data unless a value of that name
+// exists. An item of a removable drive goes to the drive whose volume serial
+// matches, whatever its letter; when that drive is absent, a box asks to
+// insert it. One log line per item ("[VX] > Restaurado: " + place /
+// "[VX] > Restored: " + place, or "[VX] - Não foi possível restaurar " +
+// place + ": " + reason / "[VX] - Could not restore " + place + ": " +
+// reason). Restored items leave the store; a run with nothing left is
+// removed. Damaged items are never restored.
+RestoreCount restoreItems(scan::RunContext& ctx, const scan::KeptRun& run, const std::vector<size_t>& indexes);
+
+// Deletes the run's folder and everything in it. True when it is gone.
+bool deleteRunForGood(scan::RunContext& ctx, const scan::KeptRun& run);
+
+}  // namespace vx::tools
