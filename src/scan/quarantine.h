@@ -42,6 +42,9 @@ struct KeptValue {
 // One item of a run's store, as its record tells it.
 struct KeptItem {
     KeptKind kind = KeptKind::File;
+    // The record's place in the manifest (1 for the first item), by which
+    // markItemsGone names it.
+    int id = 0;
     // Files and folders: the original full path; for items of a removable
     // drive, that drive's volume serial number.
     std::string path;
@@ -135,6 +138,12 @@ std::string contentFileName(int number);
 // The reversible transform of content bytes; `offset` is the position of
 // data[0] in the file. Applying it twice gives the bytes back.
 void transformContent(uint8_t* data, size_t size, uint64_t offset);
+
+// Records that the items of `run` at `indexes` (into run.items) left the
+// store, restored: one record each is appended to the run's manifest and the
+// content files of kept files are deleted. readKeptRun leaves such items out.
+// False when the manifest cannot be written.
+bool markItemsGone(platform::Platform os, const KeptRun& run, const std::vector<size_t>& indexes);
 
 // Reads one run's folder: header and items. Items are checked: a damaged
 // record, a path inside the store itself, a content file that is missing or
