@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/form1_texts.h"
@@ -9,6 +10,7 @@
 #include "platform/paths.h"
 #include "scan/primitives.h"
 #include "tools/icon_repair.h"
+#include "tools/quarantine_tool.h"
 #include "tools/system_report.h"
 #include "tools/temp_folders.h"
 
@@ -104,6 +106,7 @@ void TForm1::switchLanguage(int required, int next) {
     for (const LanguageCaption& c : languageCaptions())
         control(c.name).caption = portuguese ? c.portuguese : c.english;
     setComputerButtonCaptions(portuguese);
+    showQuarantineTexts();
 
     scan::killProcessByName(os_.processes, "wscript.exe");
 }
@@ -258,6 +261,87 @@ void TForm1::BitBtn17Click() { tools::writeSystemReport(os_, ListBox1.lines()); 
 void TForm1::Label20Click() { scan::openInExplorer(os_.shell, caption("Label20")); }
 
 void TForm1::Label21Click() { scan::openInExplorer(os_.shell, caption("Label21")); }
+
+// ---------------------------------------------------------------------------
+// Quarantine
+// ---------------------------------------------------------------------------
+
+void TForm1::TabSheet4Show() {
+    scan::RunContext ctx = context();
+    const bool wasChosen = ListBox2.selected >= 0 && ListBox2.selected < static_cast<int>(keptRuns.size());
+    const std::string chosen = wasChosen ? keptRuns[static_cast<size_t>(ListBox2.selected)].folder : std::string();
+    keptRuns = tools::listKeptRuns(ctx);
+    quarantineBytes_ = tools::quarantineStoreBytes(os_.fs, os_.shell);
+    // The run chosen before stays chosen while it is there; otherwise the newest.
+    ListBox2.selected = keptRuns.empty() ? -1 : 0;
+    for (size_t i = 0; i < keptRuns.size(); ++i)
+        if (!chosen.empty() && platform::equalNoCase(keptRuns[i].folder, chosen)) ListBox2.selected = static_cast<int>(i);
+    ListBox3.selected.clear();
+    showQuarantineTexts();
+}
+
+void TForm1::ListBox2Click() {
+    ListBox3.selected.clear();
+    showQuarantineTexts();
+}
+
+void TForm1::ListBox3Select(std::vector<int> indexes) {
+    std::erase_if(indexes, [&](int i) { return i < 0 || i >= static_cast<int>(ListBox3.items.size()); });
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    ListBox3.selected = std::move(indexes);
+}
+
+void TForm1::Button5Click() {
+    if (ListBox2.selected < 0 || ListBox2.selected >= static_cast<int>(keptRuns.size())) return;
+    if (ListBox3.selected.empty()) return;
+    scan::RunContext ctx = context();
+    const std::vector<size_t> indexes(ListBox3.selected.begin(), ListBox3.selected.end());
+    tools::showRestoreCount(ctx, tools::restoreItems(ctx, keptRuns[static_cast<size_t>(ListBox2.selected)], indexes));
+    TabSheet4Show();
+}
+
+void TForm1::Button6Click() {
+    if (keptRuns.empty()) return;
+    scan::RunContext ctx = context();
+    tools::RestoreCount total;
+    for (const scan::KeptRun& run : keptRuns) {
+        std::vector<size_t> every(run.items.size());
+        for (size_t i = 0; i < every.size(); ++i) every[i] = i;
+        const tools::RestoreCount count = tools::restoreItems(ctx, run, every);
+        total.restored += count.restored;
+        total.failed += count.failed;
+    }
+    tools::showRestoreCount(ctx, total);
+    TabSheet4Show();
+}
+
+void TForm1::Button7Click() {
+    if (ListBox2.selected < 0 || ListBox2.selected >= static_cast<int>(keptRuns.size())) return;
+    scan::RunContext ctx = context();
+    const Answer a = os_.dialogs.messageBox(
+        ctx.say("Excluir definitivamente os itens desta quarentena?", "Delete the items of this quarantine for good?"),
+        ctx.say("Atenção", "Heads up"), Icon::Question, Buttons::YesNo);
+    if (a != Answer::Yes) return;
+    const scan::KeptRun& run = keptRuns[static_cast<size_t>(ListBox2.selected)];
+    if (!tools::deleteRunForGood(ctx, run))
+        ctx.write("[VX] - Não foi possível excluir " + run.folder, "[VX] - Could not delete " + run.folder);
+    TabSheet4Show();
+}
+
+// The tab's texts in the current language, from what was last read.
+void TForm1::showQuarantineTexts() {
+    scan::RunContext ctx = context();
+    ListBox2.items.clear();
+    for (const scan::KeptRun& run : keptRuns) ListBox2.items.push_back(tools::runListLine(ctx, run));
+    ListBox3.items.clear();
+    if (ListBox2.selected >= 0 && ListBox2.selected < static_cast<int>(keptRuns.size()))
+        for (const scan::KeptItem& item : keptRuns[static_cast<size_t>(ListBox2.selected)].items)
+            ListBox3.items.push_back(tools::itemListLine(ctx, item));
+    if (quarantineBytes_)
+        control("Label24").caption =
+            ctx.say("Tamanho total: ", "Total size: ") + tools::sizeText(os_.clock, *quarantineBytes_);
+}
 
 // ---------------------------------------------------------------------------
 // Drive lists

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "device/device_disinfection.h"
 #include "platform/platform.h"
 #include "scan/run_context.h"
+#include "scan/quarantine.h"
 #include "scan/run_frame.h"
 #include "tools/process_list.h"
 
@@ -72,6 +74,18 @@ struct DriveList {
     }
 };
 
+// A list box of text lines with at most one line chosen (-1: none).
+struct TextListBox {
+    std::vector<std::string> items;
+    int selected = -1;
+};
+
+// A list box in which several lines may be chosen, in ascending order.
+struct MultiSelectListBox {
+    std::vector<std::string> items;
+    std::vector<int> selected;
+};
+
 // The instructions window: a fixed text, one at a time.
 struct Tform_instrucoes {
     static const std::vector<std::string>& text();
@@ -113,6 +127,9 @@ public:
     std::string recoveryPath;  // the last recovery folder the device disinfection made
     scan::SaveDialogMemory SaveDialog1;
     tools::ProcessListBox ListBox1;  // running processes, sorted
+    TextListBox ListBox2;            // the runs kept in the quarantine, newest first
+    MultiSelectListBox ListBox3;     // the items of the run chosen in ListBox2
+    std::vector<scan::KeptRun> keptRuns;  // the runs ListBox2 shows, in its order
     std::unique_ptr<Tform_instrucoes> form_instrucoes;  // null while no instructions window exists
 
     platform::Platform& os() { return os_; }
@@ -183,6 +200,15 @@ public:
     void Label21MouseMove() { hover("Label21", true); }
     void Label21MouseLeave() { hover("Label21", false); }
 
+    // --- quarantine -----------------------------------------------------------------------
+    void TabSheet4Show();  // the runs kept, the chosen run's items, the store's size
+    void ListBox2Select(int index) { ListBox2.selected = index; }
+    void ListBox2Click();  // a run chosen: its items fill ListBox3
+    void ListBox3Select(std::vector<int> indexes);
+    void Button5Click();  // restore the selected items of the chosen run
+    void Button6Click();  // restore every item of every run
+    void Button7Click();  // delete the chosen run for good, after a question
+
     // --- drive lists -------------------------------------------------------------------
     void SpeedButton1Click();  // detect drives, removal group
     void SpeedButton3Click();  // detect drives, check group
@@ -195,6 +221,9 @@ private:
     void rebuildDriveList(DriveList& list);
     void pruneDriveList(DriveList& list);
     static std::string deviceRootOf(const DriveList& list);
+    void showQuarantineTexts();
+
+    std::optional<uint64_t> quarantineBytes_;  // the store's size when the tab was last shown
 
     platform::Platform os_;
     std::vector<Control> controls_;

@@ -65,6 +65,13 @@ std::vector<Control> initialControls() {
         make("CheckBox1", "GroupBox11", K::CheckBox, "Exibir opção para salvar relatório ao final das verificações?"),
         make("CheckBox2", "GroupBox11", K::CheckBox, "Exibir opção para salvar relatório ao final das desinfecções?"),
         make("BitBtn16", "GroupBox11", K::Button, " Salvar Alterações"),
+        make("TabSheet4", "PageControl1", K::TabSheet, " Quarentena "),
+        make("ListBox2", "TabSheet4", K::ListBox, ""),
+        make("ListBox3", "TabSheet4", K::ListBox, ""),
+        make("Label24", "TabSheet4", K::Label, "Tamanho total: "),
+        make("Button5", "TabSheet4", K::Button, " Restaurar Selecionados "),
+        make("Button6", "TabSheet4", K::Button, " Restaurar Tudo "),
+        make("Button7", "TabSheet4", K::Button, " Excluir Definitivamente "),
         make("Panel2", "TForm1", K::Panel, ""),
         make("GroupBox9", "Panel2", K::GroupBox, " Selecione o Idioma"),
         make("BitBtn13", "GroupBox9", K::Button, "Português"),
@@ -125,6 +132,11 @@ const std::vector<LanguageCaption>& languageCaptions() {
         {"CheckBox2", "Exibir opção para salvar relatório ao final das desinfecções?",
          "Show option to save report at the end of disinfections?"},
         {"BitBtn16", "Salvar Alterações", "Save Editions"},
+        {"TabSheet4", " Quarentena ", " Quarantine "},
+        {"Label24", "Tamanho total: ", "Total size: "},
+        {"Button5", " Restaurar Selecionados ", " Restore Selected "},
+        {"Button6", " Restaurar Tudo ", " Restore All "},
+        {"Button7", " Excluir Definitivamente ", " Delete for Good "},
     };
     return table;
 }

@@ -32,8 +32,8 @@ struct RestoreCount {
     int failed = 0;
 };
 
-// Restores the items of `run` at `indexes` (every item when `indexes` is
-// empty and `all` is true). A file goes back to its path with its attributes,
+// Restores the items of `run` at `indexes` (into run.items; an empty list
+// restores nothing), folders first. A file goes back to its path with its attributes,
 // or beside it as "name (restaurado).ext" / "name (restored).ext" when
 // something stands there; nothing is ever overwritten and nothing is written
 // through a junction or link. A folder is recreated as a tree. A registry
@@ -46,6 +46,10 @@ struct RestoreCount {
 // reason). Restored items leave the store; a run with nothing left is
 // removed. Damaged items are never restored.
 RestoreCount restoreItems(scan::RunContext& ctx, const scan::KeptRun& run, const std::vector<size_t>& indexes);
+
+// The one box that ends a restore: "Itens restaurados: N" (and
+// "\rNão restaurados: M" when some failed), caption "Resultado" / "Outcome".
+void showRestoreCount(scan::RunContext& ctx, const RestoreCount& count);
 
 // Deletes the run's folder and everything in it. True when it is gone.
 bool deleteRunForGood(scan::RunContext& ctx, const scan::KeptRun& run);

@@ -62,6 +62,9 @@ constexpr NamedHandler kClickHandlers[] = {
     {"BitBtn16", VX_CALL(BitBtn16Click)},               // save the settings
     {"BitBtn17", VX_CALL_WHEN_PRESENT(BitBtn17Click)},  // system report
     {"Button4", VX_CALL_WHEN_PRESENT(Button4Click)},    // clean the temporary folders
+    {"Button5", VX_CALL(Button5Click)},                 // restore the selected items
+    {"Button6", VX_CALL(Button6Click)},                 // restore everything kept
+    {"Button7", VX_CALL(Button7Click)},                 // delete a run for good
     {"SpeedButton1", VX_CALL(SpeedButton1Click)},       // detect drives, removal group
     {"SpeedButton3", VX_CALL(SpeedButton3Click)},       // detect drives, check group
     {"Label4", VX_CALL(Label4Click)},
@@ -81,6 +84,7 @@ constexpr NamedHandler kPageShowHandlers[] = {
     {"TabSheet1", VX_CALL_WHEN_PRESENT(TabSheet1Show)},
     {"TabSheet2", VX_CALL_WHEN_PRESENT(TabSheet2Show)},  // the tools tab refreshes its figures
     {"TabSheet3", VX_CALL(TabSheet3Show)},
+    {"TabSheet4", VX_CALL(TabSheet4Show)},  // the quarantine tab reads the store again
 };
 
 struct HoverHandlers {
@@ -397,6 +401,8 @@ HWND MainWindow::createControl(View& v, HWND host, RECT b) {
             // The model keeps the lines sorted; the control shows them in its
             // order so that a line's index is the model's index.
             style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+            // The items of a kept run: several may be chosen for a restore.
+            if (v.name == "ListBox3") style |= LBS_EXTENDEDSEL;
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case ControlKind::DriveComboBox:
@@ -469,10 +475,26 @@ void MainWindow::onCommand(int id, int code) {
             }
             break;
         case ControlKind::ListBox:
-            if (code == LBN_SELCHANGE) {
+            if (code != LBN_SELCHANGE) break;
+            if (v->name == "ListBox1") {
                 const int selected = static_cast<int>(::SendMessageW(v->hwnd, LB_GETCURSEL, 0, 0));
                 processSelectedShown_ = selected;
                 forward([&] { form_.ListBox1Select(selected); });
+            } else if (v->name == "ListBox2") {
+                const int selected = static_cast<int>(::SendMessageW(v->hwnd, LB_GETCURSEL, 0, 0));
+                textLists_[v->name].selected = {selected};
+                forward([&] {
+                    form_.ListBox2Select(selected);
+                    form_.ListBox2Click();
+                });
+            } else if (v->name == "ListBox3") {
+                const LRESULT count = ::SendMessageW(v->hwnd, LB_GETSELCOUNT, 0, 0);
+                std::vector<int> selected(count > 0 ? static_cast<size_t>(count) : 0);
+                if (!selected.empty())
+                    ::SendMessageW(v->hwnd, LB_GETSELITEMS, static_cast<WPARAM>(selected.size()),
+                                   reinterpret_cast<LPARAM>(selected.data()));
+                textLists_[v->name].selected = selected;
+                forward([&] { form_.ListBox3Select(selected); });
             }
             break;
         case ControlKind::DriveComboBox:
@@ -772,7 +794,12 @@ void MainWindow::render() {
     for (View& v : views_) {
         renderControl(v);
         if (v.kind == ControlKind::DriveComboBox) renderDriveList(v);
-        if (v.kind == ControlKind::ListBox) renderProcessList(v);
+        if (v.kind == ControlKind::ListBox) {
+            if (v.name == "ListBox1")
+                renderProcessList(v);
+            else
+                renderTextList(v);
+        }
     }
     if (memo_) memo_->flush();
     renderInstructions();
@@ -893,6 +920,54 @@ void MainWindow::renderProcessList(View& v) {
     if (processSelectedShown_ != box.selected) {
         ::SendMessageW(v.hwnd, LB_SETCURSEL, static_cast<WPARAM>(box.selected), 0);
         processSelectedShown_ = box.selected;
+    }
+}
+
+void MainWindow::renderTextList(View& v) {
+    if (!v.hwnd) return;
+    std::vector<std::string> items;
+    std::vector<int> selected;
+    if (v.name == "ListBox2") {
+        items = form_.ListBox2.items;
+        if (form_.ListBox2.selected >= 0) selected.push_back(form_.ListBox2.selected);
+    } else if (v.name == "ListBox3") {
+        items = form_.ListBox3.items;
+        selected = form_.ListBox3.selected;
+    } else {
+        return;
+    }
+    const bool multiple = (::GetWindowLongW(v.hwnd, GWL_STYLE) & LBS_EXTENDEDSEL) != 0;
+    TextListView& shown = textLists_[v.name];
+    if (!shown.drawn || shown.items != items) {
+        ::SendMessageW(v.hwnd, WM_SETREDRAW, FALSE, 0);
+        ::SendMessageW(v.hwnd, LB_RESETCONTENT, 0, 0);
+        HDC dc = ::GetDC(v.hwnd);
+        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(v.hwnd, WM_GETFONT, 0, 0)));
+        LONG widest = 0;
+        for (const std::string& item : items) {
+            const std::wstring text = widen(item);
+            ::SendMessageW(v.hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            SIZE size{};
+            if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) && size.cx > widest)
+                widest = size.cx;
+        }
+        ::SelectObject(dc, old);
+        ::ReleaseDC(v.hwnd, dc);
+        ::SendMessageW(v.hwnd, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 5), 0);
+        ::SendMessageW(v.hwnd, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(v.hwnd, nullptr, TRUE);
+        shown.items = std::move(items);
+        shown.drawn = true;
+        shown.selected.clear();  // a refilled list shows nothing chosen
+    }
+    if (shown.selected != selected) {
+        if (multiple) {
+            ::SendMessageW(v.hwnd, LB_SETSEL, FALSE, -1);
+            for (int i : selected) ::SendMessageW(v.hwnd, LB_SETSEL, TRUE, i);
+        } else {
+            ::SendMessageW(v.hwnd, LB_SETCURSEL, static_cast<WPARAM>(selected.empty() ? -1 : selected.front()), 0);
+        }
+        shown.selected = std::move(selected);
     }
 }
 

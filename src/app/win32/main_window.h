@@ -56,6 +56,12 @@ private:
         std::string hint;
         bool hasTip = false;
     };
+    // The lines and selection a list box of text lines shows.
+    struct TextListView {
+        bool drawn = false;
+        std::vector<std::string> items;
+        std::vector<int> selected;
+    };
     struct DriveListView {
         std::vector<std::string> items;
         int selected = -2;  // nothing drawn yet
@@ -94,6 +100,7 @@ private:
     void renderControl(View& view);
     void renderDriveList(View& view);
     void renderProcessList(View& view);
+    void renderTextList(View& view);
     void renderInstructions();
     void showPage(int page);
 
@@ -122,6 +129,7 @@ private:
     std::unordered_map<int, size_t> byId_;
     std::unordered_map<HWND, size_t> byHwnd_;
     std::unordered_map<std::string, DriveListView> driveLists_;
+    std::unordered_map<std::string, TextListView> textLists_;
     // The process lines and selection the list box shows.
     std::vector<std::string> processLinesShown_;
     int processSelectedShown_ = -2;

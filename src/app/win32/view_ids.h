@@ -43,7 +43,8 @@ inline constexpr ControlId kControlIds[] = {
     {"CheckBox1", 1091},      {"CheckBox2", 1092},    {"BitBtn16", 1093},       {"Panel2", 1100},
     {"GroupBox9", 1101},      {"BitBtn13", 1102},     {"BitBtn14", 1103},       {"Panel1", 1110},
     {"Label2", 1111},         {"Label4", 1112},       {"StaticText1", 1113},    {"Panel3", 1120},
-    {"Label18", 1121},
+    {"Label18", 1121},        {"TabSheet4", 1005},    {"ListBox2", 1130},       {"ListBox3", 1131},
+    {"Label24", 1132},        {"Button5", 1133},      {"Button6", 1134},        {"Button7", 1135},
 };
 
 // Controls the model gains later get identifiers from here on, in the
