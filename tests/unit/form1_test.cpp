@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "kept_run_builder.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
@@ -305,6 +306,95 @@ TEST_F(MainWindow, ToolsTabShowsFoldersSizesAndProcesses) {
     EXPECT_EQ(machine.content("C:\\Users\\Usuario\\Downloads\\ Temporary Folders \\keep.txt"), "keep");
     EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\AppData\\Local\\Temp\\a.tmp"));
     EXPECT_TRUE(machine.transcript().empty());
+}
+
+TEST_F(MainWindow, QuarantineTabCaptionsFollowTheLanguage) {
+    form.FormCreate();
+    EXPECT_EQ(form.control("TabSheet4").parent, "PageControl1");
+    EXPECT_EQ(caption("TabSheet4"), " Quarentena ");
+    EXPECT_EQ(caption("Button5"), " Restaurar Selecionados ");
+    form.TabSheet4Show();
+    EXPECT_EQ(caption("Label24"), "Tamanho total: 0B");
+    form.BitBtn14Click();
+    EXPECT_EQ(caption("TabSheet4"), " Quarantine ");
+    EXPECT_EQ(caption("Button5"), " Restore Selected ");
+    EXPECT_EQ(caption("Button6"), " Restore All ");
+    EXPECT_EQ(caption("Button7"), " Delete for Good ");
+    EXPECT_EQ(caption("Label24"), "Total size: 0B") << "the size shown stays";
+    form.BitBtn13Click();
+    EXPECT_EQ(caption("Button6"), " Restaurar Tudo ");
+    EXPECT_EQ(caption("Button7"), " Excluir Definitivamente ");
+}
+
+TEST_F(MainWindow, QuarantineTabRestoresTheChosenItemsAndRefreshes) {
+    const std::string desk = "C:\\Users\\Usuario\\Desktop\\";
+    KeptRunBuilder(machine, "2026-12-01 08-00-00", KeptRunBuilder::computerRun("01/12/2026", "08:00:00"))
+        .file(desk + "old.txt", "old")
+        .write();
+    KeptRunBuilder(machine, "2026-12-07 09-15-42", KeptRunBuilder::computerRun())
+        .file(desk + "a.txt", "A")
+        .file(desk + "b.txt", "B")
+        .file(desk + "c.txt", "C")
+        .write();
+    form.FormCreate();
+    form.TabSheet4Show();
+    ASSERT_EQ(form.ListBox2.items.size(), 2u);
+    EXPECT_EQ(form.ListBox2.items[0].substr(0, 19), "07/12/2026 09:15:42") << "newest first, and chosen";
+    EXPECT_EQ(form.ListBox2.selected, 0);
+    EXPECT_EQ(form.ListBox3.items.size(), 3u);
+    EXPECT_EQ(caption("Label24").substr(0, 15), "Tamanho total: ");
+
+    form.ListBox3Select({2, 0, 7});
+    EXPECT_THAT(form.ListBox3.selected, ElementsAre(0, 2)) << "in order, within the list";
+    form.Button5Click();
+    EXPECT_EQ(machine.content(desk + "a.txt"), "A");
+    EXPECT_FALSE(machine.exists(desk + "b.txt"));
+    EXPECT_EQ(machine.content(desk + "c.txt"), "C");
+    ASSERT_EQ(machine.transcript().size(), 1u);
+    EXPECT_EQ(machine.transcript()[0].text, "Itens restaurados: 2");
+    EXPECT_EQ(machine.transcript()[0].caption, "Resultado");
+    EXPECT_EQ(machine.transcript()[0].icon, Icon::Information);
+    EXPECT_EQ(form.ListBox3.items.size(), 1u) << "the tab shows what is left";
+    EXPECT_TRUE(form.ListBox3.selected.empty());
+
+    form.ListBox2Select(1);
+    form.ListBox2Click();
+    ASSERT_EQ(form.ListBox3.items.size(), 1u);
+    EXPECT_EQ(form.ListBox3.items[0], "Arquivo - " + desk + "old.txt - 3B");
+
+    // Restore All: the "old" run, and the last of the other, whose place is now taken.
+    machine.addFile(desk + "b.txt", "taken");
+    machine.failPath(desk + "b (restaurado).txt");
+    form.BitBtn14Click();
+    form.Button6Click();
+    ASSERT_EQ(machine.transcript().size(), 2u);
+    EXPECT_EQ(machine.transcript()[1].text, "Items restored: 1\rNot restored: 1");
+    EXPECT_EQ(machine.transcript()[1].caption, "Outcome");
+    EXPECT_EQ(machine.transcript()[1].icon, Icon::Warning);
+    EXPECT_EQ(log().back(), "[VX] > Restored: " + desk + "old.txt");
+    EXPECT_EQ(form.ListBox2.items.size(), 1u) << "the emptied run is gone";
+    EXPECT_THAT(form.ListBox2.items[0], ::testing::HasSubstr("09:15:42 - Computer - 1 item - "));
+}
+
+TEST_F(MainWindow, DeleteForGoodAsksFirst) {
+    const std::string folder =
+        KeptRunBuilder(machine, "2026-12-07 09-15-42", KeptRunBuilder::computerRun()).file("C:\\a.txt", "A").write();
+    form.FormCreate();
+    form.Button7Click();
+    EXPECT_TRUE(machine.transcript().empty()) << "no run chosen yet: nothing asked";
+    form.TabSheet4Show();
+    machine.answerNext(Answer::No);
+    form.Button7Click();
+    EXPECT_TRUE(machine.exists(folder));
+    ASSERT_EQ(machine.transcript().size(), 1u);
+    EXPECT_EQ(machine.transcript()[0].text, "Excluir definitivamente os itens desta quarentena?");
+    EXPECT_EQ(machine.transcript()[0].caption, "Atenção");
+    EXPECT_EQ(machine.transcript()[0].buttons, platform::Buttons::YesNo);
+    machine.answerNext(Answer::Yes);
+    form.Button7Click();
+    EXPECT_FALSE(machine.exists(folder));
+    EXPECT_TRUE(form.ListBox2.items.empty());
+    EXPECT_FALSE(machine.exists("C:\\a.txt"));
 }
 
 }  // namespace
