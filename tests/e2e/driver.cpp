@@ -273,6 +273,15 @@ int main() {
     check(waitFor([&] { return ::IsWindowVisible(control("ListBox1")) != FALSE; }, 5s), "the tools tab shows");
     screenshot(folder, main, "e2e-tools");
 
+    selectTab(tabs, 3);
+    check(waitFor([&] { return ::IsWindowVisible(control("ListBox3")) != FALSE; }, 5s), "the quarantine tab shows");
+    check(textOf(control("Label24")).rfind(L"Tamanho total: ", 0) == 0, "Label24 shows the store's size",
+          printable(textOf(control("Label24"))));
+    check(::SendMessageW(control("ListBox2"), LB_GETCOUNT, 0, 0) == 0, "an empty store lists no run");
+    check((::GetWindowLongW(control("ListBox3"), GWL_STYLE) & LBS_EXTENDEDSEL) != 0,
+          "several items may be chosen");
+    screenshot(folder, main, "e2e-quarantine");
+
     selectTab(tabs, 0);
     check(waitFor([&] { return ::IsWindowVisible(memo) != FALSE; }, 5s), "back on the first tab");
     postKey(control("BitBtn9"), VK_ESCAPE);
