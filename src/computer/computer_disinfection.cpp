@@ -5,6 +5,7 @@
 #include "computer/computer_places.h"
 #include "platform/paths.h"
 #include "scan/primitives.h"
+#include "scan/quarantine.h"
 #include "scan/startup_entries.h"
 #include "scan/worm_removal.h"
 
@@ -433,7 +434,7 @@ private:
         for (const Row& row : rows) {
             auto key = scan::openKeyFullAccess(ctx_.os.registry, row.root, row.key);
             if (key && key->valueExists(row.value)) {
-                key->deleteValue(row.value);
+                scan::removeValue(ctx_, row.root, row.key, *key, row.value);
                 ctx_.write(row.deletedPt, row.deletedEn);
             } else {
                 ctx_.write(row.notFoundPt, row.notFoundEn);
@@ -520,7 +521,10 @@ void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDi
     scan::writeLogHeader(ctx, scan::RunKind::ComputerDisinfection, "");
 
     ComputerDisinfection steps(ctx);
-    steps.run();
+    {
+        scan::KeepingScope keeping(ctx, false, "");
+        steps.run();
+    }
 
     driverAudioCase(ctx, steps.folders());
     showVerdict(ctx);

@@ -57,7 +57,7 @@ std::vector<FolderEntry> entriesOf(platform::FileSystem& fs, const std::string& 
 }
 
 RunKey::RunKey(scan::RunContext& ctx, platform::RootKey root)
-    : key_(scan::openKeyFullAccess(ctx.os.registry, root, scan::kRunKeyPath)) {}
+    : ctx_(ctx), root_(root), key_(scan::openKeyFullAccess(ctx.os.registry, root, scan::kRunKeyPath)) {}
 
 std::vector<std::string> RunKey::names() { return key_ ? key_->valueNames() : std::vector<std::string>(); }
 
@@ -69,7 +69,7 @@ bool RunKey::exists(const std::string& name) { return key_ && key_->valueExists(
 
 bool RunKey::remove(const std::string& name) {
     if (!key_) return false;
-    key_->deleteValue(name);
+    scan::removeValue(ctx_, root_, scan::kRunKeyPath, *key_, name);
     return !key_->valueExists(name);
 }
 

@@ -60,10 +60,13 @@ public:
     // (numbers, binary, multi-string are never a worm's command).
     std::optional<std::string> text(const std::string& name);
     bool exists(const std::string& name);
-    // Deletes the value; true when it is gone afterwards.
+    // Deletes the value once the run's quarantine has kept it; true when it
+    // is gone afterwards.
     bool remove(const std::string& name);
 
 private:
+    scan::RunContext& ctx_;
+    platform::RootKey root_;
     std::unique_ptr<platform::RegKey> key_;
 };
 

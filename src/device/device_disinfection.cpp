@@ -3,6 +3,7 @@
 #include <array>
 
 #include "scan/primitives.h"
+#include "scan/quarantine.h"
 #include "scan/worm_removal.h"
 
 namespace vx::device {
@@ -132,6 +133,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
     const std::string root = driveListText.substr(0, 1) + ":\\";
     target.deviceRoot = root;
     target.recoveryPath = root;
+    scan::KeepingScope keeping(ctx, true, root);
     scan::writeLogHeader(ctx, scan::RunKind::DeviceDisinfection, root);
 
     scan::killAndReport(ctx, "wscript.exe", "[vx001]");

@@ -220,3 +220,18 @@ bool copyRegistryTree(Registry& registry, RootKey root, const std::string& from,
 }
 
 }  // namespace vx::platform
+
+namespace vx::platform {
+
+std::string hexDigest(const Sha256Digest& digest) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(digest.size() * 2);
+    for (uint8_t b : digest) {
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    }
+    return out;
+}
+
+}  // namespace vx::platform

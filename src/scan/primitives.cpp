@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "scan/quarantine.h"
 
 namespace vx::scan {
 
@@ -69,7 +70,7 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
     };
     std::vector<Frame> stack;
 
-    auto enter = [&](std::string path, int quietFlag) {
+    auto enter = [&](std::string path, int quietFlag, uint32_t attributes) {
         if (path.empty() || path.back() != '\\') path += '\\';
         if (!platform::isAbsolutePath(path) || !fs.directoryExists(path)) {
             ctx.write("[VX] - Pasta " + path + " não Encontrada!", "[VX] - Folder " + path + " not Found!");
@@ -85,12 +86,16 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
         // Removing it then removes only the link.
         uint32_t a = fs.getAttributes(frame.folder);
         frame.isLink = a != platform::attr::Invalid && (a & ReparsePoint) != 0;
+        // The folder is kept (its place and attributes) before anything in it
+        // goes, so that a restore rebuilds the tree around its files.
+        if (!frame.isLink && ctx.quarantine)
+            ctx.quarantine->keepFolder(frame.folder, attributes == platform::attr::Invalid ? a : attributes);
         if (!frame.isLink) frame.finder = fs.find(frame.folder + "*.*");
         stack.push_back(std::move(frame));
         return true;
     };
 
-    if (!enter(folder, quiet)) return false;
+    if (!enter(folder, quiet, platform::attr::Invalid)) return false;
 
     bool removed = false;
     while (!stack.empty()) {
@@ -101,7 +106,7 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
             std::string path = top.folder + entry.name;
             if (entry.attributes == Directory) {
                 fs.setAttributes(path, 0);
-                enter(std::move(path), 0);  // `top` may dangle from here on
+                enter(std::move(path), 0, entry.attributes);  // `top` may dangle from here on
                 continue;
             }
             if (entry.attributes != 0) fs.setAttributes(path, 0);
@@ -151,7 +156,14 @@ bool isLinkFolder(platform::FileSystem& fs, const std::string& folder) {
 
 bool removeFile(RunContext& ctx, const std::string& path) {
     if (!platform::isAbsolutePath(path) || isProgramFile(ctx, path)) return false;
+    if (ctx.quarantine && !ctx.quarantine->keepFile(path)) return false;
     return ctx.os.fs.deleteFile(path);
+}
+
+bool removeValue(RunContext& ctx, platform::RootKey root, const std::string& keyPath, platform::RegKey& key,
+                 const std::string& name) {
+    if (ctx.quarantine && !ctx.quarantine->keepValue(root, keyPath, name)) return false;
+    return key.deleteValue(name);
 }
 
 std::string specialFolderPath(platform::Shell& shell, int csidlNumber) { return shell.specialFolder(csidlNumber); }

@@ -80,9 +80,17 @@ bool isProgramFile(RunContext& ctx, const std::string& path);
 // disk, so no worm routine works through it.
 bool isLinkFolder(platform::FileSystem& fs, const std::string& folder);
 
-// Deletes the file `path` for a run. Refuses, answering false as when Windows
-// refuses, a path that is not absolute and the program's own file.
+// Deletes the file `path` for a run, once the run's quarantine (when it has
+// one) holds a verified copy. Refuses, answering false as when Windows
+// refuses, a path that is not absolute, the program's own file and a file
+// that cannot be kept.
 bool removeFile(RunContext& ctx, const std::string& path);
+
+// Deletes the value `name` of the open `key` (`root`\`keyPath`) for a run,
+// once the run's quarantine (when it has one) has kept it. False, the value
+// left in place, when it cannot be kept or deleted.
+bool removeValue(RunContext& ctx, platform::RootKey root, const std::string& keyPath, platform::RegKey& key,
+                 const std::string& name);
 
 // Calls `visit(entry)` for every file (not folder) matching folder + `mask`,
 // in find order, passing over the program's own file. A folder text that is

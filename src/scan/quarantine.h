@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scan/run_context.h"
 
 namespace vx::scan {
 
@@ -120,6 +121,22 @@ private:
     bool failed_ = false;
     int nextNumber_ = 1;
     int records_ = 0;
+};
+
+// Gives a disinfection's context a quarantine for as long as the scope lives:
+// every file and value the run deletes through removeFile / removeValue is
+// kept first. The header takes the date and time of this moment.
+class KeepingScope {
+public:
+    KeepingScope(RunContext& ctx, bool device, const std::string& deviceRoot);
+    ~KeepingScope();
+    KeepingScope(const KeepingScope&) = delete;
+    KeepingScope& operator=(const KeepingScope&) = delete;
+    QuarantineRun& run() { return run_; }
+
+private:
+    RunContext& ctx_;
+    QuarantineRun run_;
 };
 
 // --- the record format (shared by keeping and reading) -----------------------

@@ -9,6 +9,8 @@
 
 namespace vx::scan {
 
+class QuarantineRun;
+
 // The flags shared by the routines of one run. Each holds 0 or 1; the handler
 // that owns a run clears the ones it reads.
 struct RunFlags {
@@ -29,6 +31,9 @@ struct RunContext {
     ActivityLog& log;
     RunFlags& flags;
     const int& language;
+    // Where a disinfection keeps what it deletes; null for the runs that
+    // delete nothing of the user's (checks, tools).
+    QuarantineRun* quarantine = nullptr;
 
     bool portuguese() const { return language == kPortuguese; }
     // The Portuguese or the English text of a pair, by the language flag.

@@ -35,7 +35,7 @@ void deleteValuesNamedAfter(RunContext& ctx, RootKey root, const std::string& na
     if (!key) return;
     auto deleteOne = [&](const std::string& valueName) {
         if (valueName.empty() || !key->valueExists(valueName)) return;
-        key->deleteValue(valueName);
+        removeValue(ctx, root, kRunKeyPath, *key, valueName);
         ctx.write("[VX] > Chave de Registro " + valueName + " Deletada com Sucesso! - CurrentUser",
                   "[VX] > Registry key " + valueName + " Successfully Deleted! - CurrentUser");
     };
@@ -46,7 +46,7 @@ void deleteValuesNamedAfter(RunContext& ctx, RootKey root, const std::string& na
 // Walks every entry of folder + mask (attributes reset to normal on the way)
 // and, for each, the Run values of HKLM and then HKCU whose text names the
 // entry's full path exactly, letter case significant. `onMatch` receives the
-// open key, the value name and the entry name. The value names are taken once
+// root, the open key, the value name and the entry name. The value names are taken once
 // per key, so values deleted meanwhile are passed over when their turn comes.
 // Values that are not text (numbers, binary, multi-string) never match.
 template <typename OnMatch>
@@ -68,7 +68,7 @@ void forEachRunValueNamingAnEntry(RunContext& ctx, const std::string& folder, co
             for (const std::string& valueName : key->valueNames()) {
                 auto text = key->readText(valueName);
                 if (!text || commandPath(*text) != fullPath) continue;
-                onMatch(*key, valueName, entry.name);
+                onMatch(root, *key, valueName, entry.name);
             }
         }
     }
@@ -137,7 +137,8 @@ void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::stri
 void runDataRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
     bool matched = false;
     forEachRunValueNamingAnEntry(
-        ctx, folder, mask, [&](platform::RegKey& key, const std::string& valueName, const std::string& entry) {
+        ctx, folder, mask,
+        [&](RootKey root, platform::RegKey& key, const std::string& valueName, const std::string& entry) {
             if (killProcessByName(ctx.os.processes, entry) != 0) {
                 ctx.flags.infectionFound = 1;
                 ctx.write("[VX] > Processo " + entry + " finalizado!", "[VX] > Process " + entry + " finished!");
@@ -148,7 +149,7 @@ void runDataRemoval(RunContext& ctx, const std::string& folder, const std::strin
             ctx.flags.infectionFound = 1;
             matched = true;
 
-            key.deleteValue(valueName);
+            removeValue(ctx, root, kRunKeyPath, key, valueName);
             if (key.valueExists(valueName)) {
                 ctx.write("[VX] > Chave de Registro não pode ser Deletada!", "[VX] > Registry key can not be deleted!");
                 ctx.flags.removalFailed = 1;
@@ -163,7 +164,8 @@ void runDataRemoval(RunContext& ctx, const std::string& folder, const std::strin
 
 void runDataCheck(RunContext& ctx, const std::string& folder, const std::string& mask) {
     bool found = false;
-    forEachRunValueNamingAnEntry(ctx, folder, mask, [&](platform::RegKey&, const std::string&, const std::string&) {
+    forEachRunValueNamingAnEntry(ctx, folder, mask,
+                                 [&](RootKey, platform::RegKey&, const std::string&, const std::string&) {
         ctx.flags.infectionFound = 1;
         found = true;
     });

@@ -30,7 +30,7 @@ bool deleteStartupValue(RunContext& ctx, RootKey root, const char* path, const s
     if (stem.empty()) return false;
     auto key = openKeyFullAccess(ctx.os.registry, root, path);
     if (!key || !key->valueExists(stem)) return false;
-    key->deleteValue(stem);
+    removeValue(ctx, root, path, *key, stem);
     return true;
 }
 

@@ -26,6 +26,14 @@ public:
     std::unique_ptr<platform::TextWriter> createTextFile(const std::string& path, platform::IoResult& error) override;
     std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
                                                           size_t maxLineBytes = 4096) override;
+    std::unique_ptr<platform::ByteReader> openBytes(const std::string& path) override;
+    std::unique_ptr<platform::ByteWriter> createBytes(const std::string& path, platform::IoResult& error) override;
+    std::unique_ptr<platform::TextWriter> appendUtf8TextFile(const std::string& path,
+                                                             platform::IoResult& error) override;
+    std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
+                                                              size_t maxLineBytes = 65536) override;
+    std::optional<uint32_t> volumeSerial(const std::string& root) override;
+    std::optional<uint64_t> freeBytes(const std::string& path) override;
 
 private:
     Machine::State& s_;
@@ -96,6 +104,12 @@ public:
 
 private:
     Machine::State& s_;
+};
+
+// SHA-256 computed in software (FIPS 180-4); needs nothing of the state.
+class MemoryCrypto final : public platform::Crypto {
+public:
+    std::unique_ptr<platform::Sha256> sha256() override;
 };
 
 namespace detail {

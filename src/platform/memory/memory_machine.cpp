@@ -26,7 +26,8 @@ Machine::State::State()
       reg(std::make_unique<MemoryRegistry>(*this)),
       shellImpl(std::make_unique<MemoryShell>(*this)),
       clockImpl(std::make_unique<MemoryClock>(*this)),
-      dialogsImpl(std::make_unique<MemoryDialogs>(*this)) {}
+      dialogsImpl(std::make_unique<MemoryDialogs>(*this)),
+      cryptoImpl(std::make_unique<MemoryCrypto>()) {}
 
 Machine::State::~State() = default;
 
@@ -344,7 +345,8 @@ Machine::Machine(Machine&&) noexcept = default;
 Machine& Machine::operator=(Machine&&) noexcept = default;
 
 platform::Platform Machine::platform() {
-    return {*state_->fs, *state_->procs, *state_->reg, *state_->shellImpl, *state_->clockImpl, *state_->dialogsImpl};
+    return {*state_->fs, *state_->procs, *state_->reg, *state_->shellImpl, *state_->clockImpl, *state_->dialogsImpl,
+            *state_->cryptoImpl};
 }
 platform::FileSystem& Machine::fileSystem() { return *state_->fs; }
 platform::Processes& Machine::processes() { return *state_->procs; }
@@ -352,6 +354,7 @@ platform::Registry& Machine::registry() { return *state_->reg; }
 platform::Shell& Machine::shell() { return *state_->shellImpl; }
 platform::Clock& Machine::clock() { return *state_->clockImpl; }
 platform::Dialogs& Machine::dialogs() { return *state_->dialogsImpl; }
+platform::Crypto& Machine::crypto() { return *state_->cryptoImpl; }
 
 // ---------------------------------------------------------------------------
 // Drives and files
@@ -364,7 +367,20 @@ void Machine::addDrive(char letter, platform::DriveType type, const std::string&
     d.type = type;
     d.label = label;
     d.root = newNode(Kind::Folder, "");
+    d.serial = detail::defaultVolumeSerial(letter);
     state_->drives.emplace(letter, std::move(d));
+}
+
+void Machine::setFreeBytes(char letter, uint64_t bytes) {
+    detail::Drive* d = state_->drive(driveLetter(letter));
+    if (!d) refuse("no such drive", std::string(1, letter));
+    d->freeBytes = bytes;
+}
+
+void Machine::setVolumeSerial(char letter, uint32_t serial) {
+    detail::Drive* d = state_->drive(driveLetter(letter));
+    if (!d) refuse("no such drive", std::string(1, letter));
+    d->serial = serial;
 }
 
 bool Machine::removeDrive(char letter) { return state_->removeDriveNow(letter); }

@@ -174,6 +174,7 @@ public:
     platform::Shell& shell();
     platform::Clock& clock();
     platform::Dialogs& dialogs();
+    platform::Crypto& crypto();
 
     // --- drives -------------------------------------------------------------
     // Adds an empty drive (replacing one of the same letter).
@@ -181,6 +182,14 @@ public:
     // The drive vanishes with everything on it, as a pen drive pulled out.
     bool removeDrive(char letter);
     bool hasDrive(char letter) const;
+    // What freeBytes() answers for the drive (500 GiB when never set). Writes
+    // through createBytes and appendUtf8TextFile consume it, and a write that
+    // needs more fails as on a full disk; nothing else changes it.
+    void setFreeBytes(char letter, uint64_t bytes);
+    // What volumeSerial() answers for the drive. addDrive gives every drive a
+    // fixed serial derived from its letter (a drive added again gets it
+    // again), so two drives differ and runs are repeatable.
+    void setVolumeSerial(char letter, uint32_t serial);
 
     // --- files and folders (set-up and inspection) ----------------------------
     // Creates the folder and any missing parent; sets the attributes of an
@@ -194,7 +203,8 @@ public:
     // A junction at `path` leading to the absolute path `target` (which need
     // not exist).
     void addLink(const std::string& path, const std::string& target);
-    // Marks a file in use (delete, move and writing fail) or releases it.
+    // Marks a file in use (delete, move and writing fail; reading works, as
+    // for a file another program holds open) or releases it.
     void lockFile(const std::string& path, bool locked = true);
 
     bool exists(const std::string& path) const;

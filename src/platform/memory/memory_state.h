@@ -85,10 +85,23 @@ struct Node : std::enable_shared_from_this<Node> {
     bool inUse() const { return locked || writers > 0 || images > 0; }
 };
 
+// Free space a new drive reports: plenty, so that only tests that set it meet
+// a full disk.
+inline constexpr uint64_t kDefaultFreeBytes = 500ull << 30;
+
+// The serial number a new drive reports: fixed per letter, so that tests are
+// deterministic and two drives never share one.
+inline uint32_t defaultVolumeSerial(char letter) {
+    return 0x5EC00000u | (static_cast<uint32_t>(static_cast<unsigned char>(letter)) << 8) | 0x17u;
+}
+
 struct Drive {
     platform::DriveType type = platform::DriveType::Fixed;
     std::string label;
     std::shared_ptr<Node> root;
+    uint32_t serial = 0;
+    // What freeBytes() answers; the byte and journal writers consume it.
+    uint64_t freeBytes = kDefaultFreeBytes;
 };
 
 // ---------------------------------------------------------------------------
@@ -160,6 +173,7 @@ class MemoryRegistry;
 class MemoryShell;
 class MemoryClock;
 class MemoryDialogs;
+class MemoryCrypto;
 
 struct Machine::State {
     // Handles check this token so that they never touch a destroyed machine.
@@ -227,6 +241,7 @@ struct Machine::State {
     std::unique_ptr<MemoryShell> shellImpl;
     std::unique_ptr<MemoryClock> clockImpl;
     std::unique_ptr<MemoryDialogs> dialogsImpl;
+    std::unique_ptr<MemoryCrypto> cryptoImpl;
 
     State();
     ~State();

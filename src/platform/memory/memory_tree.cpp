@@ -465,6 +465,8 @@ void Machine::State::copyFrom(const State& o) {
         detail::Drive copy;
         copy.type = d.type;
         copy.label = d.label;
+        copy.serial = d.serial;
+        copy.freeBytes = d.freeBytes;
         copy.root = copyTree(*d.root, map);
         drives.emplace(letter, std::move(copy));
     }

@@ -1,0 +1,304 @@
+// Raw byte files, UTF-8 journals and volume facts of the memory machine.
+//
+// Handles keep the file they opened: a reader goes on reading a file deleted
+// meanwhile (shared delete access, as Windows allows), but every handle fails
+// once its drive has vanished, even if a drive of the same letter came back.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/memory/memory_impl.h"
+#include "platform/text_lines.h"
+
+namespace vx::memory {
+
+using detail::Kind;
+using detail::Node;
+using detail::Resolved;
+using platform::IoResult;
+namespace attr = platform::attr;
+
+namespace {
+
+const char* const kPathNotFound = "The system cannot find the path specified";
+const char* const kAccessDenied = "Access is denied";
+const char* const kInUse = "The process cannot access the file because it is being used by another process";
+const char* const kBadName = "The filename, directory name, or volume label syntax is incorrect";
+const char* const kCannotResolve = "The name of the file cannot be resolved by the system";
+const char* const kNotReady = "The device is not ready";
+const char* const kInvalidHandle = "The handle is invalid";
+const char* const kFileExists = "The file exists";
+const char* const kDiskFull = "There is not enough space on the disk";
+
+IoResult failure(const char* reason) { return IoResult{false, reason}; }
+
+char rootLetter(const std::string& root) {
+    if (root.size() < 2 || root.size() > 3 || root[1] != ':') return 0;
+    if (root.size() == 3 && root[2] != '\\' && root[2] != '/') return 0;
+    char c = root[0];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return (c >= 'A' && c <= 'Z') ? c : 0;
+}
+
+// The drive a handle was opened on, while it is still in the machine.
+class DriveWatch {
+public:
+    DriveWatch(Machine::State& s, char letter) : letter_(letter) {
+        if (detail::Drive* d = s.drive(letter)) root_ = d->root;
+    }
+    // Null once the drive has vanished (or was replaced by another).
+    detail::Drive* get(Machine::State& s) const {
+        detail::Drive* d = s.drive(letter_);
+        std::shared_ptr<Node> root = root_.lock();
+        return d && root && d->root == root ? d : nullptr;
+    }
+
+private:
+    char letter_;
+    std::weak_ptr<Node> root_;
+};
+
+// Takes `size` bytes of the drive's free space; false when they are not there.
+bool consumeSpace(detail::Drive& d, uint64_t size) {
+    if (size > d.freeBytes) return false;
+    d.freeBytes -= size;
+    return true;
+}
+
+class MemoryByteReader final : public platform::ByteReader {
+public:
+    MemoryByteReader(Machine::State& s, std::shared_ptr<Node> file, char drive, std::string path)
+        : s_(s), lifetime_(s.lifetime), file_(std::move(file)), drive_(s, drive), path_(std::move(path)) {}
+
+    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (lifetime_.expired()) return std::nullopt;
+        if (s_.failCall("readBytes", path_)) return std::nullopt;
+        if (!drive_.get(s_)) return std::nullopt;
+        const uint64_t size = file_->size();
+        if (offset_ >= size) return size_t{0};
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(capacity, size - offset_));
+        if (file_->hasSizeOnly)
+            std::memset(buffer, 0, n);  // stored without bytes: zeros
+        else
+            std::memcpy(buffer, file_->data.data() + offset_, n);
+        offset_ += n;
+        return n;
+    }
+
+private:
+    Machine::State& s_;
+    std::weak_ptr<int> lifetime_;
+    std::shared_ptr<Node> file_;
+    DriveWatch drive_;
+    std::string path_;
+    uint64_t offset_ = 0;
+};
+
+// Shared by the byte writer and the journal: a file held open for writing,
+// whose writes consume the drive's free space.
+class OpenForWrite {
+public:
+    OpenForWrite(Machine::State& s, Node* file, char drive, std::string path)
+        : s_(s), lifetime_(s.lifetime), file_(file->weak_from_this()), drive_(s, drive), path_(std::move(path)) {
+        ++file->writers;
+    }
+
+    // Appends `bytes`; `operation` names the call for fault injection.
+    IoResult append(std::string_view operation, const char* data, size_t size) {
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall(operation, path_)) return failure(kAccessDenied);
+        std::shared_ptr<Node> file = file_.lock();
+        detail::Drive* d = drive_.get(s_);
+        if (!file || !d) return failure(kNotReady);
+        if (!consumeSpace(*d, size)) return failure(kDiskFull);
+        file->data.append(data, size);
+        return {};
+    }
+
+    void release() {
+        if (released_) return;
+        released_ = true;
+        if (lifetime_.expired()) return;
+        if (std::shared_ptr<Node> file = file_.lock()) --file->writers;
+    }
+
+    bool closeFails(std::string_view operation) { return !lifetime_.expired() && s_.failCall(operation, path_); }
+
+private:
+    Machine::State& s_;
+    std::weak_ptr<int> lifetime_;
+    std::weak_ptr<Node> file_;
+    DriveWatch drive_;
+    std::string path_;
+    bool released_ = false;
+};
+
+class MemoryByteWriter final : public platform::ByteWriter {
+public:
+    MemoryByteWriter(Machine::State& s, Node* file, char drive, std::string path) : file_(s, file, drive, std::move(path)) {}
+    ~MemoryByteWriter() override { file_.release(); }
+
+    IoResult write(const uint8_t* data, size_t size) override {
+        if (closed_) return failure(kInvalidHandle);
+        return file_.append("writeBytes", reinterpret_cast<const char*>(data), size);
+    }
+
+    IoResult close() override {
+        if (closed_) return failure(kInvalidHandle);
+        closed_ = true;
+        file_.release();
+        return file_.closeFails("closeBytes") ? failure(kAccessDenied) : IoResult{};
+    }
+
+private:
+    OpenForWrite file_;
+    bool closed_ = false;
+};
+
+// After a failed line the journal takes no more: a later line must never be
+// glued to the torn end of the failed one.
+class MemoryJournalWriter final : public platform::TextWriter {
+public:
+    MemoryJournalWriter(Machine::State& s, Node* file, char drive, std::string path) : file_(s, file, drive, std::move(path)) {}
+    ~MemoryJournalWriter() override { close(); }
+
+    IoResult writeLine(const std::string& line) override {
+        if (closed_) return status_.ok ? failure(kInvalidHandle) : status_;
+        if (!status_.ok) return status_;
+        std::string bytes = line + "\r\n";
+        return status_ = file_.append("writeLine", bytes.data(), bytes.size());
+    }
+
+    IoResult close() override {
+        if (closed_) return status_;
+        closed_ = true;
+        file_.release();
+        if (file_.closeFails("closeTextFile") && status_.ok) status_ = failure(kAccessDenied);
+        return status_;
+    }
+
+private:
+    OpenForWrite file_;
+    IoResult status_;
+    bool closed_ = false;
+};
+
+// The entry a new file would take at `path`: null with `error` filled when
+// the name or its folder does not allow one.
+bool checkNewFile(const Resolved& r, IoResult& error) {
+    if (r.error == Resolved::Error::TooManyLinks) {
+        error = failure(kCannotResolve);
+        return false;
+    }
+    if (r.error != Resolved::Error::FileNotFound) {
+        error = failure(kPathNotFound);
+        return false;
+    }
+    if (!detail::isValidName(r.name) || r.trailingSeparator) {
+        error = failure(kBadName);
+        return false;
+    }
+    return true;
+}
+
+Node* attachNewFile(Machine::State& s, const Resolved& r) {
+    auto n = std::make_shared<Node>();
+    n->kind = Kind::File;
+    n->name = r.name;
+    n->bits = attr::Archive;
+    return s.attach(r.parent, std::move(n));
+}
+
+}  // namespace
+
+std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytes(const std::string& path) {
+    if (s_.failCall("openBytes", path)) return nullptr;
+    Resolved r = s_.resolve(path, false);
+    if (!r.node || r.node->kind != Kind::File) return nullptr;
+    return std::make_unique<MemoryByteReader>(s_, r.node->shared_from_this(), r.drive, s_.absolutePath(path));
+}
+
+std::unique_ptr<platform::ByteWriter> MemoryFileSystem::createBytes(const std::string& path, IoResult& error) {
+    if (s_.failCall("createBytes", path)) {
+        error = failure(kAccessDenied);
+        return nullptr;
+    }
+    Resolved r = s_.resolve(path, false);
+    if (r.node) {
+        // Whatever stands there (file, folder or link) is left alone.
+        error = failure(kFileExists);
+        return nullptr;
+    }
+    if (!checkNewFile(r, error)) return nullptr;
+    Node* file = attachNewFile(s_, r);
+    error = IoResult{};
+    return std::make_unique<MemoryByteWriter>(s_, file, r.drive, s_.absolutePath(path));
+}
+
+std::unique_ptr<platform::TextWriter> MemoryFileSystem::appendUtf8TextFile(const std::string& path, IoResult& error) {
+    if (s_.failCall("appendUtf8TextFile", path)) {
+        error = failure(kAccessDenied);
+        return nullptr;
+    }
+    Resolved r = s_.resolve(path, false);
+    Node* file = r.node;
+    if (file) {
+        if (file->kind != Kind::File || (file->bits & attr::ReadOnly)) {
+            error = failure(kAccessDenied);
+            return nullptr;
+        }
+        if (file->inUse()) {
+            error = failure(kInUse);
+            return nullptr;
+        }
+        if (file->hasSizeOnly) {
+            // Appending needs the bytes: the zeros become real ones.
+            file->data.assign(static_cast<size_t>(file->sizeOnly), '\0');
+            file->hasSizeOnly = false;
+            file->sizeOnly = 0;
+        }
+    } else {
+        if (!checkNewFile(r, error)) return nullptr;
+        file = attachNewFile(s_, r);
+    }
+    error = IoResult{};
+    return std::make_unique<MemoryJournalWriter>(s_, file, r.drive, s_.absolutePath(path));
+}
+
+std::optional<std::vector<std::string>> MemoryFileSystem::readUtf8TextLines(const std::string& path, size_t maxLines,
+                                                                            size_t maxLineBytes) {
+    if (s_.failCall("readUtf8TextLines", path)) return std::nullopt;
+    Resolved r = s_.resolve(path, false);
+    if (!r.node || r.node->kind != Kind::File) return std::nullopt;
+    const Node& file = *r.node;
+    if (file.hasSizeOnly) {
+        // Zeros, which hold no line end.
+        std::vector<std::string> lines;
+        if (file.sizeOnly > 0 && maxLines > 0)
+            lines.emplace_back(static_cast<size_t>(std::min<uint64_t>(file.sizeOnly, maxLineBytes)), '\0');
+        return lines;
+    }
+    std::string_view bytes = file.data;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    platform::LineSplitter splitter(maxLines, maxLineBytes);
+    splitter.feed(bytes.data(), bytes.size());
+    return splitter.finish();
+}
+
+std::optional<uint32_t> MemoryFileSystem::volumeSerial(const std::string& root) {
+    if (s_.failCall("volumeSerial", root)) return std::nullopt;
+    char letter = rootLetter(root);
+    detail::Drive* d = letter ? s_.drive(letter) : nullptr;
+    if (!d) return std::nullopt;
+    return d->serial;
+}
+
+std::optional<uint64_t> MemoryFileSystem::freeBytes(const std::string& path) {
+    if (s_.failCall("freeBytes", path)) return std::nullopt;
+    Resolved r = s_.resolve(path, true);
+    if (!r.node || r.node->kind == Kind::File) return std::nullopt;
+    detail::Drive* d = s_.drive(r.drive);
+    if (!d) return std::nullopt;
+    return d->freeBytes;
+}
+
+}  // namespace vx::memory

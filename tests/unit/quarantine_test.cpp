@@ -1,0 +1,188 @@
+#include "scan/quarantine.h"
+
+#include "device/device_disinfection.h"
+#include "scan/worm_removal.h"
+#include "scan_fixture.h"
+
+namespace vx::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+const std::string kStore = "C:\\Users\\Usuario\\AppData\\Local\\varrex\\quarantine";
+
+struct Quarantine : ScanFixture {
+    scan::SaveDialogMemory saveDialog;
+    device::DisinfectionTarget target;
+
+    void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }
+
+    // The folders of the runs kept so far.
+    std::vector<std::string> runFolders() const {
+        std::vector<std::string> out;
+        for (const auto& e : machine.listTree(kStore))
+            if ((e.attributes & attr::Directory) && e.path.find('\\', kStore.size() + 1) == std::string::npos)
+                out.push_back(e.path + "\\");
+        return out;
+    }
+    scan::KeptRun onlyRun() {
+        const auto folders = runFolders();
+        EXPECT_EQ(folders.size(), 1u);
+        return folders.empty() ? scan::KeptRun{} : scan::readKeptRun(machine.platform(), folders[0]);
+    }
+    const scan::KeptItem* itemAt(const scan::KeptRun& run, const std::string& path) const {
+        for (const auto& item : run.items)
+            if (item.path == path) return &item;
+        return nullptr;
+    }
+};
+
+TEST_F(Quarantine, ADisinfectionKeepsEveryFileItDeletesVerifiedAndDisguised) {
+    machine.setVolumeSerial('E', 0x1234ABCD);
+    machine.addFile("E:\\Fotos.lnk", "shortcut bytes", attr::Hidden);
+    machine.addFile("E:\\x.vbs", "WScript.Echo 'worm'");
+    machine.addFile("E:\\RECYCLER\\S-1\\foto apagada.jpg", "the user's deleted photo");
+    machine.addFolder("E:\\RECYCLER\\S-1", attr::Directory | attr::Hidden);
+    machine.setText(RootKey::CurrentUser, scan::kRunKeyPath, "x", "wscript.exe E:\\x.vbs");
+    disinfect();
+
+    const scan::KeptRun run = onlyRun();
+    EXPECT_TRUE(run.header.device);
+    EXPECT_EQ(run.header.deviceRoot, "E:\\");
+    const auto* shortcut = itemAt(run, "E:\\Fotos.lnk");
+    ASSERT_NE(shortcut, nullptr);
+    EXPECT_FALSE(shortcut->damaged) << shortcut->damage;
+    EXPECT_EQ(shortcut->size, 14u);
+    EXPECT_EQ(shortcut->volumeSerial, 0x1234ABCDu);
+    const auto* folder = itemAt(run, "E:\\RECYCLER\\S-1");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->kind, scan::KeptKind::Folder);
+    EXPECT_EQ(folder->attributes, attr::Directory | attr::Hidden);
+    ASSERT_NE(itemAt(run, "E:\\RECYCLER\\S-1\\foto apagada.jpg"), nullptr);
+    bool valueKept = false;
+    for (const auto& item : run.items)
+        valueKept = valueKept || (item.kind == scan::KeptKind::Value && item.value.name == "x" &&
+                                  item.value.value.asText() == "wscript.exe E:\\x.vbs");
+    EXPECT_TRUE(valueKept);
+
+    // No content file holds the original bytes; none is named like a program.
+    for (const auto& e : machine.listTree(run.folder)) {
+        if (e.attributes & attr::Directory) continue;
+        EXPECT_TRUE(e.path.ends_with(".vxq") || e.path.ends_with("manifest.txt")) << e.path;
+        if (!e.path.ends_with(".vxq")) continue;
+        const std::string bytes = machine.content(e.path).value_or("");
+        for (const char* original : {"shortcut bytes", "WScript.Echo", "deleted photo"})
+            EXPECT_THAT(bytes, ::testing::Not(HasSubstr(original))) << e.path;
+    }
+}
+
+TEST_F(Quarantine, AFileThatCannotBeKeptIsNotDeleted) {
+    machine.addFile("E:\\Fotos.lnk", "L");
+    machine.addFile("E:\\bat.bat", "@echo");
+    machine.failPath(kStore);
+    disinfect();
+    EXPECT_EQ(machine.content("E:\\Fotos.lnk"), "L");
+    EXPECT_TRUE(machine.exists("E:\\bat.bat"));
+    EXPECT_THAT(lines(), ::testing::Contains("[VX] > Não foi possível Excluir o Arquivo E:\\Fotos.lnk"));
+    EXPECT_EQ(flags.removalFailed, 1);
+
+    // A store whose drive would keep less than 1 GB free takes nothing either.
+    machine.clearFaults();
+    machine.setFreeBytes('C', scan::kQuarantineFreeSpaceFloor + 10);
+    log.clear();
+    disinfect();
+    EXPECT_EQ(machine.content("E:\\Fotos.lnk"), "L");
+    machine.setFreeBytes('C', uint64_t{1} << 40);
+    log.clear();
+    disinfect();
+    EXPECT_FALSE(machine.exists("E:\\Fotos.lnk"));
+}
+
+TEST_F(Quarantine, AValueThatCannotBeKeptStaysWhileTheLineIsWrittenAsBefore) {
+    machine.addFile("E:\\virus.js", "w");
+    machine.setText(RootKey::CurrentUser, scan::kRunKeyPath, "virus", "wscript E:\\virus.js");
+    // The file is kept; the store refuses the record of the value that follows.
+    int records = 0;
+    machine.setFaultHook([&](std::string_view op, const std::string& path) {
+        return op == "writeLine" && path.ends_with("manifest.txt") && ++records > 3;
+    });
+    scan::KeepingScope keeping(ctx, true, "E:\\");
+    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
+    EXPECT_FALSE(machine.exists("E:\\virus.js"));
+    EXPECT_TRUE(machine.text(RootKey::CurrentUser, scan::kRunKeyPath, "virus").has_value());
+    EXPECT_THAT(lines(), ::testing::Contains("[VX] > Chave de Registro virus Deletada!"));
+}
+
+TEST_F(Quarantine, BadRecordsAreDamagedAndTheRestStaysWhole) {
+    machine.addFile("E:\\a.lnk", "aaa");
+    machine.addFile("E:\\b.lnk", "bbb");
+    machine.addFile("E:\\c.lnk", "ccc");
+    machine.addFile("E:\\d.lnk", "ddd");
+    disinfect();
+    scan::KeptRun run = onlyRun();
+    ASSERT_EQ(run.items.size(), 4u);
+    const std::string manifest = run.folder + "manifest.txt";
+    std::string text = machine.content(manifest).value();
+    // A path edited by hand, a content file swapped, one missing, a last line cut short.
+    const size_t b = text.find("E:\\b.lnk");
+    text.replace(b, 8, "E:\\B.lnk");
+    machine.addFile(run.folder + scan::contentFileName(run.items[2].number), "not the kept bytes");
+    machine.fileSystem().deleteFile(run.folder + scan::contentFileName(run.items[3].number));
+    text += "file\t9\t9\tE:\\e.lnk";
+    machine.addFile(manifest, text);
+
+    run = scan::readKeptRun(machine.platform(), run.folder);
+    ASSERT_EQ(run.items.size(), 5u);
+    EXPECT_FALSE(run.items[0].damaged);
+    EXPECT_EQ(run.items[1].damage, "the record is damaged");
+    EXPECT_EQ(run.items[2].damage, "the kept copy does not match");
+    EXPECT_EQ(run.items[3].damage, "the kept copy is missing");
+    EXPECT_TRUE(run.items[4].damaged);
+
+    // An unknown version damages every item; a record that points into the
+    // store itself is never one to restore.
+    machine.addFile(manifest, "VARREX-QUARANTINE 9\n" + text.substr(text.find('\n') + 1));
+    for (const auto& item : scan::readKeptRun(machine.platform(), run.folder).items) EXPECT_TRUE(item.damaged);
+    scan::KeptItem inside;
+    inside.kind = scan::KeptKind::Folder;
+    inside.id = 1;
+    inside.path = kStore + "\\x";
+    machine.addFile(manifest, std::string(scan::kQuarantineVersionLine) + "\r\n" +
+                                  scan::formatRunLine(machine.crypto(), {}) + "\r\n" +
+                                  scan::formatRecord(machine.crypto(), inside) + "\r\n");
+    EXPECT_EQ(scan::readKeptRun(machine.platform(), run.folder).items.at(0).damage, "the path lies inside the store");
+}
+
+TEST_F(Quarantine, RecordsRoundTripWhateverTheirText) {
+    scan::KeptItem value;
+    value.kind = scan::KeptKind::Value;
+    value.id = 7;
+    value.root = RootKey::LocalMachine;
+    value.keyPath = "Software\\Policies\\100%\tcheio";
+    value.value = {"nome\r\ncom\tquebras %09", platform::RegValue::binary({0, 1, 0xFF})};
+    const scan::KeptItem back = scan::parseRecord(machine.crypto(), scan::formatRecord(machine.crypto(), value));
+    EXPECT_FALSE(back.damaged) << back.damage;
+    EXPECT_EQ(back.id, 7);
+    EXPECT_EQ(back.keyPath, value.keyPath);
+    EXPECT_EQ(back.value.name, value.value.name);
+    EXPECT_EQ(back.value.value.type, platform::regtype::Binary);
+    EXPECT_EQ(back.value.value.data, value.value.value.data);
+
+    std::vector<uint8_t> bytes(300);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+    const auto original = bytes;
+    scan::transformContent(bytes.data(), 100, 0);
+    scan::transformContent(bytes.data() + 100, 200, 100);
+    EXPECT_NE(bytes, original);
+    scan::transformContent(bytes.data(), bytes.size(), 0);
+    EXPECT_EQ(bytes, original);
+}
+
+TEST_F(Quarantine, RunsThatDeleteNothingLeaveNoStore) {
+    disinfect();
+    EXPECT_TRUE(runFolders().empty());
+    EXPECT_FALSE(machine.exists(kStore));
+}
+
+}  // namespace
+}  // namespace vx::test
