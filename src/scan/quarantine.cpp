@@ -349,10 +349,14 @@ bool QuarantineRun::open() {
     if (manifest_) return true;
     failed_ = true;  // until the folder and its manifest head are on disk
     auto& fs = os_.fs;
-    ensureFolder(fs, localDataFolder(os_.shell));
+    // Without a local data folder Windows can give, there is no store, and
+    // nothing is deleted.
+    const std::string data = localDataFolder(os_.shell);
+    if (!platform::isAbsolutePath(data)) return false;
+    ensureFolder(fs, data);
     const std::string store = quarantineFolder(os_.shell);
     ensureFolder(fs, store);
-    if (!platform::isAbsolutePath(store) || !fs.directoryExists(store)) return false;
+    if (!fs.directoryExists(store)) return false;
 
     // One folder per run, named by its date-time stamp; a second run within
     // the same second gets " (2)" and so on.

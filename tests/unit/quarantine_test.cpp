@@ -1,6 +1,7 @@
 #include "scan/quarantine.h"
 
 #include "device/device_disinfection.h"
+#include "scan/startup_entries.h"
 #include "scan/worm_removal.h"
 #include "scan_fixture.h"
 
@@ -42,7 +43,7 @@ TEST_F(Quarantine, ADisinfectionKeepsEveryFileItDeletesVerifiedAndDisguised) {
     machine.addFile("E:\\Fotos.lnk", "shortcut bytes", attr::Hidden);
     machine.addFile("E:\\x.vbs", "WScript.Echo 'worm'");
     machine.addFile("E:\\RECYCLER\\S-1\\foto apagada.jpg", "the user's deleted photo");
-    machine.addFolder("E:\\RECYCLER\\S-1", attr::Directory | attr::Hidden);
+    machine.addFolder("E:\\RECYCLER", attr::Directory | attr::Hidden | attr::System);
     machine.setText(RootKey::CurrentUser, scan::kRunKeyPath, "x", "wscript.exe E:\\x.vbs");
     disinfect();
 
@@ -54,10 +55,11 @@ TEST_F(Quarantine, ADisinfectionKeepsEveryFileItDeletesVerifiedAndDisguised) {
     EXPECT_FALSE(shortcut->damaged) << shortcut->damage;
     EXPECT_EQ(shortcut->size, 14u);
     EXPECT_EQ(shortcut->volumeSerial, 0x1234ABCDu);
-    const auto* folder = itemAt(run, "E:\\RECYCLER\\S-1");
+    const auto* folder = itemAt(run, "E:\\RECYCLER");
     ASSERT_NE(folder, nullptr);
     EXPECT_EQ(folder->kind, scan::KeptKind::Folder);
-    EXPECT_EQ(folder->attributes, attr::Directory | attr::Hidden);
+    EXPECT_EQ(folder->attributes, attr::Directory) << "the root was made visible before";
+    ASSERT_NE(itemAt(run, "E:\\RECYCLER\\S-1"), nullptr);
     ASSERT_NE(itemAt(run, "E:\\RECYCLER\\S-1\\foto apagada.jpg"), nullptr);
     bool valueKept = false;
     for (const auto& item : run.items)
