@@ -364,7 +364,7 @@ TEST_F(MainWindow, QuarantineTabRestoresTheChosenItemsAndRefreshes) {
 
     // Restore All: the "old" run, and the last of the other, whose place is now taken.
     machine.addFile(desk + "b.txt", "taken");
-    machine.failPath(desk + "b (restaurado).txt");
+    machine.failPath(desk + "b (restored).txt");
     form.BitBtn14Click();
     form.Button6Click();
     ASSERT_EQ(machine.transcript().size(), 2u);
