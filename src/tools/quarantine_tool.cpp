@@ -1,11 +1,13 @@
 #include "tools/quarantine_tool.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <map>
 #include <optional>
 
 #include "platform/paths.h"
+#include "scan/run_frame.h"
 #include "tools/temp_folders.h"
 
 namespace vx::tools {
@@ -251,6 +253,115 @@ Outcome restoreKey(scan::RunContext& ctx, const KeptItem& item) {
     return {place, std::nullopt};
 }
 
+std::vector<std::string> digitGroups(const std::string& text) {
+    std::vector<std::string> groups;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] < '0' || text[i] > '9') {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        groups.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    return groups;
+}
+
+std::string withoutDigits(const std::string& text) {
+    std::string rest;
+    for (char c : text)
+        if (c < '0' || c > '9') rest += c;
+    return rest;
+}
+
+// Reads the date and time back out of a run folder's name. The name is the
+// date-time stamp in the user's formats ("07-12-2026-09-15-42" in Brazil),
+// so its text does not sort by time; the position of each field is learnt
+// by formatting a known moment with the same formats.
+class StampReader {
+public:
+    explicit StampReader(platform::Clock& clock) {
+        const platform::DateTime afternoon{2033, 11, 22, 13, 44, 55, 0};
+        platform::DateTime night = afternoon;
+        night.hour = 1;
+        const std::string probe = stampOf(clock, afternoon);
+        std::array<int, 6> seen{};
+        for (const std::string& group : digitGroups(probe)) {
+            const int v = std::stoi(group.substr(0, 6));
+            int role = -1;
+            if (v == 2033 || v == 33) role = 0, twoDigitYear_ = v == 33;
+            if (v == 11) role = 1;
+            if (v == 22) role = 2;
+            if (v == 13 || v == 1) role = 3, twelveHour_ = v == 1;
+            if (v == 44) role = 4;
+            if (v == 55) role = 5;
+            if (role < 0) return;
+            ++seen[static_cast<size_t>(role)];
+            roles_.push_back(role);
+        }
+        for (int n : seen)
+            if (n != 1) return;
+        if (twelveHour_) {
+            afternoonText_ = withoutDigits(probe);
+            if (afternoonText_ == withoutDigits(stampOf(clock, night))) afternoonText_.clear();
+        }
+        usable_ = true;
+    }
+
+    // Year, month, day, hour, minute, second and the " (n)" suffix of a
+    // second run within the same second; nullopt when the name does not
+    // follow the formats.
+    std::optional<std::array<int, 7>> read(std::string name) const {
+        if (!usable_) return std::nullopt;
+        std::array<int, 7> key{};
+        key[6] = 1;
+        const size_t open = name.rfind(" (");
+        if (open != std::string::npos && name.size() > open + 3 && name.back() == ')') {
+            const std::string n = name.substr(open + 2, name.size() - open - 3);
+            if (n.size() <= 6 && digitGroups(n).size() == 1 && digitGroups(n)[0] == n) {
+                key[6] = std::stoi(n);
+                name.erase(open);
+            }
+        }
+        const std::vector<std::string> groups = digitGroups(name);
+        if (groups.size() != roles_.size()) return std::nullopt;
+        for (size_t i = 0; i < groups.size(); ++i) {
+            if (groups[i].size() > 6) return std::nullopt;
+            key[static_cast<size_t>(roles_[i])] = std::stoi(groups[i]);
+        }
+        if (twoDigitYear_) key[0] += 2000;
+        if (twelveHour_) key[3] = key[3] % 12 + (!afternoonText_.empty() && withoutDigits(name) == afternoonText_ ? 12 : 0);
+        return key;
+    }
+
+private:
+    static std::string stampOf(platform::Clock& clock, const platform::DateTime& t) {
+        return scan::fileNameSafe(clock.shortDate(t)) + "-" + scan::fileNameSafe(clock.longTime(t));
+    }
+
+    std::vector<int> roles_;  // per digit group: year, month, day, hour, minute, second
+    bool usable_ = false;
+    bool twoDigitYear_ = false;
+    bool twelveHour_ = false;
+    std::string afternoonText_;  // the letters of an afternoon stamp (its PM mark)
+};
+
+// Newest first: names that give a date and time by it, the others after
+// them by name.
+void sortNewestFirst(std::vector<std::string>& names, platform::Clock& clock) {
+    const StampReader reader(clock);
+    std::vector<std::pair<std::optional<std::array<int, 7>>, std::string>> keyed;
+    for (std::string& name : names) keyed.emplace_back(reader.read(name), std::move(name));
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        if (a.first.has_value() != b.first.has_value()) return a.first.has_value();
+        if (a.first && *a.first != *b.first) return *a.first > *b.first;
+        return a.second > b.second;
+    });
+    names.clear();
+    for (auto& k : keyed) names.push_back(std::move(k.second));
+}
+
 }  // namespace
 
 std::vector<KeptRun> listKeptRuns(scan::RunContext& ctx) {
@@ -269,7 +380,7 @@ std::vector<KeptRun> listKeptRuns(scan::RunContext& ctx) {
         names.push_back(entry.name);
     }
     finder.reset();
-    std::sort(names.begin(), names.end(), std::greater<>());
+    sortNewestFirst(names, ctx.os.clock);
     for (const std::string& name : names) {
         const std::string folder = store + "\\" + name + "\\";
         KeptRun run = scan::readKeptRun(ctx.os, folder);

@@ -11,8 +11,8 @@
 
 namespace vx::tools {
 
-// Every run kept in the store, newest first (by folder name, which is the
-// run's date-time stamp). A run folder whose manifest cannot be read at all
+// Every run kept in the store, newest first (by the date and time its
+// folder's name, the run's date-time stamp, gives in the user's formats). A run folder whose manifest cannot be read at all
 // is left out, with one line in the activity log
 // ("[VX] - Não foi possível ler " + folder / "[VX] - Could not read " + folder).
 std::vector<scan::KeptRun> listKeptRuns(scan::RunContext& ctx);

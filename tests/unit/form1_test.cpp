@@ -328,10 +328,10 @@ TEST_F(MainWindow, QuarantineTabCaptionsFollowTheLanguage) {
 
 TEST_F(MainWindow, QuarantineTabRestoresTheChosenItemsAndRefreshes) {
     const std::string desk = "C:\\Users\\Usuario\\Desktop\\";
-    KeptRunBuilder(machine, "2026-12-01 08-00-00", KeptRunBuilder::computerRun("01/12/2026", "08:00:00"))
+    KeptRunBuilder(machine, "01-12-2026-08-00-00", KeptRunBuilder::computerRun("01/12/2026", "08:00:00"))
         .file(desk + "old.txt", "old")
         .write();
-    KeptRunBuilder(machine, "2026-12-07 09-15-42", KeptRunBuilder::computerRun())
+    KeptRunBuilder(machine, "07-12-2026-09-15-42", KeptRunBuilder::computerRun())
         .file(desk + "a.txt", "A")
         .file(desk + "b.txt", "B")
         .file(desk + "c.txt", "C")
@@ -378,7 +378,7 @@ TEST_F(MainWindow, QuarantineTabRestoresTheChosenItemsAndRefreshes) {
 
 TEST_F(MainWindow, DeleteForGoodAsksFirst) {
     const std::string folder =
-        KeptRunBuilder(machine, "2026-12-07 09-15-42", KeptRunBuilder::computerRun()).file("C:\\a.txt", "A").write();
+        KeptRunBuilder(machine, "07-12-2026-09-15-42", KeptRunBuilder::computerRun()).file("C:\\a.txt", "A").write();
     form.FormCreate();
     form.Button7Click();
     EXPECT_TRUE(machine.transcript().empty()) << "no run chosen yet: nothing asked";

@@ -1,4 +1,5 @@
 #include "tools/quarantine_tool.h"
+#include "tools/temp_folders.h"
 
 #include "kept_run_builder.h"
 #include "scan_fixture.h"
@@ -11,11 +12,11 @@ using ::testing::HasSubstr;
 using tools::restoreItems;
 
 const std::string kDesk = "C:\\Users\\Usuario\\Desktop\\";
-const std::string kRun1 = kQuarantineStore + "\\2026-12-07 09-15-42\\";
+const std::string kRun1 = kQuarantineStore + "\\07-12-2026-09-15-42\\";
 constexpr uint32_t kPenSerial = 0x1234ABCD;
 
 struct QuarantineTool : ScanFixture {
-    KeptRunBuilder build(const std::string& name = "2026-12-07 09-15-42",
+    KeptRunBuilder build(const std::string& name = "07-12-2026-09-15-42",
                          scan::KeptRunHeader header = KeptRunBuilder::computerRun()) {
         return KeptRunBuilder(machine, name, std::move(header));
     }
@@ -58,7 +59,7 @@ TEST_F(QuarantineTool, NothingIsOverwrittenTheCopyGoesBeside) {
                                      "[VX] > Restaurado: " + kDesk + "LEIAME (restaurado)"));
 
     language = scan::kEnglish;
-    build("2026-12-08 10-00-00").file(kDesk + "nota.txt", "older text").write();
+    build("08-12-2026-10-00-00").file(kDesk + "nota.txt", "older text").write();
     restoreAll(onlyRun());
     EXPECT_EQ(machine.content(kDesk + "nota (restored).txt"), "older text");
 }
@@ -114,7 +115,7 @@ TEST_F(QuarantineTool, ADeviceItemGoesToTheDriveWithItsSerialWhateverItsLetter) 
     machine.addDrive('F', DriveType::Removable, "PENDRIVE");
     machine.setVolumeSerial('G', 0x11112222);
     machine.setVolumeSerial('F', kPenSerial);
-    build("2026-12-07 09-15-42", KeptRunBuilder::deviceRun("E:\\"))
+    build("07-12-2026-09-15-42", KeptRunBuilder::deviceRun("E:\\"))
         .folderItem("E:\\Fotos", attr::Directory | attr::Hidden, kPenSerial)
         .file("E:\\Fotos\\a.jpg", "A", attr::Archive, kPenSerial)
         .write();
@@ -128,7 +129,7 @@ TEST_F(QuarantineTool, ADeviceItemGoesToTheDriveWithItsSerialWhateverItsLetter) 
 
 TEST_F(QuarantineTool, AnAbsentDriveIsAskedForOnceThenItsItemsFail) {
     machine.setVolumeSerial('E', 0x99998888);
-    build("2026-12-07 09-15-42", KeptRunBuilder::deviceRun("E:\\"))
+    build("07-12-2026-09-15-42", KeptRunBuilder::deviceRun("E:\\"))
         .file("E:\\a.doc", "A", attr::Archive, kPenSerial)
         .file("E:\\b.doc", "B", attr::Archive, kPenSerial)
         .file(kDesk + "c.doc", "C")
@@ -183,21 +184,37 @@ TEST_F(QuarantineTool, ACopyThatCannotBeWrittenOrVerifiedLeavesNothingBehind) {
 }
 
 TEST_F(QuarantineTool, ListsNewestFirstAndSkipsAnUnreadableRunWithOneLine) {
-    build("2026-12-01 08-00-00", KeptRunBuilder::deviceRun("E:\\", "01/12/2026", "08:00:00"))
+    build("01-01-2027-08-00-00", KeptRunBuilder::deviceRun("E:\\", "01/01/2027", "08:00:00"))
         .file("E:\\a.lnk", std::string(1536, 'x'))
         .file("E:\\b.lnk", "b")
         .write();
-    build("2026-12-07 09-15-42").file(kDesk + "c.vbs", "c").write();
-    build("2026-12-05 10-00-00").file(kDesk + "d.vbs", "d").write();
-    machine.failPath(kQuarantineStore + "\\2026-12-05 10-00-00");
+    build().file(kDesk + "c.vbs", "c").write();
+    build("07-12-2026-09-15-42 (2)").file(kDesk + "d.vbs", "d").write();
+    build("05-12-2026-10-00-00").file(kDesk + "e.vbs", "e").write();
+    machine.failPath(kQuarantineStore + "\\05-12-2026-10-00-00");
     const auto all = runs();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].folder, kRun1);
-    EXPECT_THAT(tools::runListLine(ctx, all[0]), HasSubstr("07/12/2026 09:15:42 - Computador - 1 item - "));
-    EXPECT_THAT(tools::runListLine(ctx, all[1]), HasSubstr("01/12/2026 08:00:00 - Dispositivo E:\\ - 2 itens - "));
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Não foi possível ler " + kQuarantineStore + "\\2026-12-05 10-00-00\\"));
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].folder, kQuarantineStore + "\\01-01-2027-08-00-00\\") << "by date, not by the name's text";
+    EXPECT_EQ(all[1].folder, kQuarantineStore + "\\07-12-2026-09-15-42 (2)\\");
+    EXPECT_EQ(all[2].folder, kRun1);
+    EXPECT_EQ(tools::runListLine(ctx, all[0]), "01/01/2027 08:00:00 - Dispositivo E:\\ - 2 itens - " +
+                                                   tools::sizeText(machine.clock(), all[0].bytes));
+    EXPECT_THAT(tools::runListLine(ctx, all[2]), HasSubstr("07/12/2026 09:15:42 - Computador - 1 item - "));
+    EXPECT_THAT(lines(), ElementsAre("[VX] - Não foi possível ler " + kQuarantineStore + "\\05-12-2026-10-00-00\\"));
     language = scan::kEnglish;
-    EXPECT_THAT(tools::runListLine(ctx, all[1]), HasSubstr(" - Device E:\\ - 2 items - "));
+    EXPECT_THAT(tools::runListLine(ctx, all[0]), HasSubstr(" - Device E:\\ - 2 items - "));
+}
+
+TEST_F(QuarantineTool, TwelveHourStampsSortByTheirAfternoonMark) {
+    machine.setLocale(memory::Locale::unitedStates());
+    build("12-7-2026-10-00-00 AM").file(kDesk + "a.vbs", "a").write();
+    build("12-7-2026-9-15-42 PM").file(kDesk + "b.vbs", "b").write();
+    build("12-6-2026-11-59-59 PM").file(kDesk + "c.vbs", "c").write();
+    const auto all = runs();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].folder, kQuarantineStore + "\\12-7-2026-9-15-42 PM\\");
+    EXPECT_EQ(all[1].folder, kQuarantineStore + "\\12-7-2026-10-00-00 AM\\");
+    EXPECT_EQ(all[2].folder, kQuarantineStore + "\\12-6-2026-11-59-59 PM\\");
 }
 
 }  // namespace
