@@ -128,7 +128,10 @@ std::string besideName(const std::string& path, int n, bool portuguese) {
     size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || dot == 0) dot = name.size();
     std::string tag = portuguese ? "restaurado" : "restored";
-    if (n > 1) tag += " " + std::to_string(n);
+    if (n > 1) {
+        tag += ' ';
+        tag += std::to_string(n);
+    }
     return folder + name.substr(0, dot) + " (" + tag + ")" + name.substr(dot);
 }
 

@@ -8,6 +8,7 @@
 // Every check prints one line; the exit code is 0 only when all passed.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -171,6 +172,22 @@ void deviceDisinfection(DWORD pid, HWND main, const std::wstring& folder) {
     check(exists(L"E:\\RECUPERADOS2") && !hiddenOrSystem(L"E:\\RECUPERADOS2"), "E:\\RECUPERADOS2 is visible");
 }
 
+// The quarantine tab lists the disinfection just done, with what it kept.
+void quarantineTab(HWND main, const std::wstring& folder) {
+    HWND tabs = control(main, "PageControl1");
+    selectTab(tabs, 3);
+    HWND runs = control(main, "ListBox2");
+    check(waitFor([&] { return ::IsWindowVisible(runs) != FALSE; }, 5s), "the quarantine tab shows");
+    check(::SendMessageW(runs, LB_GETCOUNT, 0, 0) == 1, "the quarantine lists the one disinfection run");
+    std::wstring line(static_cast<size_t>(std::max<LRESULT>(::SendMessageW(runs, LB_GETTEXTLEN, 0, 0), 0)), L'\0');
+    ::SendMessageW(runs, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line.data()));
+    check(line.find(L" - Dispositivo E:\\ - ") != std::wstring::npos, "the run names the device", printable(line));
+    check(::SendMessageW(control(main, "ListBox3"), LB_GETCOUNT, 0, 0) > 0, "the chosen run's items are listed");
+    screenshot(folder, main, "e2e-device-quarantine");
+    selectTab(tabs, 0);
+    check(waitFor([&] { return ::IsWindowVisible(control(main, "BitBtn9")) != FALSE; }, 5s), "back on the first tab");
+}
+
 // No save question after the runs: both report switches off, on the options
 // tab as a user would.
 void turnSaveQuestionsOff(HWND main) {
@@ -298,6 +315,7 @@ int wmain() {
 
     deviceCheck(pid, main, folder);
     deviceDisinfection(pid, main, folder);
+    quarantineTab(main, folder);
     // The copies of the two disinfections are named by the second they were
     // written in.
     ::Sleep(1100);
