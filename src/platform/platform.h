@@ -379,6 +379,8 @@ public:
     virtual ~Sha256() = default;
     virtual void update(const uint8_t* data, size_t size) = 0;
     // The digest of everything handed in; the object is spent afterwards.
+    // Should the system fail mid-way, the digest is one that no other
+    // computation gives, so it never matches anything.
     virtual Sha256Digest finish() = 0;
 };
 

@@ -69,6 +69,7 @@ protected:
     platform::Processes& procs() { return world_->platform().processes; }
     platform::Shell& shell() { return world_->platform().shell; }
     platform::Clock& clock() { return world_->platform().clock; }
+    platform::Crypto& crypto() { return world_->platform().crypto; }
 
     // Every entry `pattern` yields, "." and ".." included; std::nullopt when
     // find answers null.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -429,6 +430,131 @@ TEST_F(MemoryPenDrive, TextWriterStreamsKeepsTheFileInUseAndFailsWhenTheDriveGoe
     EXPECT_EQ(r.reason, "The device is not ready");
     EXPECT_FALSE(fs.createTextFile("E:\\rel3.txt", error));
     EXPECT_FALSE(error.reason.empty());
+}
+
+// Everything a byte reader gives; "<failed>" when a read fails.
+std::string readAll(vx::platform::ByteReader& reader) {
+    std::string out;
+    uint8_t buffer[5];
+    for (;;) {
+        auto got = reader.read(buffer, sizeof buffer);
+        if (!got) return "<failed>";
+        if (*got == 0) return out;
+        out.append(reinterpret_cast<const char*>(buffer), *got);
+    }
+}
+
+vx::platform::IoResult writeText(vx::platform::ByteWriter& writer, const std::string& text) {
+    return writer.write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+TEST_F(MemoryPenDrive, ByteFilesFollowLocksLinksSizeOnlyFilesAndTheVanishingDrive) {
+    // A file in use can be read but not appended to.
+    m.addFile("E:\\busy.log", "in use");
+    m.lockFile("E:\\busy.log");
+    auto busy = fs.openBytes("E:\\busy.log");
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(readAll(*busy), "in use");
+    vx::platform::IoResult error;
+    EXPECT_FALSE(fs.appendUtf8TextFile("E:\\busy.log", error));
+    EXPECT_EQ(error.reason, "The process cannot access the file because it is being used by another process");
+
+    m.addFileOfSize("E:\\big.bin", 7);
+    auto zeros = fs.openBytes("E:\\big.bin");
+    ASSERT_TRUE(zeros);
+    EXPECT_EQ(readAll(*zeros), std::string(7, '\0'));
+
+    m.addFile("C:\\target\\t.bin", "behind");
+    m.addLink("E:\\link", "C:\\target");
+    auto through = fs.openBytes("E:\\link\\t.bin");
+    ASSERT_TRUE(through);
+    EXPECT_EQ(readAll(*through), "behind");
+    EXPECT_FALSE(fs.createBytes("E:\\link", error)) << "a link is an entry too";
+
+    // A new file is in use until closed; a reader goes on after a delete.
+    auto writer = fs.createBytes("E:\\new.bin", error);
+    ASSERT_TRUE(writer);
+    EXPECT_TRUE(writeText(*writer, "abc"));
+    EXPECT_FALSE(fs.deleteFile("E:\\new.bin"));
+    EXPECT_TRUE(writer->close());
+    auto reader = fs.openBytes("E:\\new.bin");
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(fs.deleteFile("E:\\new.bin"));
+    EXPECT_EQ(readAll(*reader), "abc");
+
+    // Handles fail once their drive is gone, even when the letter comes back.
+    auto late = fs.createBytes("E:\\late.bin", error);
+    auto lateReader = fs.openBytes("E:\\busy.log");
+    ASSERT_TRUE(late && lateReader);
+    m.removeDrive('E');
+    m.addDrive('E', DriveType::Removable);
+    EXPECT_EQ(writeText(*late, "x").reason, "The device is not ready");
+    EXPECT_EQ(readAll(*lateReader), "<failed>");
+}
+
+TEST_F(MemoryPenDrive, FreeSpaceAndSerialsArePerDrive) {
+    auto serial = [&](const char* root) { return fs.volumeSerial(root); };
+    ASSERT_TRUE(serial("C:\\") && serial("E:\\"));
+    EXPECT_NE(*serial("C:\\"), *serial("E:\\"));
+    const uint32_t first = *serial("E:\\");
+    m.setVolumeSerial('E', 0x1234ABCD);
+    EXPECT_EQ(serial("e:"), 0x1234ABCDu);
+    m.addDrive('E', DriveType::Removable);
+    EXPECT_EQ(serial("E:\\"), first) << "a drive added again gets its letter's serial";
+    EXPECT_FALSE(serial("Q:\\"));
+
+    EXPECT_EQ(fs.freeBytes("E:\\"), 500ull << 30);
+    m.setFreeBytes('E', 10);
+    vx::platform::IoResult error;
+    auto writer = fs.createBytes("E:\\kept.bin", error);
+    ASSERT_TRUE(writer);
+    EXPECT_TRUE(writeText(*writer, "12345678"));
+    EXPECT_EQ(fs.freeBytes("E:\\"), 2u);
+    EXPECT_EQ(writeText(*writer, "123").reason, "There is not enough space on the disk");
+    auto journal = fs.appendUtf8TextFile("E:\\j.txt", error);
+    ASSERT_TRUE(journal);
+    EXPECT_FALSE(journal->writeLine("x"));
+    EXPECT_FALSE(journal->writeLine("")) << "no line after a failed one";
+    EXPECT_EQ(m.content("E:\\kept.bin"), "12345678");
+    EXPECT_EQ(m.content("E:\\j.txt"), "");
+    EXPECT_EQ(fs.freeBytes("C:\\"), 500ull << 30);
+
+    Machine copy = m;
+    EXPECT_EQ(copy.fileSystem().freeBytes("E:\\"), 2u);
+}
+
+TEST_F(MemoryPenDrive, ByteCallsMeetInjectedFaults) {
+    m.addFile("E:\\a.bin", "data");
+    std::string failing;
+    m.setFaultHook([&](std::string_view op, const std::string&) { return op == failing; });
+    vx::platform::IoResult error;
+    auto writer = fs.createBytes("E:\\b.bin", error);
+    auto reader = fs.openBytes("E:\\a.bin");
+    auto journal = fs.appendUtf8TextFile("E:\\j.txt", error);
+    ASSERT_TRUE(writer && reader && journal);
+    failing = "writeBytes";
+    EXPECT_FALSE(writeText(*writer, "x"));
+    EXPECT_EQ(m.content("E:\\b.bin"), "");
+    failing = "readBytes";
+    EXPECT_EQ(readAll(*reader), "<failed>");
+    failing = "writeLine";
+    EXPECT_FALSE(journal->writeLine("x"));
+    failing = "closeBytes";
+    EXPECT_FALSE(writer->close());
+    const std::pair<const char*, std::function<bool()>> calls[] = {
+        {"openBytes", [&] { return fs.openBytes("E:\\a.bin") != nullptr; }},
+        {"createBytes", [&] { return fs.createBytes("E:\\c.bin", error) != nullptr; }},
+        {"appendUtf8TextFile", [&] { return fs.appendUtf8TextFile("E:\\k.txt", error) != nullptr; }},
+        {"readUtf8TextLines", [&] { return fs.readUtf8TextLines("E:\\a.bin", 1).has_value(); }},
+        {"volumeSerial", [&] { return fs.volumeSerial("E:\\").has_value(); }},
+        {"freeBytes", [&] { return fs.freeBytes("E:\\").has_value(); }},
+    };
+    for (const auto& [op, call] : calls) {
+        failing = op;
+        EXPECT_FALSE(call()) << op;
+        failing.clear();
+        EXPECT_TRUE(call()) << op;
+    }
 }
 
 TEST_F(MemoryPenDrive, ReadTextLinesSplitsEveryLineEndAndHonoursItsLimits) {

@@ -31,6 +31,14 @@ public:
     std::unique_ptr<platform::TextWriter> createTextFile(const std::string& path, platform::IoResult& error) override;
     std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
                                                           size_t maxLineBytes = 4096) override;
+    std::unique_ptr<platform::ByteReader> openBytes(const std::string& path) override;
+    std::unique_ptr<platform::ByteWriter> createBytes(const std::string& path, platform::IoResult& error) override;
+    std::unique_ptr<platform::TextWriter> appendUtf8TextFile(const std::string& path,
+                                                             platform::IoResult& error) override;
+    std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
+                                                              size_t maxLineBytes = 65536) override;
+    std::optional<uint32_t> volumeSerial(const std::string& root) override;
+    std::optional<uint64_t> freeBytes(const std::string& path) override;
 };
 
 class Win32Processes final : public platform::Processes {
@@ -106,10 +114,25 @@ private:
     std::function<void()> beforeShow_;
 };
 
+// SHA-256 through the system's CryptoAPI provider (PROV_RSA_AES, present from
+// Windows XP SP3), acquired on first use and kept until destruction.
+class Win32Crypto final : public platform::Crypto {
+public:
+    Win32Crypto() = default;
+    ~Win32Crypto() override;
+    Win32Crypto(const Win32Crypto&) = delete;
+    Win32Crypto& operator=(const Win32Crypto&) = delete;
+
+    std::unique_ptr<platform::Sha256> sha256() override;
+
+private:
+    uintptr_t provider_ = 0;  // HCRYPTPROV, 0 until acquired
+};
+
 // One of each, handed to the program as a platform::Platform.
 class Win32Platform {
 public:
-    platform::Platform platform() { return {fs_, processes_, registry_, shell_, clock_, dialogs_}; }
+    platform::Platform platform() { return {fs_, processes_, registry_, shell_, clock_, dialogs_, crypto_}; }
 
     // Makes `hwnd` the owner of every window the platform opens (dialogs,
     // message boxes, Explorer requests). Call it once the main window exists.
@@ -125,6 +148,7 @@ public:
     Win32Shell& shell() { return shell_; }
     Win32Clock& clock() { return clock_; }
     Win32Dialogs& dialogs() { return dialogs_; }
+    Win32Crypto& crypto() { return crypto_; }
 
 private:
     Win32FileSystem fs_;
@@ -133,6 +157,7 @@ private:
     Win32Shell shell_;
     Win32Clock clock_;
     Win32Dialogs dialogs_;
+    Win32Crypto crypto_;
 };
 
 }  // namespace vx::win32
