@@ -40,6 +40,11 @@
 //  - Text files are written in code page 1252 with CR LF after every line;
 //    replacing an existing hidden, system or read-only file fails with
 //    "Access is denied", as CreateFile does.
+//  - Byte readers share access: they read files in use and go on after the
+//    file is deleted. createBytes never replaces an entry (a junction
+//    included). Byte and journal writes consume the drive's free space
+//    (setFreeBytes) and fail as on a full disk when it runs out. Every handle
+//    fails once its drive vanishes, even if the letter comes back.
 //  - With denyLocalMachineFullAccess(true), the registry behaves as for a user
 //    without administrator rights: HKEY_LOCAL_MACHINE opens for reading only.
 //  - isCritical() answers only where the system can tell (Windows 8.1, that
