@@ -1,0 +1,231 @@
+// Drives the quarantine of Varrex.exe as a user would: disinfects the sample
+// pen drive E: and the seeded computer, then on the Quarantine tab restores
+// one shortcut, one Run value, and then everything. Reads every file of E:
+// before the runs, checks that no file the store keeps holds the bytes of any
+// of them, and that after "Restore All" every file is back byte for byte (the
+// folder "Drive" is back under the name the disinfection gave it) and the
+// store is empty. run-quarantine-e2e.sh seeds the prefix and checks the drive
+// and the registry from Linux afterwards.
+//
+// Every check prints one line; the exit code is 0 only when all passed.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace vx::e2e;
+
+const wchar_t* const kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string readAll(const std::wstring& path) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD n = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
+    ::CloseHandle(h);
+    return bytes;
+}
+
+// Every file under `folder` (with its final "\"), by full path, with its bytes.
+void filesUnder(const std::wstring& folder, std::map<std::wstring, std::string>& out) {
+    WIN32_FIND_DATAW d;
+    HANDLE h = ::FindFirstFileW((folder + L"*").c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = d.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            filesUnder(folder + name + L"\\", out);
+        else
+            out[folder + name] = readAll(folder + name);
+    } while (::FindNextFileW(h, &d));
+    ::FindClose(h);
+}
+
+std::wstring localStore() {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH);
+    return std::wstring(buffer, n) + L"\\varrex\\quarantine\\";
+}
+
+std::optional<std::wstring> runValue(const wchar_t* name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t), type = 0;
+    const LONG r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    ::RegCloseKey(key);
+    if (r != ERROR_SUCCESS) return std::nullopt;
+    return std::wstring(data);
+}
+
+std::vector<std::wstring> listLines(HWND list) {
+    std::vector<std::wstring> out;
+    const LRESULT n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(text.find(L'\0'));
+        out.push_back(text);
+    }
+    return out;
+}
+
+int indexOf(const std::vector<std::wstring>& lines, const std::wstring& part) {
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find(part) != std::wstring::npos) return static_cast<int>(i);
+    return -1;
+}
+
+// Selects lines of a list box as a click would and tells its window.
+void choose(HWND list, const std::vector<int>& indexes, bool multiple) {
+    if (multiple) {
+        ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+        for (int i : indexes) ::SendMessageW(list, LB_SETSEL, TRUE, i);
+    } else {
+        ::SendMessageW(list, LB_SETCURSEL, indexes.empty() ? -1 : indexes[0], 0);
+    }
+    const int id = ::GetDlgCtrlID(list);
+    ::SendMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+// Presses a button and answers what the run shows: its result box with OK,
+// and any question after it (the restart question) with No.
+Box press(DWORD pid, HWND main, std::string_view button, const char* what) {
+    ::PostMessageW(control(main, button), BM_CLICK, 0, 0);
+    Box box = waitForBox(pid, main, 180s);
+    check(box.hwnd != nullptr, std::string(what) + " ends with a box", box.hwnd ? printable(box.text) : "");
+    if (!box.hwnd) return box;
+    closeBox(box.hwnd);
+    while (HWND more = waitForTopBox(pid, 3s)) {
+        std::printf("    then: \"%s\"\n", printable(boxText(more)).c_str());
+        closeBox(more, IDNO);
+    }
+    check(settled(main, 60s), std::string(what) + ": the window answers again");
+    return box;
+}
+
+}  // namespace
+
+int wmain() {
+    const auto started = std::chrono::steady_clock::now();
+    const std::wstring folder = ownFolder();
+
+    std::map<std::wstring, std::string> before;
+    filesUnder(L"E:\\", before);
+    check(before.count(L"E:\\Fotos.lnk") && before.count(L"E:\\x.vbs"), "E: holds the sample drive",
+          std::to_string(before.size()) + " files");
+    check(runValue(L"Microsoft Excel").has_value(), "the Run value \"Microsoft Excel\" is seeded");
+
+    const Program varrex = startVarrex(folder);
+    if (!varrex.main) return 1;
+    const DWORD pid = varrex.pid;
+    HWND main = varrex.main;
+
+    // No save questions: both report switches off on the options tab.
+    HWND tabs = control(main, "PageControl1");
+    selectTab(tabs, 2);
+    waitFor([&] { return ::IsWindowVisible(control(main, "CheckBox1")) != FALSE; }, 5s);
+    for (const char* name : {"CheckBox1", "CheckBox2"})
+        if (isChecked(control(main, name))) ::SendMessageW(control(main, name), BM_CLICK, 0, 0);
+    selectTab(tabs, 0);
+    waitFor([&] { return ::IsWindowVisible(control(main, "BitBtn1")) != FALSE; }, 5s);
+
+    press(pid, main, "BitBtn1", "the device disinfection");
+    check(!fileExists(L"E:\\Fotos.lnk") && !fileExists(L"E:\\x.vbs"), "the worm files of E: are gone");
+    ::Sleep(1100);  // the two runs' store folders are named by their second
+    press(pid, main, "BitBtn2", "the computer disinfection");
+    check(!runValue(L"Microsoft Excel"), "the Run value is gone");
+
+    // The store holds disguised copies only.
+    std::map<std::wstring, std::string> store;
+    filesUnder(localStore(), store);
+    int contents = 0;
+    bool disguised = true;
+    for (const auto& [path, bytes] : store) {
+        if (path.size() < 4 || path.substr(path.size() - 4) != L".vxq") continue;
+        ++contents;
+        for (const auto& [original, originalBytes] : before)
+            if (originalBytes.size() >= 8 && bytes.find(originalBytes) != std::string::npos) {
+                disguised = false;
+                std::printf("    %s holds the bytes of %s\n", narrow(path).c_str(), narrow(original).c_str());
+            }
+    }
+    check(contents > 0, "the store holds content files", std::to_string(contents));
+    check(disguised, "no content file holds the bytes of a file it keeps");
+
+    // The Quarantine tab: two runs, the computer's first.
+    selectTab(tabs, 3);
+    HWND runs = control(main, "ListBox2");
+    HWND items = control(main, "ListBox3");
+    check(waitFor([&] { return ::IsWindowVisible(runs) != FALSE; }, 5s), "the Quarantine tab shows");
+    checkText(textOf(control(main, "Button6")), L" Restaurar Tudo ", "the restore-all button");
+    auto runLines = listLines(runs);
+    for (const auto& l : runLines) std::printf("    run: %s\n", printable(l).c_str());
+    check(runLines.size() == 2 && runLines[0].find(L"Computador") != std::wstring::npos &&
+              runLines[1].find(L"Dispositivo E:\\") != std::wstring::npos,
+          "two runs listed, the newest (the computer's) first");
+    screenshot(folder, main, "e2e-quarantine");
+
+    // One shortcut of the drive.
+    choose(runs, {indexOf(runLines, L"Dispositivo E:\\")}, false);
+    auto itemLines = listLines(items);
+    const int shortcut = indexOf(itemLines, L"E:\\Fotos.lnk");
+    check(shortcut >= 0, "the device run lists E:\\Fotos.lnk", std::to_string(itemLines.size()) + " items");
+    choose(items, {shortcut}, true);
+    Box box = press(pid, main, "Button5", "restoring the shortcut");
+    checkText(box.text, L"Itens restaurados: 1", "one item restored");
+    check(readAll(L"E:\\Fotos.lnk") == before[L"E:\\Fotos.lnk"], "E:\\Fotos.lnk is back with its bytes");
+    check(contains(logOf(main), L"[VX] > Restaurado: E:\\Fotos.lnk"), "the log names the restored shortcut");
+
+    // One Run value of the computer.
+    runLines = listLines(runs);
+    choose(runs, {indexOf(runLines, L"Computador")}, false);
+    itemLines = listLines(items);
+    const int value = indexOf(itemLines, L"Microsoft Excel");
+    check(value >= 0, "the computer run lists the value \"Microsoft Excel\"");
+    choose(items, {value}, true);
+    box = press(pid, main, "Button5", "restoring the value");
+    checkText(box.text, L"Itens restaurados: 1", "one value restored");
+    check(runValue(L"Microsoft Excel") == std::optional<std::wstring>(L"wscript.exe Microsoft Excel.WsF"),
+          "the Run value is back with its data");
+
+    // Everything else.
+    box = press(pid, main, "Button6", "restoring everything");
+    std::printf("    box: %s\n", printable(box.text).c_str());
+    check(box.text.starts_with(L"Itens restaurados: ") && box.text.find(L"Não restaurados") == std::wstring::npos,
+          "everything is restored");
+    std::map<std::wstring, std::string> after;
+    filesUnder(L"E:\\", after);
+    int back = 0;
+    for (const auto& [path, bytes] : before) {
+        std::wstring now = path;
+        if (now.rfind(L"E:\\Drive\\", 0) == 0) now = L"E:\\RECUPERADOS2\\" + now.substr(9);
+        const auto it = after.find(now);
+        const bool same = it != after.end() && it->second == bytes;
+        back += same;
+        if (!same) std::printf("    not back: %s\n", narrow(path).c_str());
+    }
+    check(back == static_cast<int>(before.size()), "every file of E: is back byte for byte",
+          std::to_string(back) + " of " + std::to_string(before.size()));
+    check(listLines(runs).empty(), "the Quarantine tab lists no run any more");
+    std::map<std::wstring, std::string> left;
+    filesUnder(localStore(), left);
+    check(left.empty(), "the store is empty", std::to_string(left.size()) + " files left");
+
+    closeVarrex(varrex);
+    ::CloseHandle(varrex.process);
+    return finish("quarantine e2e", started);
+}
