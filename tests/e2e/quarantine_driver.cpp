@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -194,7 +195,12 @@ int wmain() {
     runLines = listLines(runs);
     choose(runs, {indexOf(runLines, L"Computador")}, false);
     itemLines = listLines(items);
-    const int value = indexOf(itemLines, L"Microsoft Excel");
+    for (const auto& l : itemLines) std::printf("    item: %s\n", printable(l).c_str());
+    int value = -1;  // the value, not the script "Microsoft Excel.WsF"
+    for (size_t i = 0; i < itemLines.size(); ++i)
+        if (itemLines[i].find(L"Microsoft Excel") != std::wstring::npos &&
+            itemLines[i].find(L".WsF") == std::wstring::npos)
+            value = static_cast<int>(i);
     check(value >= 0, "the computer run lists the value \"Microsoft Excel\"");
     choose(items, {value}, true);
     box = press(pid, main, "Button5", "restoring the value");
