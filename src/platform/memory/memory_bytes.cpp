@@ -7,10 +7,12 @@
 #include <cstring>
 
 #include "platform/memory/memory_impl.h"
+#include "platform/memory/memory_messages.h"
 #include "platform/text_lines.h"
 
 namespace vx::memory {
 
+using namespace detail;  // node kinds and failure messages
 using detail::Kind;
 using detail::Node;
 using detail::Resolved;
@@ -19,17 +21,6 @@ namespace attr = platform::attr;
 
 namespace {
 
-const char* const kPathNotFound = "The system cannot find the path specified";
-const char* const kAccessDenied = "Access is denied";
-const char* const kInUse = "The process cannot access the file because it is being used by another process";
-const char* const kBadName = "The filename, directory name, or volume label syntax is incorrect";
-const char* const kCannotResolve = "The name of the file cannot be resolved by the system";
-const char* const kNotReady = "The device is not ready";
-const char* const kInvalidHandle = "The handle is invalid";
-const char* const kFileExists = "The file exists";
-const char* const kDiskFull = "There is not enough space on the disk";
-
-IoResult failure(const char* reason) { return IoResult{false, reason}; }
 
 char rootLetter(const std::string& root) {
     if (root.size() < 2 || root.size() > 3 || root[1] != ':') return 0;

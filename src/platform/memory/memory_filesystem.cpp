@@ -1,11 +1,13 @@
 // The FileSystem interface of the memory machine, with its find enumeration,
 // its text writers and fault injection.
 #include "platform/memory/memory_impl.h"
+#include "platform/memory/memory_messages.h"
 #include "platform/text_lines.h"
 #include "platform/paths.h"
 
 namespace vx::memory {
 
+using namespace detail;  // node kinds and failure messages
 using detail::Kind;
 using detail::Node;
 using detail::Resolved;
@@ -15,16 +17,6 @@ namespace attr = platform::attr;
 
 namespace {
 
-// The system's messages for the failures a text file meets.
-const char* const kPathNotFound = "The system cannot find the path specified";
-const char* const kAccessDenied = "Access is denied";
-const char* const kInUse = "The process cannot access the file because it is being used by another process";
-const char* const kBadName = "The filename, directory name, or volume label syntax is incorrect";
-const char* const kCannotResolve = "The name of the file cannot be resolved by the system";
-const char* const kNotReady = "The device is not ready";
-const char* const kInvalidHandle = "The handle is invalid";
-
-IoResult failure(const char* reason) { return IoResult{false, reason}; }
 
 bool startsWithNoCase(const std::string& text, const std::string& prefix) {
     if (prefix.empty() || text.size() < prefix.size()) return false;
