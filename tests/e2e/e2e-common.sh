@@ -119,6 +119,30 @@ vx_e2e_session() {
     wine_step wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 }
 
+# Maps the sample infected pen drive of scripts/make-demo-pendrive.sh as the
+# removable drive E:, in a folder beside the prefix (removed with it), and
+# leaves only C: and E: as drives. Sets drive to the drive's Linux folder.
+vx_e2e_demo_drive() {
+    drive="$prefix_dir/pendrive"
+    ln -s ../../pendrive "$prefix/dosdevices/e:" || fail "cannot map drive E:"
+    vx_wine_exec wine reg add 'HKLM\Software\Wine\Drives' /v 'e:' /d floppy /f >/dev/null 2>&1 ||
+        fail "cannot make E: a removable drive"
+    # The drive types are read when the wineserver starts.
+    vx_wine_server_stop
+    "$repo/scripts/make-demo-pendrive.sh" "$drive" E: || fail "cannot write the sample pen drive"
+    # Wine has run again: only C: and E: may be drives, and nothing under
+    # drive_c may lead out of the prefix.
+    local entry
+    for entry in "$prefix"/dosdevices/*; do
+        case "$(basename -- "$entry")" in
+            c: | e:) ;;
+            [a-z]: | [a-z]::) rm -f -- "$entry" ;;
+        esac
+    done
+    [ "$(readlink -- "$prefix/dosdevices/e:")" = ../../pendrive ] || fail "drive E: is not the sample drive"
+    [ -z "$(find "$prefix/drive_c" -type l -print -quit)" ] || fail "a link out of the prefix appeared under drive_c"
+}
+
 # Copies the programs into a folder of the prefix and makes it run_dir.
 vx_e2e_install() { # FOLDER PROGRAM...
     run_dir="$1"

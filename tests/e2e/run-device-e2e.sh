@@ -40,27 +40,7 @@ vx_e2e_session
 
 # --- the removable drive E: -----------------------------------------------------
 
-# The drive's folder sits beside the prefix, inside the folder that is removed
-# with it; make-demo-pendrive.sh creates it.
-drive="$prefix_dir/pendrive"
-ln -s ../../pendrive "$prefix/dosdevices/e:" || fail "cannot map drive E:"
-vx_wine_exec wine reg add 'HKLM\Software\Wine\Drives' /v 'e:' /d floppy /f >/dev/null 2>&1 ||
-    fail "cannot make E: a removable drive"
-# The drive types are read when the wineserver starts.
-vx_wine_server_stop
-
-"$repo/scripts/make-demo-pendrive.sh" "$drive" E: || fail "cannot write the sample pen drive"
-
-# Wine has run again: only C: and E: may be drives, and nothing under drive_c
-# may lead out of the prefix.
-for entry in "$prefix"/dosdevices/*; do
-    case "$(basename -- "$entry")" in
-        c: | e:) ;;
-        [a-z]: | [a-z]::) rm -f -- "$entry" ;;
-    esac
-done
-[ "$(readlink -- "$prefix/dosdevices/e:")" = ../../pendrive ] || fail "drive E: is not the sample drive"
-[ -z "$(find "$prefix/drive_c" -type l -print -quit)" ] || fail "a link out of the prefix appeared under drive_c"
+vx_e2e_demo_drive
 
 # What must survive the disinfection byte for byte: the user's files.
 user_folders=(Fotos Documentos "Trabalho escolar")

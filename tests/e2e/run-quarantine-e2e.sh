@@ -33,19 +33,7 @@ vx_e2e_session
 
 # --- the removable drive E: and the computer's worm --------------------------------
 
-drive="$prefix_dir/pendrive"
-ln -s ../../pendrive "$prefix/dosdevices/e:" || fail "cannot map drive E:"
-vx_wine_exec wine reg add 'HKLM\Software\Wine\Drives' /v 'e:' /d floppy /f >/dev/null 2>&1 ||
-    fail "cannot make E: a removable drive"
-vx_wine_server_stop
-"$repo/scripts/make-demo-pendrive.sh" "$drive" E: || fail "cannot write the sample pen drive"
-for entry in "$prefix"/dosdevices/*; do
-    case "$(basename -- "$entry")" in
-        c: | e:) ;;
-        [a-z]: | [a-z]::) rm -f -- "$entry" ;;
-    esac
-done
-[ "$(readlink -- "$prefix/dosdevices/e:")" = ../../pendrive ] || fail "drive E: is not the sample drive"
+vx_e2e_demo_drive
 
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 wine_step wine reg add "$run_key" /v 'Microsoft Excel' /d 'wscript.exe Microsoft Excel.WsF' /f >/dev/null 2>&1 ||
