@@ -51,6 +51,9 @@ struct FindEntry {
     int32_t size32() const { return static_cast<int32_t>(static_cast<uint32_t>(size)); }
     bool isDirectory() const { return (attributes & attr::Directory) != 0; }
 };
+// Sizes of files and folders are 64-bit in the 32-bit build too: a 4 GiB
+// file must never read as a small one.
+static_assert(sizeof(FindEntry::size) == 8, "file sizes are 64-bit everywhere");
 
 // A streaming enumeration: yields one entry at a time and releases the system
 // handle when destroyed. Entries "." and ".." are reported where the file system
