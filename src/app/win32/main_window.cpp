@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <functional>
 #include <commctrl.h>
 
 #include <exception>
@@ -890,30 +891,41 @@ void MainWindow::renderDriveList(View& v) {
     }
 }
 
+// Replaces the lines of a list box without flicker and sets its horizontal
+// extent: the widest line in the list box's font, plus 5. `added` is told the
+// index each line got.
+static void refillListBox(HWND list, const std::vector<std::wstring>& texts,
+                          const std::function<void(LRESULT, size_t)>& added = {}) {
+    ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    HDC dc = ::GetDC(list);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const std::wstring& text = texts[i];
+        const LRESULT at = ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (added) added(at, i);
+        SIZE size{};
+        if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) && size.cx > widest)
+            widest = size.cx;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(list, dc);
+    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 5), 0);
+    ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list, nullptr, TRUE);
+}
+
 void MainWindow::renderProcessList(View& v) {
     if (!v.hwnd) return;
     const auto& box = form_.ListBox1;
     std::vector<std::string> lines = box.lines();
     if (lines != processLinesShown_) {
-        ::SendMessageW(v.hwnd, WM_SETREDRAW, FALSE, 0);
-        ::SendMessageW(v.hwnd, LB_RESETCONTENT, 0, 0);
-        // The horizontal extent: the widest line in the list box's font, plus 5.
-        HDC dc = ::GetDC(v.hwnd);
-        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(v.hwnd, WM_GETFONT, 0, 0)));
-        LONG widest = 0;
-        for (size_t i = 0; i < box.items.size(); ++i) {
-            const std::wstring text = widen(box.items[i].text);
-            const LRESULT at = ::SendMessageW(v.hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        std::vector<std::wstring> texts;
+        for (const auto& item : box.items) texts.push_back(widen(item.text));
+        refillListBox(v.hwnd, texts, [&](LRESULT at, size_t i) {
             ::SendMessageW(v.hwnd, LB_SETITEMDATA, static_cast<WPARAM>(at), box.items[i].pid);
-            SIZE size{};
-            if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) && size.cx > widest)
-                widest = size.cx;
-        }
-        ::SelectObject(dc, old);
-        ::ReleaseDC(v.hwnd, dc);
-        ::SendMessageW(v.hwnd, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 5), 0);
-        ::SendMessageW(v.hwnd, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(v.hwnd, nullptr, TRUE);
+        });
         processLinesShown_ = std::move(lines);
         processSelectedShown_ = -2;
     }
@@ -939,23 +951,9 @@ void MainWindow::renderTextList(View& v) {
     const bool multiple = (::GetWindowLongW(v.hwnd, GWL_STYLE) & LBS_EXTENDEDSEL) != 0;
     TextListView& shown = textLists_[v.name];
     if (!shown.drawn || shown.items != items) {
-        ::SendMessageW(v.hwnd, WM_SETREDRAW, FALSE, 0);
-        ::SendMessageW(v.hwnd, LB_RESETCONTENT, 0, 0);
-        HDC dc = ::GetDC(v.hwnd);
-        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(v.hwnd, WM_GETFONT, 0, 0)));
-        LONG widest = 0;
-        for (const std::string& item : items) {
-            const std::wstring text = widen(item);
-            ::SendMessageW(v.hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-            SIZE size{};
-            if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) && size.cx > widest)
-                widest = size.cx;
-        }
-        ::SelectObject(dc, old);
-        ::ReleaseDC(v.hwnd, dc);
-        ::SendMessageW(v.hwnd, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 5), 0);
-        ::SendMessageW(v.hwnd, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(v.hwnd, nullptr, TRUE);
+        std::vector<std::wstring> texts;
+        for (const std::string& item : items) texts.push_back(widen(item));
+        refillListBox(v.hwnd, texts);
         shown.items = std::move(items);
         shown.drawn = true;
         shown.selected.clear();  // a refilled list shows nothing chosen
