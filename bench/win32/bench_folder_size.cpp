@@ -8,27 +8,14 @@
 // folder; with RUNS > 1 the later runs show the walk with a warm cache.
 #include <windows.h>
 
+#include "bench_clock.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/win32/win32_platform.h"
 #include "tools/temp_folders.h"
-
-namespace {
-
-double now() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {

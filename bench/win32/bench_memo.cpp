@@ -5,6 +5,8 @@
 // goes on and a final push when it returns.
 #include <windows.h>
 
+#include "bench_clock.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -40,17 +42,6 @@ void writeRun(vx::scan::ActivityLog& log, size_t lineCount) {
         line += ".jpg";
         log.append(line);
     }
-}
-
-double now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 // Dispatches what is waiting, as the message loop does between events.

@@ -8,6 +8,8 @@
 //   bench_quarantine.exe [N]     (N = 10000 by default)
 #include <windows.h>
 
+#include "bench_clock.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,17 +19,6 @@
 #include "scan/quarantine.h"
 
 namespace {
-
-double now() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 bool makeFiles(vx::platform::FileSystem& fs, const std::string& folder, int count) {
     const std::string body(2048, 'w');

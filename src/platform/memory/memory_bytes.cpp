@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/memory/memory_impl.h"
-#include "platform/memory/memory_messages.h"
+#include "platform/memory/memory_file_checks.h"
 #include "platform/text_lines.h"
 
 namespace vx::memory {
@@ -172,24 +172,6 @@ private:
     IoResult status_;
     bool closed_ = false;
 };
-
-// The entry a new file would take at `path`: null with `error` filled when
-// the name or its folder does not allow one.
-bool checkNewFile(const Resolved& r, IoResult& error) {
-    if (r.error == Resolved::Error::TooManyLinks) {
-        error = failure(kCannotResolve);
-        return false;
-    }
-    if (r.error != Resolved::Error::FileNotFound) {
-        error = failure(kPathNotFound);
-        return false;
-    }
-    if (!detail::isValidName(r.name) || r.trailingSeparator) {
-        error = failure(kBadName);
-        return false;
-    }
-    return true;
-}
 
 Node* attachNewFile(Machine::State& s, const Resolved& r) {
     auto n = std::make_shared<Node>();

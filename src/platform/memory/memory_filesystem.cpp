@@ -1,7 +1,7 @@
 // The FileSystem interface of the memory machine, with its find enumeration,
 // its text writers and fault injection.
 #include "platform/memory/memory_impl.h"
-#include "platform/memory/memory_messages.h"
+#include "platform/memory/memory_file_checks.h"
 #include "platform/text_lines.h"
 #include "platform/paths.h"
 
@@ -74,14 +74,7 @@ Node* openForWrite(Machine::State& s, const std::string& path, IoResult& error) 
         error = IoResult{};
         return n;
     }
-    if (r.error != Resolved::Error::FileNotFound) {
-        error = failure(kPathNotFound);
-        return nullptr;
-    }
-    if (!detail::isValidName(r.name) || r.trailingSeparator) {
-        error = failure(kBadName);
-        return nullptr;
-    }
+    if (!checkNewFile(r, error)) return nullptr;
     auto n = std::make_shared<Node>();
     n->kind = Kind::File;
     n->name = r.name;

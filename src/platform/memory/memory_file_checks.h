@@ -1,7 +1,8 @@
-// The system's messages for the failures the memory machine's files meet, as
-// Windows words them.
+// The checks and the system's messages (as Windows words them) for the
+// failures the memory machine's files meet, shared by its text and byte files.
 #pragma once
 
+#include "platform/memory/memory_state.h"
 #include "platform/platform.h"
 
 namespace vx::memory::detail {
@@ -17,5 +18,23 @@ inline constexpr const char* kFileExists = "The file exists";
 inline constexpr const char* kDiskFull = "There is not enough space on the disk";
 
 inline platform::IoResult failure(const char* reason) { return platform::IoResult{false, reason}; }
+
+// Whether a new file may be made where `r` (a path resolved for it) leads;
+// false with `error` filled when the name or its folder does not allow one.
+inline bool checkNewFile(const Resolved& r, platform::IoResult& error) {
+    if (r.error == Resolved::Error::TooManyLinks) {
+        error = failure(kCannotResolve);
+        return false;
+    }
+    if (r.error != Resolved::Error::FileNotFound) {
+        error = failure(kPathNotFound);
+        return false;
+    }
+    if (!isValidName(r.name) || r.trailingSeparator) {
+        error = failure(kBadName);
+        return false;
+    }
+    return true;
+}
 
 }  // namespace vx::memory::detail
