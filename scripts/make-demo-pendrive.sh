@@ -236,15 +236,24 @@ for entry in "${hidden[@]}"; do
     commands+=(attrib +h "$drive\\$entry" "&" attrib +s "$drive\\$entry" "&")
 done
 unset 'commands[${#commands[@]}-1]'
-vx_wine_exec wine cmd /c "${commands[@]}" >/dev/null 2>&1
 
 # Reads back what Windows sees: every hidden entry must be listed as hidden
 # and as system, and a plain "dir" must show only the shortcuts.
 listing() { vx_wine_exec wine cmd /c dir "$@" /b "$drive\\" 2>/dev/null | tr -d '\r' | sort; }
 expected_hidden="$(printf '%s\n' "${hidden[@]}" | sort)"
-[ "$(listing /a:h)" = "$expected_hidden" ] &&
-    [ "$(listing /a:s)" = "$expected_hidden" ] &&
-    [ "$(listing)" = "$(printf '%s\n' "${visible[@]}" | sort)" ] ||
+attributes_taken() {
+    [ "$(listing /a:h)" = "$expected_hidden" ] &&
+        [ "$(listing /a:s)" = "$expected_hidden" ] &&
+        [ "$(listing)" = "$(printf '%s\n' "${visible[@]}" | sort)" ]
+}
+# A Wine session that is still starting may drop the first commands: the
+# attributes are set again, up to three times, until they read back.
+for attempt in 1 2 3; do
+    vx_wine_exec wine cmd /c "${commands[@]}" >/dev/null 2>&1
+    attributes_taken && break
+    echo "make-demo-pendrive: the attributes did not read back (attempt $attempt)" >&2
+done
+attributes_taken ||
     fail "the hidden and system attributes did not take on $drive (does the file system of '$target' keep extended attributes?); Wine shows:
 $(vx_wine_exec wine cmd /c dir /a "$drive\\" 2>&1 | tr -d '\r')"
 
