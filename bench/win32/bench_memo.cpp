@@ -54,8 +54,6 @@ void pump() {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CTLCOLORSTATIC)
-        return reinterpret_cast<LRESULT>(vx::view::logMemoColors(reinterpret_cast<HDC>(wParam)));
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -69,7 +67,14 @@ Result run(size_t lineCount, HFONT font) {
     vx::scan::ActivityLog log;
     for (int i = 0; i < 11; ++i) log.append("start-up tip line " + std::to_string(i));
     vx::view::LogMemo memo(edit, log);
-    log.setAppendListener([&memo] { memo.lineAppended(); });
+    // The program's pushes: at most every 50 ms, with a paint.
+    DWORD lastPush = ::GetTickCount();
+    log.setAppendListener([&memo, &lastPush, edit] {
+        if (::GetTickCount() - lastPush < 50) return;
+        memo.flush();
+        ::UpdateWindow(edit);
+        lastPush = ::GetTickCount();
+    });
     memo.flush();
     pump();
 

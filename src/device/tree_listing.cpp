@@ -21,13 +21,6 @@ bool isPlainFolder(uint32_t attributes) {
 
 }  // namespace
 
-void listFile(scan::RunContext& ctx, const std::string& path) {
-    std::unique_ptr<platform::Finder> finder = ctx.os.fs.find(path);
-    if (!finder) return;
-    FindEntry entry;
-    while (finder->next(entry)) ctx.write("[VX] - " + path);
-}
-
 bool listTree(scan::RunContext& ctx, const std::string& folder) {
     auto& fs = ctx.os.fs;
     std::string path = folder;
@@ -66,7 +59,14 @@ bool listTree(scan::RunContext& ctx, const std::string& folder) {
             stack.push_back({std::move(inner), path.size()});  // `top` may dangle from here on
             continue;
         }
-        listFile(ctx, path);
+        // The entry was just enumerated under this very name, so it is
+        // written as found: looking it up again would cost a second
+        // directory search per file and find the same single entry.
+        std::string line;
+        line.reserve(7 + path.size());
+        line += "[VX] - ";
+        line += path;
+        ctx.write(std::move(line));
     }
     return true;
 }

@@ -7,12 +7,8 @@
 
 namespace vx::device {
 
-// Writes "[VX] - " + path for every match of `path` (a path or a pattern);
-// the text written is `path` as given, not the matched name.
-void listFile(scan::RunContext& ctx, const std::string& path);
-
 // Writes the files of the tree under `folder` (with or without a final "\"),
-// one line each, in the order a depth-first walk in find order meets them.
+// one line each ("[VX] - " + its path), in the order a depth-first walk in find order meets them.
 // Only plain folders (attribute word exactly "directory") are entered and are
 // not listed themselves; folders carrying any other bit (hidden, system,
 // read-only, archive, reparse point) are listed as one line and not entered.

@@ -1,31 +1,65 @@
 #include "log_memo.h"
 
+#include <windowsx.h>
+
+#include <algorithm>
+
 #include "text.h"
 
 namespace vx::view {
 
 namespace {
 
-// The largest text an EDIT control accepts (EM_SETLIMITTEXT's maximum for a
-// multi-line control).
-constexpr WPARAM kLargestText = 0x7FFFFFFE;
+constexpr wchar_t kLogClass[] = L"VarrexLog";
+// Window extra bytes: the LogMemo that serves the window, and its font.
+constexpr int kMemoSlot = 0;
+constexpr int kFontSlot = sizeof(LONG_PTR);
 
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr COLORREF kSilver = RGB(192, 192, 192);
+// Blank space between the frame and the text, as an edit box leaves.
+constexpr int kMargin = 2;
+constexpr UINT kTextFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
+
+enum MenuItem : UINT { kCopy = 1, kSelectAll = 2 };
+
+bool registerLogClass(HINSTANCE instance) {
+    static bool registered = false;
+    if (registered) return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = LogMemo::windowProc;
+    wc.cbWndExtra = 2 * sizeof(LONG_PTR);
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kLogClass;
+    registered = ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registered;
+}
+
+// The height of one line of the log wrapped to `width`: at least one text
+// line, so an empty line keeps its place.
+int textHeight(HDC dc, const std::wstring& text, int width, int minimum) {
+    RECT r{0, 0, width, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, kTextFormat | DT_CALCRECT);
+    return std::max(static_cast<int>(r.bottom - r.top), minimum);
+}
+
+LogMemo* memoOf(HWND hwnd) { return reinterpret_cast<LogMemo*>(::GetWindowLongPtrW(hwnd, kMemoSlot)); }
+HFONT fontOf(HWND hwnd) { return reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, kFontSlot)); }
 
 }  // namespace
 
 HWND createLogMemo(HWND parent, int id, const RECT& bounds, HFONT font) {
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | WS_GROUP | ES_MULTILINE | ES_READONLY |
-                        ES_AUTOVSCROLL | ES_NOHIDESEL;
-    HWND edit =
-        ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, bounds.left, bounds.top, bounds.right - bounds.left,
-                          bounds.bottom - bounds.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                          reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-    if (!edit) return nullptr;
-    ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    ::SendMessageW(edit, EM_SETLIMITTEXT, kLargestText, 0);
-    return edit;
+    auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    if (!registerLogClass(instance)) return nullptr;
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | WS_GROUP;
+    HWND view = ::CreateWindowExW(WS_EX_CLIENTEDGE, kLogClass, L"", style, bounds.left, bounds.top,
+                                  bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (view) ::SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return view;
 }
 
 HFONT createLogMemoFont(int dpi) {
@@ -38,63 +72,369 @@ HFONT createLogMemoFont(int dpi) {
     return ::CreateFontIndirectW(&lf);
 }
 
-HBRUSH logMemoColors(HDC dc) {
-    static HBRUSH silver = ::CreateSolidBrush(kSilver);
-    ::SetTextColor(dc, kNavy);
-    ::SetBkColor(dc, kSilver);
-    return silver;
+LogMemo::LogMemo(HWND view, const scan::ActivityLog& log, std::function<bool()> portuguese)
+    : view_(view), log_(log), portuguese_(std::move(portuguese)) {
+    ::SetWindowLongPtrW(view_, kMemoSlot, reinterpret_cast<LONG_PTR>(this));
 }
 
-LogMemo::LogMemo(HWND edit, const scan::ActivityLog& log) : edit_(edit), log_(log), lastFlushEnd_(::GetTickCount()) {}
+LogMemo::~LogMemo() {
+    if (::IsWindow(view_) && memoOf(view_) == this) ::SetWindowLongPtrW(view_, kMemoSlot, 0);
+}
 
 void LogMemo::flush() {
-    const auto& lines = log_.lines();
+    const size_t count = log_.size();
+    if (drawn_ && generation_ == log_.generation() && shown_ == count) return;
     if (!drawn_ || generation_ != log_.generation()) {
-        // The log was cleared since the last push: the text starts over.
-        batch_.clear();
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (i > 0) batch_ += L"\r\n";
-            appendWide(batch_, lines[i]);
-        }
-        ::SendMessageW(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(batch_.c_str()));
-        // Show the newest lines, as appending does.
-        const LRESULT end = ::SendMessageW(edit_, WM_GETTEXTLENGTH, 0, 0);
-        ::SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(end), end);
-        ::SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
-        drawn_ = true;
-        generation_ = log_.generation();
-        shown_ = lines.size();
-        ++updates_;
-    } else if (shown_ < lines.size()) {
-        // Every line but the very first of the text starts with a line break.
-        batch_.clear();
-        for (size_t i = shown_; i < lines.size(); ++i) {
-            if (i > 0) batch_ += L"\r\n";
-            appendWide(batch_, lines[i]);
-        }
-        const LRESULT end = ::SendMessageW(edit_, WM_GETTEXTLENGTH, 0, 0);
-        ::SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(end), end);
-        // No undo record: the log is never edited, and an undo copy of a big
-        // run would double its memory.
-        ::SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(batch_.c_str()));
-        shown_ = lines.size();
-        ++updates_;
+        // A new log (a run clears it): the view starts over at its end.
+        follow_ = true;
+        top_ = 0;
+        anchor_ = active_ = kNone;
+        selecting_ = false;
     }
-    // A big run's batch would otherwise keep its memory until the next run.
-    if (batch_.capacity() > (1u << 20)) std::wstring().swap(batch_);
+    drawn_ = true;
+    generation_ = log_.generation();
+    shown_ = count;
+    textValid_ = false;
+    if (!follow_) top_ = std::min(top_, lastTop());
+    ++updates_;
+    updateScrollBar();
+    ::InvalidateRect(view_, nullptr, FALSE);
 }
 
-void LogMemo::lineAppended() {
-    // Unsigned differences: correct across the tick counter's wrap.
-    const DWORD start = ::GetTickCount();
-    const DWORD pause = lastFlushCost_ * kBackoffFactor;
-    if (start - lastFlushEnd_ < (pause > kFlushIntervalMs ? pause : kFlushIntervalMs)) return;
-    flush();
-    // The handler that writes the log runs without returning to the message
-    // loop; the control paints its new lines now so the run shows progress.
-    ::UpdateWindow(edit_);
-    lastFlushEnd_ = ::GetTickCount();
-    lastFlushCost_ = lastFlushEnd_ - start;
+// ---------------------------------------------------------------------------
+// Layout and painting
+// ---------------------------------------------------------------------------
+
+void LogMemo::paint(HDC target, const RECT& client) {
+    // Drawn off screen first, so a view repainted many times a second during
+    // a run does not flicker.
+    const int width = client.right - client.left, height = client.bottom - client.top;
+    HDC dc = ::CreateCompatibleDC(target);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(target, std::max(width, 1), std::max(height, 1));
+    HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
+    HFONT font = fontOf(view_);
+    HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
+
+    HBRUSH background = ::CreateSolidBrush(kSilver);
+    ::FillRect(dc, &client, background);
+    ::DeleteObject(background);
+    ::SetBkMode(dc, TRANSPARENT);
+
+    rows_.clear();
+    const int textWidth = std::max(width - 2 * kMargin, 1);
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc, &tm);
+    const int oneLine = std::max(1, static_cast<int>(tm.tmHeight));
+    const size_t count = std::min(shown_, log_.size());
+    if (count > 0) {
+        // Following the log, the last line ends at the bottom edge; otherwise
+        // the top line starts at the top edge.
+        size_t first = std::min(top_, count - 1);
+        int y = 0;
+        if (follow_) {
+            first = count;
+            int used = 0;
+            while (first > 0 && used < height) {
+                --first;
+                used += textHeight(dc, widen(log_.lines()[first]), textWidth, oneLine);
+            }
+            y = height - used;
+            if (y > 0) y = 0;  // the whole log fits: it starts at the top
+        }
+        const size_t low = std::min(anchor_, active_), high = anchor_ == kNone ? kNone : std::max(anchor_, active_);
+        for (size_t line = first; line < count && y < height; ++line) {
+            std::wstring text = widen(log_.lines()[line]);
+            const int h = textHeight(dc, text, textWidth, oneLine);
+            RECT r{kMargin, y, kMargin + textWidth, y + h};
+            const bool chosen = anchor_ != kNone && line >= low && line <= high;
+            if (chosen) {
+                RECT band{0, y, width, y + h};
+                ::FillRect(dc, &band, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+            }
+            ::SetTextColor(dc, chosen ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kNavy);
+            ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, kTextFormat);
+            rows_.push_back(Row{line, y, y + h});
+            y += h;
+        }
+    }
+
+    ::BitBlt(target, client.left, client.top, width, height, dc, 0, 0, SRCCOPY);
+    if (oldFont) ::SelectObject(dc, oldFont);
+    ::SelectObject(dc, oldBitmap);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+}
+
+// ---------------------------------------------------------------------------
+// Scrolling: the scroll bar counts lines of the log, wrapped or not
+// ---------------------------------------------------------------------------
+
+int LogMemo::pageLines() const {
+    RECT client{};
+    ::GetClientRect(view_, &client);
+    HFONT font = fontOf(view_);
+    HDC dc = ::GetDC(view_);
+    HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc, &tm);
+    if (old) ::SelectObject(dc, old);
+    ::ReleaseDC(view_, dc);
+    return std::max(1, static_cast<int>(client.bottom / std::max(1L, tm.tmHeight)));
+}
+
+size_t LogMemo::lastTop() const {
+    const size_t page = static_cast<size_t>(pageLines());
+    return shown_ > page ? shown_ - page : 0;
+}
+
+void LogMemo::updateScrollBar() {
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    si.nMin = 0;
+    si.nMax = shown_ > 0 ? static_cast<int>(std::min<size_t>(shown_ - 1, 0x7FFFFFFE)) : 0;
+    si.nPage = static_cast<UINT>(pageLines());
+    si.nPos = static_cast<int>(std::min<size_t>(follow_ ? lastTop() : top_, 0x7FFFFFFE));
+    ::SetScrollInfo(view_, SB_VERT, &si, TRUE);
+}
+
+void LogMemo::scrollTo(size_t top) {
+    const size_t last = lastTop();
+    follow_ = top >= last;
+    top_ = std::min(top, last);
+    updateScrollBar();
+    ::InvalidateRect(view_, nullptr, FALSE);
+}
+
+void LogMemo::scrollBy(long long lines) {
+    const long long from = static_cast<long long>(follow_ ? lastTop() : top_);
+    scrollTo(static_cast<size_t>(std::max(0LL, from + lines)));
+}
+
+// ---------------------------------------------------------------------------
+// Choosing and copying lines
+// ---------------------------------------------------------------------------
+
+size_t LogMemo::lineAt(int y) const {
+    if (rows_.empty()) return kNone;
+    if (y < rows_.front().top) return rows_.front().line;
+    for (const Row& row : rows_)
+        if (y < row.bottom) return row.line;
+    return rows_.back().line;
+}
+
+void LogMemo::select(size_t line, bool extend) {
+    if (line == kNone) return;
+    if (!extend || anchor_ == kNone) anchor_ = line;
+    active_ = line;
+    ::InvalidateRect(view_, nullptr, FALSE);
+}
+
+void LogMemo::selectAll() {
+    if (shown_ == 0) return;
+    anchor_ = 0;
+    active_ = shown_ - 1;
+    ::InvalidateRect(view_, nullptr, FALSE);
+}
+
+void LogMemo::copySelection() const {
+    if (anchor_ == kNone || shown_ == 0) return;
+    const size_t low = std::min(anchor_, active_), high = std::min(std::max(anchor_, active_), shown_ - 1);
+    std::wstring text;
+    for (size_t line = low; line <= high; ++line) {
+        if (line > low) text += L"\r\n";
+        appendWide(text, log_.lines()[line]);
+    }
+    if (!::OpenClipboard(view_)) return;
+    ::EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = ::GlobalLock(memory)) {
+            std::copy_n(text.c_str(), text.size() + 1, static_cast<wchar_t*>(p));
+            ::GlobalUnlock(memory);
+            if (!::SetClipboardData(CF_UNICODETEXT, memory)) ::GlobalFree(memory);
+        } else {
+            ::GlobalFree(memory);
+        }
+    }
+    ::CloseClipboard();
+}
+
+void LogMemo::contextMenu(LPARAM at) {
+    const bool pt = portuguese_ && portuguese_();
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu) return;
+    ::AppendMenuW(menu, MF_STRING | (anchor_ == kNone ? MF_GRAYED : 0), kCopy, pt ? L"&Copiar\tCtrl+C" : L"&Copy\tCtrl+C");
+    ::AppendMenuW(menu, MF_STRING | (shown_ == 0 ? MF_GRAYED : 0), kSelectAll,
+                  pt ? L"Selecionar &tudo\tCtrl+A" : L"Select &All\tCtrl+A");
+    POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (p.x == -1 && p.y == -1) {  // from the keyboard: at the window's corner
+        p = POINT{0, 0};
+        ::ClientToScreen(view_, &p);
+    }
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, p.x, p.y, 0, view_, nullptr));
+    ::DestroyMenu(menu);
+    if (chosen == kCopy) copySelection();
+    if (chosen == kSelectAll) selectAll();
+}
+
+const std::wstring& LogMemo::wholeText() {
+    if (!textValid_) {
+        text_.clear();
+        const size_t count = std::min(shown_, log_.size());
+        for (size_t i = 0; i < count; ++i) {
+            if (i > 0) text_ += L"\r\n";
+            appendWide(text_, log_.lines()[i]);
+        }
+        textValid_ = true;
+    }
+    return text_;
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+// ---------------------------------------------------------------------------
+
+LRESULT CALLBACK LogMemo::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SETFONT:
+            ::SetWindowLongPtrW(hwnd, kFontSlot, static_cast<LONG_PTR>(wParam));
+            if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(fontOf(hwnd));
+        case WM_ERASEBKGND:
+            return 1;  // the paint fills the whole view
+        default:
+            break;
+    }
+    if (LogMemo* memo = memoOf(hwnd)) return memo->handle(message, wParam, lParam);
+    if (message == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        HBRUSH background = ::CreateSolidBrush(kSilver);
+        ::FillRect(dc, &ps.rcPaint, background);
+        ::DeleteObject(background);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT LogMemo::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(view_, &ps);
+            RECT client{};
+            ::GetClientRect(view_, &client);
+            paint(dc, client);
+            ::EndPaint(view_, &ps);
+            return 0;
+        }
+        case WM_SIZE:
+            updateScrollBar();
+            ::InvalidateRect(view_, nullptr, FALSE);
+            return 0;
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(wholeText().size());
+        case WM_GETTEXT: {
+            if (wParam == 0 || lParam == 0) return 0;
+            const std::wstring& text = wholeText();
+            const size_t n = std::min(text.size(), static_cast<size_t>(wParam) - 1);
+            auto* out = reinterpret_cast<wchar_t*>(lParam);
+            std::copy_n(text.c_str(), n, out);
+            out[n] = L'\0';
+            return static_cast<LRESULT>(n);
+        }
+        case WM_SETTEXT:
+            return FALSE;  // the view shows the log, nothing else
+        case EM_GETLINECOUNT:
+            return static_cast<LRESULT>(std::max<size_t>(shown_, 1));
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        case WM_VSCROLL: {
+            const long long page = pageLines();
+            switch (LOWORD(wParam)) {
+                case SB_LINEUP: scrollBy(-1); break;
+                case SB_LINEDOWN: scrollBy(1); break;
+                case SB_PAGEUP: scrollBy(-page); break;
+                case SB_PAGEDOWN: scrollBy(page); break;
+                case SB_TOP: scrollTo(0); break;
+                case SB_BOTTOM: scrollTo(lastTop()); break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION: {
+                    // The 32-bit position; the message carries 16 bits only.
+                    SCROLLINFO si{};
+                    si.cbSize = sizeof si;
+                    si.fMask = SIF_TRACKPOS;
+                    ::GetScrollInfo(view_, SB_VERT, &si);
+                    scrollTo(static_cast<size_t>(std::max(0, si.nTrackPos)));
+                    break;
+                }
+                default: break;
+            }
+            return 0;
+        }
+        case WM_MOUSEWHEEL: {
+            UINT perNotch = 3;
+            ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &perNotch, 0);
+            wheel_ += GET_WHEEL_DELTA_WPARAM(wParam);
+            const int notches = wheel_ / WHEEL_DELTA;
+            wheel_ -= notches * WHEEL_DELTA;
+            if (notches != 0)
+                scrollBy(perNotch == WHEEL_PAGESCROLL ? -notches * static_cast<long long>(pageLines())
+                                                      : -notches * static_cast<long long>(perNotch));
+            return 0;
+        }
+        case WM_KEYDOWN: {
+            const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+            const long long page = pageLines();
+            switch (wParam) {
+                case VK_UP: scrollBy(-1); return 0;
+                case VK_DOWN: scrollBy(1); return 0;
+                case VK_PRIOR: scrollBy(-page); return 0;
+                case VK_NEXT: scrollBy(page); return 0;
+                case VK_HOME: scrollTo(0); return 0;
+                case VK_END: scrollTo(lastTop()); return 0;
+                case 'A':
+                    if (control) selectAll();
+                    return 0;
+                case 'C':
+                case VK_INSERT:
+                    if (control) copySelection();
+                    return 0;
+                default: break;
+            }
+            break;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            ::SetFocus(view_);
+            ::SetCapture(view_);
+            selecting_ = true;
+            select(lineAt(GET_Y_LPARAM(lParam)), (wParam & MK_SHIFT) != 0);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (selecting_) select(lineAt(GET_Y_LPARAM(lParam)), true);
+            return 0;
+        case WM_LBUTTONUP:
+            if (selecting_) {
+                selecting_ = false;
+                ::ReleaseCapture();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            selecting_ = false;
+            return 0;
+        case WM_CONTEXTMENU:
+            contextMenu(lParam);
+            return 0;
+        default:
+            break;
+    }
+    return ::DefWindowProcW(view_, message, wParam, lParam);
 }
 
 }  // namespace vx::view

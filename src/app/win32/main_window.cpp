@@ -7,6 +7,8 @@
 #include <type_traits>
 
 #include "layout.h"
+#include "platform/win32/win32_heartbeat.h"
+#include "pump.h"
 #include "paint.h"
 #include "resource.h"
 #include "text.h"
@@ -148,6 +150,7 @@ MainWindow::MainWindow(win32::Win32Platform& os, TForm1& form) : os_(os), form_(
 
 MainWindow::~MainWindow() {
     form_.Memo1.setAppendListener(nullptr);
+    win32::setHeartbeat(nullptr);
     instructions_.reset();
     if (hwnd_) ::DestroyWindow(hwnd_);
     for (HFONT f : {uiFont_, boldFont_, memoFont_})
@@ -307,8 +310,13 @@ void MainWindow::createControls() {
             ::SetWindowPos(v.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     if (View* memo = viewByName("Memo1"); memo && memo->hwnd) {
-        memo_ = std::make_unique<LogMemo>(memo->hwnd, form_.Memo1);
-        form_.Memo1.setAppendListener([this] { memo_->lineAppended(); });
+        memo_ = std::make_unique<LogMemo>(memo->hwnd, form_.Memo1,
+                                          [this] { return form_.language == scan::kPortuguese; });
+        // While a handler runs, the log is shown growing and the window keeps
+        // answering the system, at every heartbeat of the platform and at the
+        // log's own pushes.
+        win32::setHeartbeat([this] { keepAnswering(); });
+        form_.Memo1.setAppendListener([] { win32::heartbeat(); });
         // A result box comes up while its handler still runs: the log behind
         // it must already show every line up to the verdict.
         os_.setBeforeDialog([this] { memo_->flush(); });
@@ -554,6 +562,15 @@ void MainWindow::onMouseLeave(View& v) {
     if (auto* h = find(kHoverHandlers, v.name)) forward(h->leave);
 }
 
+void MainWindow::keepAnswering() {
+    if (!hwnd_) return;
+    if (memo_) {
+        memo_->flush();
+        ::UpdateWindow(memo_->handle());
+    }
+    answerPending();
+}
+
 void MainWindow::onClose() {
     if (!closed_) {
         closed_ = true;
@@ -573,6 +590,7 @@ void MainWindow::finish() {
         }
     }
     form_.Memo1.setAppendListener(nullptr);
+    win32::setHeartbeat(nullptr);
     if (instructions_) instructions_->close();
 }
 
@@ -672,7 +690,6 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainWindow::controlColors(HDC dc, HWND control) {
-    if (memo_ && control == memo_->handle()) return reinterpret_cast<LRESULT>(logMemoColors(dc));
     View* v = viewByHwnd(control);
     if (!v || !v->drawn)
         return ::DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),

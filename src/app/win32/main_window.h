@@ -93,6 +93,9 @@ private:
     void onMouseMove(View& view);
     void onMouseLeave(View& view);
     void onClose();
+    // Shows the log's new lines and answers what is pending while a handler
+    // runs (the platform's heartbeat).
+    void keepAnswering();
     void finish();
 
     // --- rendering ----------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include "platform/text_lines.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_heartbeat.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
@@ -35,6 +36,7 @@ public:
     explicit Win32ByteReader(FileHandle file) : file_(std::move(file)) {}
 
     std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+        heartbeat();
         DWORD got = 0;
         if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min(capacity, kMaxPiece)), &got, nullptr))
             return std::nullopt;
@@ -50,6 +52,7 @@ public:
     explicit Win32ByteWriter(FileHandle file) : file_(std::move(file)) {}
 
     IoResult write(const uint8_t* data, size_t size) override {
+        heartbeat();
         if (!file_) return failure(ERROR_INVALID_HANDLE);
         return writeAll(file_.get(), reinterpret_cast<const char*>(data), size);
     }

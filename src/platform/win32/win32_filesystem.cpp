@@ -6,6 +6,7 @@
 
 #include "platform/win32/win32_platform.h"
 #include "platform/text_lines.h"
+#include "platform/win32/win32_heartbeat.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
@@ -142,6 +143,7 @@ public:
 
     bool next(FindEntry& entry) override {
         if (!handle_) return false;
+        heartbeat();
         if (!havePending_ && !::FindNextFileW(handle_.get(), &data_)) {
             release();  // as soon as the search ends
             return false;
@@ -198,6 +200,7 @@ bool Win32FileSystem::setAttributes(const std::string& path, uint32_t attributes
 }
 
 bool Win32FileSystem::deleteFile(const std::string& path) {
+    heartbeat();
     std::wstring p = systemPath(path);
     return !p.empty() && ::DeleteFileW(p.c_str());
 }
@@ -208,6 +211,7 @@ bool Win32FileSystem::createDirectory(const std::string& path) {
 }
 
 bool Win32FileSystem::removeDirectory(const std::string& path) {
+    heartbeat();
     std::wstring p = systemPath(path);
     return !p.empty() && ::RemoveDirectoryW(p.c_str());
 }
