@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cwctype>
@@ -238,12 +239,19 @@ inline bool isChecked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 
 // Chooses a tab as a click on it would.
 inline void selectTab(HWND tabs, int page) { ::SendMessageW(tabs, TCM_SETCURFOCUS, static_cast<WPARAM>(page), 0); }
 
-// Waits until the program has finished what it was doing: a message sent to
-// its window is answered only when its thread reads messages again, at the
-// end of a handler or inside the next modal box.
+// Waits until the program has finished what it was doing: its handler has
+// returned (the main window no longer carries the running property and
+// answers a message sent to it) or it waits in a modal box of its own.
 inline bool settled(HWND main, std::chrono::milliseconds limit = 60s) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(main, &pid);
+    const auto start = std::chrono::steady_clock::now();
+    const bool idle = waitFor(
+        [&] { return !::GetPropW(main, view::kRunningProperty) || !topWindows(pid, L"#32770").empty(); }, limit);
+    const auto left = limit - std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(limit.count()), &ignored) != 0;
+    return idle && ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL,
+                                         static_cast<UINT>(std::max<long long>(left.count(), 1000)), &ignored) != 0;
 }
 
 // Varrex.exe as the driver started it.

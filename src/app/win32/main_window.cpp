@@ -445,6 +445,14 @@ void MainWindow::createTooltips() {
 
 template <typename Handler>
 void MainWindow::forward(Handler&& handler) {
+    const bool outer = hwnd_ && !::GetPropW(hwnd_, kRunningProperty);
+    if (outer) ::SetPropW(hwnd_, kRunningProperty, reinterpret_cast<HANDLE>(1));
+    struct Running {
+        HWND hwnd;
+        ~Running() {
+            if (hwnd) ::RemovePropW(hwnd, kRunningProperty);
+        }
+    } running{outer ? hwnd_ : nullptr};
     try {
         if constexpr (std::is_invocable_v<Handler&, TForm1&>)
             handler(form_);

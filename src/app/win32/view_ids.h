@@ -17,6 +17,10 @@ inline constexpr wchar_t kContainerClass[] = L"VarrexContainer";
 // property so that the rendered colour can be read from outside. The value
 // is the COLORREF with a marker bit, so that black is not read as "absent".
 inline constexpr wchar_t kTextColorProperty[] = L"VarrexTextColor";
+// Set on the main window while a handler runs. The window keeps answering
+// during a run, so an answer alone no longer tells that the run has returned;
+// programs that drive the window read this property too.
+inline constexpr wchar_t kRunningProperty[] = L"VarrexRunning";
 inline constexpr uint32_t kTextColorMarker = 0x01000000;
 constexpr uint32_t encodeTextColor(uint32_t colorref) { return colorref | kTextColorMarker; }
 // The COLORREF, or -1 when the property holds none.
