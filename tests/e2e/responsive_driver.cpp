@@ -87,32 +87,18 @@ private:
 struct Run {
     HWND box = nullptr;
     double seconds = 0;         // from the click to the result box
-    double cpuSeconds = 0;      // Varrex.exe's processor time meanwhile
     double longestSilence = 0;  // the longest wait for an answer, in seconds
     int messages = 0;           // WM_NULL messages sent
     bool clickedDuringRun = false;
 };
 
-// User and kernel time of a process so far, in seconds.
-double cpuSeconds(HANDLE process) {
-    FILETIME created, exited, kernel, user;
-    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
 // Presses the device check button and waits for the run's result box, the
 // window watched throughout. With `englishAfter` the English button is
 // pressed that long into the run, unless the run is already over.
-Run deviceCheck(const Program& varrex, Clock::duration englishAfter = {}) {
-    const DWORD pid = varrex.pid;
-    HWND main = varrex.main;
+Run deviceCheck(DWORD pid, HWND main, Clock::duration englishAfter = {}) {
     Run run;
     AnswerWatch watch(main);
     std::this_thread::sleep_for(300ms);  // a few answers of the idle window first
-    const double cpuBefore = cpuSeconds(varrex.process);
     const auto clicked = Clock::now();
     ::PostMessageW(control(main, "BitBtn9"), BM_CLICK, 0, 0);
     if (englishAfter > Clock::duration::zero()) {
@@ -124,14 +110,12 @@ Run deviceCheck(const Program& varrex, Clock::duration englishAfter = {}) {
     }
     if (!run.box) run.box = waitForTopBox(pid, 300s);
     run.seconds = secondsSince(clicked);
-    run.cpuSeconds = cpuSeconds(varrex.process) - cpuBefore;
     run.longestSilence = watch.stop();
     run.messages = watch.sent();
     check(run.box != nullptr, "the device check ends with a result box");
     if (run.box) check(::GetWindow(run.box, GW_OWNER) == main, "the result box belongs to the main window");
-    std::printf("run: %.2f s from the click to the result box (Varrex.exe busy %.2f s); longest wait for an answer "
-                "%.2f s (%d WM_NULL sent)\n",
-                run.seconds, run.cpuSeconds, run.longestSilence, run.messages);
+    std::printf("run: %.2f s from the click to the result box; longest wait for an answer %.2f s (%d WM_NULL sent)\n",
+                run.seconds, run.longestSilence, run.messages);
     return run;
 }
 
@@ -165,12 +149,10 @@ int listed(const std::vector<std::wstring>& log) {
 // The window answers throughout the run, and a click made during the run
 // waits until the run is over: the result box shows with the captions still
 // Portuguese, and the click takes effect once the box is answered.
-void responsiveCheck(const Program& varrex, const std::wstring& folder) {
-    const DWORD pid = varrex.pid;
-    HWND main = varrex.main;
+void responsiveCheck(DWORD pid, HWND main, const std::wstring& folder) {
     HWND button = control(main, "BitBtn9");
     checkText(textOf(button), kCheckCaption, "the device check button is in Portuguese");
-    const Run run = deviceCheck(varrex, 1s);
+    const Run run = deviceCheck(pid, main, 1s);
     check(run.clickedDuringRun, "the English button was pressed one second into the run",
           run.clickedDuringRun ? "" : "the run was over first");
     check(run.longestSilence <= 2.0, "the window answers during the run within 2 s",
@@ -198,17 +180,15 @@ void responsiveCheck(const Program& varrex, const std::wstring& folder) {
 }
 
 // One timed device check; its figures go to bench-results.txt.
-void bench(const Program& varrex, const std::wstring& folder) {
-    const DWORD pid = varrex.pid;
-    HWND main = varrex.main;
-    const Run run = deviceCheck(varrex);
+void bench(DWORD pid, HWND main, const std::wstring& folder) {
+    const Run run = deviceCheck(pid, main);
     if (!run.box) return;
     const int lines = listed(logOf(main));
     check(closeBox(run.box), "the result box closes with OK");
     checkRunEnds(pid, main, "the device check");
     if (FILE* f = _wfopen((folder + L"\\bench-results.txt").c_str(), L"ab")) {
-        std::fprintf(f, "check_seconds=%.3f\ncheck_cpu_seconds=%.3f\nlongest_silence_seconds=%.3f\nlisted_files=%d\n",
-                     run.seconds, run.cpuSeconds, run.longestSilence, lines);
+        std::fprintf(f, "check_seconds=%.3f\nlongest_silence_seconds=%.3f\nlisted_files=%d\n", run.seconds,
+                     run.longestSilence, lines);
         std::fclose(f);
     }
 }
@@ -225,9 +205,9 @@ int wmain(int argc, wchar_t** argv) {
     if (!varrex.main) return 1;
     prepare(varrex.main);
     if (benchMode)
-        bench(varrex, folder);
+        bench(varrex.pid, varrex.main, folder);
     else
-        responsiveCheck(varrex, folder);
+        responsiveCheck(varrex.pid, varrex.main, folder);
     closeVarrex(varrex);
     ::CloseHandle(varrex.process);
     return finish(benchMode ? "responsive bench" : "responsive e2e", started);
