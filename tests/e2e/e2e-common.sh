@@ -9,6 +9,8 @@
 #   check, failures                one line per check, and their count
 #   wine_step                      a Wine command of the preparation, timed
 #   vx_e2e_session                 the sanitised prefix, X server, WINEPREFIX
+#   vx_e2e_removable_e, vx_e2e_demo_drive   a folder, the sample pen drive as E:
+#   vx_e2e_file_tree               a large tree of empty files
 #   vx_e2e_install                 the programs copied into the prefix
 #   vx_e2e_run_driver              the driver run, its screenshots served
 #   vx_e2e_special_folders         the shell's special folders, mapped
@@ -119,16 +121,43 @@ vx_e2e_session() {
     wine_step wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 }
 
-# Maps the sample infected pen drive of scripts/make-demo-pendrive.sh as the
-# removable drive E:, in a folder beside the prefix (removed with it), and
-# leaves only C: and E: as drives. Sets drive to the drive's Linux folder.
-vx_e2e_demo_drive() {
-    drive="$prefix_dir/pendrive"
-    ln -s ../../pendrive "$prefix/dosdevices/e:" || fail "cannot map drive E:"
+# Maps the folder NAME beside the prefix (removed with it) as the removable
+# drive E:, in place of the folder mapped before. Sets drive to the drive's
+# Linux folder.
+vx_e2e_removable_e() { # NAME
+    drive="$prefix_dir/$1"
+    ln -sfn "../../$1" "$prefix/dosdevices/e:" || fail "cannot map drive E:"
     vx_wine_exec wine reg add 'HKLM\Software\Wine\Drives' /v 'e:' /d floppy /f >/dev/null 2>&1 ||
         fail "cannot make E: a removable drive"
     # The drive types are read when the wineserver starts.
     vx_wine_server_stop
+}
+
+# Fills FOLDER (made when missing) with FOLDERS folders of FILES empty files
+# each: grouped a hundred to a folder at the top when there are more than a
+# hundred (1,000 folders of 10 files: 10 + 1,000 + 10,000 entries), else at
+# the top themselves.
+vx_e2e_file_tree() { # FOLDER FOLDERS FILES
+    local folders
+    mkdir -p -- "$1" || return 1
+    folders="$(awk -v n="$2" 'BEGIN {
+        for (i = 0; i < n; i++)
+            if (n > 100) printf "grupo_%03d/pasta_%05d\n", int(i / 100), i
+            else printf "pasta_%05d\n", i
+    }')"
+    (
+        cd -- "$1" || exit 1
+        printf '%s\n' "$folders" | xargs -d '\n' mkdir -p -- || exit 1
+        awk -v n="$3" '{ for (j = 0; j < n; j++) printf "%s/arquivo_%05d.txt\n", $0, j }' <<<"$folders" |
+            xargs -d '\n' touch -- || exit 1
+    )
+}
+
+# Maps the sample infected pen drive of scripts/make-demo-pendrive.sh as the
+# removable drive E:, in a folder beside the prefix (removed with it), and
+# leaves only C: and E: as drives. Sets drive to the drive's Linux folder.
+vx_e2e_demo_drive() {
+    vx_e2e_removable_e pendrive
     "$repo/scripts/make-demo-pendrive.sh" "$drive" E: || fail "cannot write the sample pen drive"
     # Wine has run again: only C: and E: may be drives, and nothing under
     # drive_c may lead out of the prefix.
