@@ -1,5 +1,6 @@
 #include "log_memo.h"
 
+#include "platform/win32/win32_support.h"
 #include "text.h"
 
 namespace vx::view {
@@ -39,10 +40,10 @@ HFONT createLogMemoFont(int dpi) {
 }
 
 HBRUSH logMemoColors(HDC dc) {
-    static HBRUSH silver = ::CreateSolidBrush(kSilver);
+    static const win32::GdiObject<HBRUSH> silver(::CreateSolidBrush(kSilver));
     ::SetTextColor(dc, kNavy);
     ::SetBkColor(dc, kSilver);
-    return silver;
+    return silver.get();
 }
 
 LogMemo::LogMemo(HWND edit, const scan::ActivityLog& log) : edit_(edit), log_(log), lastFlushEnd_(::GetTickCount()) {}
