@@ -123,11 +123,11 @@ private:
     // A bound handler of the model, by its control and event.
     void forwardBound(std::string_view control, app::Event event);
     // Runs a handler now, even inside a running one (only the session-end
-    // question, which Windows waits for, does that); an outer one is then
-    // followed by the events that arrived meanwhile.
+    // question, which Windows waits for, does that). An outer one is
+    // followed by the events that arrived meanwhile, then the outcome is
+    // drawn.
     void runNow(const std::function<void()>& handler);
-    // Runs one handler (an exception ends it in the error box), then draws
-    // the outcome unless it ran inside another.
+    // Runs one handler; an exception ends it in the error box.
     void run(const std::function<void()>& handler);
     void onDeviceChange(uint32_t arrivedMask, uint32_t removedMask);
     void onCommand(int id, int code);

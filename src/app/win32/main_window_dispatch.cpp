@@ -39,19 +39,33 @@ void MainWindow::forward(std::function<void()> handler) {
 }
 
 void MainWindow::runNow(const std::function<void()>& handler) {
-    const bool outer = !running_;
+    if (running_) {
+        // Inside another handler (the session-end question): the outer one
+        // is not finished, so nothing is drawn or replayed here.
+        run(handler);
+        return;
+    }
     run(handler);
-    if (!outer) return;
-    // What arrived while it ran, in order; each may queue more.
-    while (!pending_.empty()) {
-        if (!hwnd_) {
-            // The window is gone (a queued close): nothing is left to do.
-            pending_.clear();
-            break;
+    // What arrived while it ran, in order; each may queue more. The outcome
+    // is drawn once all of them have run: drawing in between could show a
+    // state that a queued event has already undone (a closed instructions
+    // window opened again).
+    while (true) {
+        while (!pending_.empty()) {
+            if (!hwnd_) {
+                // The window is gone (a queued close): nothing is left to do.
+                pending_.clear();
+                return;
+            }
+            std::function<void()> next = std::move(pending_.front());
+            pending_.pop_front();
+            run(next);
         }
-        std::function<void()> next = std::move(pending_.front());
-        pending_.pop_front();
-        run(next);
+        // Events that arrive while the outcome is drawn wait as well.
+        running_ = true;
+        render();
+        running_ = false;
+        if (pending_.empty()) return;
     }
 }
 
@@ -64,10 +78,6 @@ void MainWindow::run(const std::function<void()>& handler) {
         // A handler that fails ends there, as the toolkit's error box tells.
         os_.dialogs().ioError(e.what());
     }
-    // Events that arrive while the outcome is drawn wait as well. A handler
-    // run inside another one (the session-end question) draws nothing: the
-    // outer one is not finished.
-    if (!nested) render();
     running_ = nested;
 }
 
