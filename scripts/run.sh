@@ -178,28 +178,15 @@ remove_prefix() {
     rm -rf --one-file-system -- "$prefix" || fail "cannot remove $prefix"
 }
 
-# Cuts every road from the prefix to the Linux machine: the z: drive (the
-# Linux root) and the links that Wine puts in the profile (Desktop,
-# Documents, ... and, deeper down, AppData\Roaming\Microsoft\Windows\
-# Templates) to the Linux home become empty real folders, at any depth. Only
-# c: (and, with "keep-e", the sample drive e:) stays a drive. Links are
-# removed, never followed.
+# The shared sanitising (scripts/wine-prefix.sh): no z: drive, no link into
+# the Linux home; only c: (and, with "keep-e", the sample drive e:) stays a
+# drive.
 sanitise_prefix() {
-    local keep_e="${1:-}" link entry
-    while IFS= read -r -d '' link; do
-        { rm -f -- "$link" && mkdir -- "$link"; } || fail "cannot replace the link $link by a folder"
-    done < <(find "$prefix/drive_c/users" -mindepth 1 -type l -print0)
-    for entry in "$prefix"/dosdevices/*; do
-        [ -L "$entry" ] || continue
-        case "$(basename -- "$entry")" in
-            c:) [ "$(readlink -- "$entry")" = "../drive_c" ] || fail "drive C: of $prefix is not its own drive_c" ;;
-            e:) [ "$keep_e" = keep-e ] && [ "$(readlink -- "$entry")" = "../../demo-pendrive" ] || rm -f -- "$entry" ;;
-            [a-z]: | [a-z]::) rm -f -- "$entry" ;;
-        esac
-    done
-    [ -L "$prefix/dosdevices/c:" ] || fail "the prefix $prefix has no drive C:"
-    link="$(find "$prefix/drive_c" -type l -print -quit)"
-    [ -z "$link" ] || fail "the prefix still holds a link out of it: $link"
+    if [ "${1:-}" = keep-e ]; then
+        vx_wine_sanitise "$prefix" e: ../../demo-pendrive || fail "cannot sanitise the prefix $prefix"
+    else
+        vx_wine_sanitise "$prefix" || fail "cannot sanitise the prefix $prefix"
+    fi
 }
 
 prefix_ready() {

@@ -67,33 +67,39 @@ vx_wine_newdir() {
     mktemp -d "$base/vx-wine-XXXXXXXX"
 }
 
-# Replaces every symbolic link in the profile folders of the prefix by an
-# empty real folder, and removes the z: drive.
-vx_wine_sanitise() {
-    local prefix="$1" link
-    if [ -L "$prefix/dosdevices/z:" ] || [ -e "$prefix/dosdevices/z:" ]; then
-        rm -f -- "$prefix/dosdevices/z:"
-    fi
-    # Links to the Linux home sit in each profile (users/NAME/Desktop) and
-    # deeper (AppData\Roaming\Microsoft\Windows\Templates): replace them all.
+# Cuts every road from a prefix to the Linux machine: the links that Wine
+# puts in the profiles (Desktop, Documents, ... and, deeper down,
+# AppData\Roaming\Microsoft\Windows\Templates) to the Linux home become
+# empty real folders, at any depth, and every drive but c: goes, the z: drive
+# (the Linux root) included. With DRIVE and TARGET ("e:" "../../pendrive"),
+# that drive stays too while it links to TARGET. Links are removed, never
+# followed. Fails when c: is not the prefix's own drive_c or a link is left
+# under drive_c.
+vx_wine_sanitise() { # PREFIX [DRIVE TARGET]
+    local prefix="$1" keep="${2:-}" keep_target="${3:-}" link entry name
     while IFS= read -r -d '' link; do
-        rm -f -- "$link"
-        mkdir -- "$link"
-    done < <(find "$prefix/drive_c/users" -mindepth 2 -type l -print0)
-    if [ -n "$(find "$prefix/drive_c" -type l -print -quit)" ]; then
-        vx_wine_fail "a symbolic link is left under $prefix/drive_c"
-        return 1
-    fi
-    # Any other drive letter: only c: stays (device nodes such as com1 stay
-    # too: they expose no files).
-    local entry target
+        { rm -f -- "$link" && mkdir -- "$link"; } ||
+            vx_wine_fail "cannot replace the link $link by a folder" || return 1
+    done < <(find "$prefix/drive_c/users" -mindepth 1 -type l -print0)
+    # Device nodes such as com1 stay: they expose no files.
     for entry in "$prefix"/dosdevices/*; do
         [ -L "$entry" ] || continue
-        target="$(readlink -- "$entry")"
-        case "$(basename -- "$entry")" in
-            [a-y]:) [ "$target" = "../drive_c" ] || rm -f -- "$entry" ;;
+        name="$(basename -- "$entry")"
+        case "$name" in
+            c:)
+                [ "$(readlink -- "$entry")" = "../drive_c" ] ||
+                    vx_wine_fail "drive C: of $prefix is not its own drive_c" || return 1
+                ;;
+            [a-z]: | [a-z]::)
+                if [ -z "$keep" ] || [ "$name" != "$keep" ] || [ "$(readlink -- "$entry")" != "$keep_target" ]; then
+                    rm -f -- "$entry"
+                fi
+                ;;
         esac
     done
+    [ -L "$prefix/dosdevices/c:" ] || vx_wine_fail "the prefix $prefix has no drive C:" || return 1
+    link="$(find "$prefix/drive_c" -type l -print -quit)"
+    [ -z "$link" ] || vx_wine_fail "a symbolic link is left under $prefix/drive_c: $link" || return 1
 }
 
 vx_wine_template() {

@@ -357,6 +357,32 @@ void TForm1::SpeedButton3Click() {
     pruneDriveList(DriveComboBox2);
 }
 
+void TForm1::WMDeviceChange(uint32_t arrivedMask, uint32_t removedMask) {
+    followDevices(DriveComboBox1, deviceRoot1, arrivedMask, removedMask);
+    followDevices(DriveComboBox2, deviceRoot2, arrivedMask, removedMask);
+}
+
+void TForm1::followDevices(DriveList& list, std::string& deviceRoot, uint32_t arrivedMask, uint32_t removedMask) {
+    auto bitOf = [](const std::string& entry) -> uint32_t {
+        const char letter = entry.empty() ? '\0' : entry[0];
+        return letter >= 'A' && letter <= 'Z' ? 1u << (letter - 'A') : 0u;
+    };
+    const std::string shown = list.text().substr(0, 2);
+    rebuildDriveList(list);
+    pruneDriveList(list);
+    for (size_t i = 0; i < list.items.size(); ++i) {
+        const std::string& entry = list.items[i];
+        if ((bitOf(entry) & arrivedMask) && os_.fs.driveType(entry.substr(0, 2) + "\\") == DriveType::Removable) {
+            list.selected = static_cast<int>(i);
+            deviceRoot = deviceRootOf(list);
+            return;
+        }
+    }
+    if (shown.empty() || (bitOf(shown) & removedMask)) return;
+    for (size_t i = 0; i < list.items.size(); ++i)
+        if (list.items[i].substr(0, 2) == shown) list.selected = static_cast<int>(i);
+}
+
 void TForm1::rebuildDriveList(DriveList& list) {
     list.items.clear();
     list.selected = -1;

@@ -212,6 +212,12 @@ public:
     // --- drive lists -------------------------------------------------------------------
     void SpeedButton1Click();  // detect drives, removal group
     void SpeedButton3Click();  // detect drives, check group
+    // Windows announced volumes that arrived or left (bit n: drive 'A' + n).
+    // Both lists are rebuilt as the detect-drives buttons rebuild them; a
+    // removable drive that has just arrived is chosen in both (with the
+    // device roots), otherwise each list keeps the drive it showed while
+    // that drive is still there.
+    void WMDeviceChange(uint32_t arrivedMask, uint32_t removedMask);
 
 private:
     void hover(std::string_view label, bool inside);
@@ -220,6 +226,7 @@ private:
     void writeTips(bool portuguese);
     void rebuildDriveList(DriveList& list);
     void pruneDriveList(DriveList& list);
+    void followDevices(DriveList& list, std::string& deviceRoot, uint32_t arrivedMask, uint32_t removedMask);
     static std::string deviceRootOf(const DriveList& list);
     void showQuarantineTexts();
 

@@ -94,18 +94,6 @@ bool InstructionsWindow::preTranslate(MSG& msg) {
     return ::IsDialogMessageW(hwnd_, &msg) != FALSE;
 }
 
-LRESULT CALLBACK InstructionsWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* window = static_cast<InstructionsWindow*>(create->lpCreateParams);
-        window->hwnd_ = hwnd;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
-    }
-    auto* self = reinterpret_cast<InstructionsWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
-}
-
 LRESULT InstructionsWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
@@ -125,13 +113,11 @@ LRESULT InstructionsWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             close();
             return 0;
-        case WM_DESTROY: {
-            HWND self = hwnd_;
-            hwnd_ = memo_ = closeButton_ = nullptr;
-            ::SetWindowLongPtrW(self, GWLP_USERDATA, 0);
+        case WM_DESTROY:
+            detach();
+            memo_ = closeButton_ = nullptr;
             if (closed_) closed_();
             return 0;
-        }
         default:
             break;
     }

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "window_base.h"
+
 namespace vx::view {
 
-class InstructionsWindow {
+class InstructionsWindow : public WindowBase<InstructionsWindow> {
 public:
     // `closed` runs once when the window goes away, whoever closed it.
     explicit InstructionsWindow(std::function<void()> closed);
@@ -33,10 +35,9 @@ public:
     bool preTranslate(MSG& msg);
 
 private:
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowBase<InstructionsWindow>;
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
-    HWND hwnd_ = nullptr;
     HWND memo_ = nullptr;
     HWND closeButton_ = nullptr;
     std::function<void()> closed_;

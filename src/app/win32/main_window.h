@@ -3,23 +3,38 @@
 // the model's state back after each one. The view holds no behaviour of its
 // own: what a click does, which captions and colours show and what the log
 // holds is all decided by the model.
+//
+// Creation is in main_window.cpp, the events that reach the model in
+// main_window_dispatch.cpp, the model's state drawn back in
+// main_window_render.cpp.
+//
+// One handler runs at a time. While it runs, messages sent to the window
+// (by another program, by a message box's modal loop, by the pump that keeps
+// the window painted) may still reach it: the events they carry are queued
+// and replayed in order once the handler has returned.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "app/form1.h"
+#include "app/form1_bindings.h"
 #include "instructions_window.h"
 #include "log_memo.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_support.h"
+#include "window_base.h"
 
 namespace vx::view {
 
-class MainWindow {
+class MainWindow : public WindowBase<MainWindow> {
 public:
     MainWindow(win32::Win32Platform& os, app::TForm1& form);
     ~MainWindow();
@@ -37,7 +52,22 @@ public:
 
     HWND handle() const { return hwnd_; }
 
+    // A handler of the model is running (events that arrive now wait).
+    bool busy() const { return running_; }
+
 private:
+    // A tab page or panel: a plain window that holds controls and passes
+    // their notifications to the main window.
+    class Container : public WindowBase<Container> {
+    public:
+        explicit Container(MainWindow& owner) : owner_(owner) {}
+
+    private:
+        friend class WindowBase<Container>;
+        LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+        MainWindow& owner_;
+    };
+
     // One control of the model and what the view last drew of it.
     struct View {
         size_t model = 0;  // index in TForm1::controls()
@@ -67,8 +97,8 @@ private:
         int selected = -2;  // nothing drawn yet
     };
 
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK containerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowBase<MainWindow>;
+    static constexpr UINT_PTR kSubclassId = 1;
     static LRESULT CALLBACK controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                         DWORD_PTR self);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -80,15 +110,30 @@ private:
     void createTabControl(View& tabs);
     HWND createControl(View& view, HWND host, RECT bounds);
     void createTooltips();
+    // A tab page or panel window, with its Container; null on failure.
+    HWND createContainer(DWORD exStyle, DWORD style, RECT bounds, HWND parent, int id);
     // The real parent of a control and its position there, both taken from
     // the model's containers (a group box is drawn, not a parent).
     HWND hostOf(const app::Control& control, POINT& offset) const;
 
     // --- events -------------------------------------------------------------
-    template <typename Handler>
-    void forward(Handler&& handler);
+    // Runs a handler of the model and draws the outcome, or queues it while
+    // another handler runs. The handler holds copies of what it needs.
+    void forward(std::function<void()> handler);
+    // A bound handler of the model, by its control and event.
+    void forwardBound(std::string_view control, app::Event event);
+    // Runs a handler now, even inside a running one (only the session-end
+    // question, which Windows waits for, does that). An outer one is
+    // followed by the events that arrived meanwhile, then the outcome is
+    // drawn.
+    void runNow(const std::function<void()>& handler);
+    // Runs one handler; an exception ends it in the error box.
+    void run(const std::function<void()>& handler);
+    void onDeviceChange(uint32_t arrivedMask, uint32_t removedMask);
     void onCommand(int id, int code);
     void onPageChanged();
+    // The show handler of the tab sheet on that page.
+    void onPageShown(int page);
     void onEscape();
     void onMouseMove(View& view);
     void onMouseLeave(View& view);
@@ -117,16 +162,17 @@ private:
     win32::Win32Platform& os_;
     app::TForm1& form_;
     HINSTANCE instance_ = nullptr;
-    HWND hwnd_ = nullptr;
     HWND tabs_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND focusBeforeDeactivation_ = nullptr;
-    HICON icon_ = nullptr;
-    HICON smallIcon_ = nullptr;
-    HFONT uiFont_ = nullptr;
-    HFONT boldFont_ = nullptr;
-    HFONT memoFont_ = nullptr;
+    win32::IconHandle icon_;
+    win32::IconHandle smallIcon_;
+    win32::GdiObject<HFONT> uiFont_;
+    win32::GdiObject<HFONT> boldFont_;
+    win32::GdiObject<HFONT> memoFont_;
     int dpi_ = 96;
+    std::vector<std::unique_ptr<Container>> containers_;
+    bool classesRegistered_ = false;
 
     std::vector<View> views_;
     std::unordered_map<int, size_t> byId_;
@@ -143,6 +189,14 @@ private:
     int instructionsShown_ = 0;  // the model's count when the view last showed it
     bool rendering_ = false;
     bool closed_ = false;  // the model's FormClose has run
+
+    // A handler is running; events wait in `pending_` until it returns.
+    bool running_ = false;
+    std::deque<std::function<void()>> pending_;
+    // Drives announced while a handler ran, followed once after it.
+    bool deviceChangeQueued_ = false;
+    uint32_t arrivedWhileBusy_ = 0;
+    uint32_t removedWhileBusy_ = 0;
 };
 
 }  // namespace vx::view

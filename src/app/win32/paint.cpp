@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/win32/win32_support.h"
+
 namespace vx::view {
 
 namespace {
@@ -54,7 +56,7 @@ void drawColoredButton(const DRAWITEMSTRUCT& item, const std::wstring& text, COL
 void drawGroupBox(HDC dc, HWND groupBox, const std::wstring& caption, COLORREF textColor, HFONT font) {
     RECT r;
     ::GetClientRect(groupBox, &r);
-    HGDIOBJ oldFont = ::SelectObject(dc, font);
+    win32::SelectedObject selectedFont(dc, font);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
 
@@ -75,7 +77,6 @@ void drawGroupBox(HDC dc, HWND groupBox, const std::wstring& caption, COLORREF t
         ::SetTextColor(dc, ::IsWindowEnabled(groupBox) ? textColor : ::GetSysColor(COLOR_GRAYTEXT));
         ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, format);
     }
-    ::SelectObject(dc, oldFont);
 }
 
 void drawDriveButton(const DRAWITEMSTRUCT& item, bool hot) {
@@ -97,35 +98,30 @@ void drawDriveButton(const DRAWITEMSTRUCT& item, bool hot) {
     auto x = [&](int v) { return originX + v * unit; };
     auto y = [&](int v) { return originY + v * unit; };
 
+    // The pens and brushes are made first, so that they outlive the
+    // selections below, which give the context its own objects back.
+    const win32::GdiObject<HPEN> outline(::CreatePen(PS_SOLID, 1, RGB(80, 80, 80)));
+    const win32::GdiObject<HBRUSH> body(::CreateSolidBrush(RGB(208, 208, 208)));
+    const win32::GdiObject<HBRUSH> green(::CreateSolidBrush(RGB(0, 176, 0)));
+    const win32::GdiObject<HPEN> arrow(::CreatePen(PS_SOLID, std::max(1, unit + unit / 2), RGB(0, 90, 200)));
+    const win32::GdiObject<HBRUSH> blue(::CreateSolidBrush(RGB(0, 90, 200)));
+    const win32::SelectedObject pen(dc, outline.get());
+    const win32::SelectedObject brush(dc, body.get());
+
     // The drive: a grey box with a green light.
-    HPEN outline = ::CreatePen(PS_SOLID, 1, RGB(80, 80, 80));
-    HBRUSH body = ::CreateSolidBrush(RGB(208, 208, 208));
-    HGDIOBJ oldPen = ::SelectObject(dc, outline);
-    HGDIOBJ oldBrush = ::SelectObject(dc, body);
     ::RoundRect(dc, x(1), y(10), x(15) + 1, y(16), 2 * unit, 2 * unit);
     RECT light{x(11), y(12), x(13), y(14)};
-    HBRUSH green = ::CreateSolidBrush(RGB(0, 176, 0));
-    ::FillRect(dc, &light, green);
+    ::FillRect(dc, &light, green.get());
 
     // The arrow: a blue circle open on its right, drawn from its upper end
     // round to its lower end, where the head points up into the gap.
-    HPEN arrow = ::CreatePen(PS_SOLID, std::max(1, unit + unit / 2), RGB(0, 90, 200));
-    ::SelectObject(dc, arrow);
+    ::SelectObject(dc, arrow.get());
     ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
     ::Arc(dc, x(3), y(0), x(12), y(9), x(12), y(1), x(12), y(8));
-    HBRUSH blue = ::CreateSolidBrush(RGB(0, 90, 200));
-    ::SelectObject(dc, blue);
+    ::SelectObject(dc, blue.get());
     ::SelectObject(dc, ::GetStockObject(NULL_PEN));
     const POINT head[3] = {{x(12), y(2)}, {x(9), y(7)}, {x(15), y(7)}};
     ::Polygon(dc, head, 3);
-
-    ::SelectObject(dc, oldPen);
-    ::SelectObject(dc, oldBrush);
-    ::DeleteObject(outline);
-    ::DeleteObject(arrow);
-    ::DeleteObject(body);
-    ::DeleteObject(green);
-    ::DeleteObject(blue);
     drawFocus(dc, item, r);
 }
 

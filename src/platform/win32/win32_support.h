@@ -1,6 +1,6 @@
 // Helpers shared by the Win32 platform classes: handle ownership, text
 // conversion at the system boundary, path preparation and run-time lookups.
-// Only the files of this folder include it.
+// Only the files of this folder and the Win32 view include it.
 #pragma once
 
 #include <windows.h>
@@ -62,6 +62,70 @@ using KernelHandle = UniqueHandle<HANDLE, static_cast<intptr_t>(0), closeKernelH
 using FileHandle = UniqueHandle<HANDLE, static_cast<intptr_t>(-1), closeKernelHandle>;
 using FindHandle = UniqueHandle<HANDLE, static_cast<intptr_t>(-1), closeFindHandle>;
 using RegistryKeyHandle = UniqueHandle<HKEY, static_cast<intptr_t>(0), closeRegistryKey>;
+
+// ---------------------------------------------------------------------------
+// Drawing resources
+// ---------------------------------------------------------------------------
+
+inline void deleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void destroyIcon(HICON h) { ::DestroyIcon(h); }
+
+// A font, pen, brush or bitmap the program created (null when absent).
+template <typename H>
+using GdiObject = UniqueHandle<H, static_cast<intptr_t>(0), deleteGdiObject>;
+// An icon loaded without LR_SHARED.
+using IconHandle = UniqueHandle<HICON, static_cast<intptr_t>(0), destroyIcon>;
+
+// The device context of a window's client area (GetDC), released on leaving.
+// A null window gives the screen's.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_) ::ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// The painting of one WM_PAINT: BeginPaint, and EndPaint on leaving.
+class PaintDc {
+public:
+    explicit PaintDc(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
+    ~PaintDc() { ::EndPaint(hwnd_, &ps_); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    HDC get() const { return dc_; }
+    const PAINTSTRUCT& paint() const { return ps_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
+// An object selected into a device context; the one it replaced is selected
+// again on leaving. Declare it after the object it selects, so that the
+// object is out of the context before it is deleted.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(dc && object ? ::SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject() {
+        if (old_ && old_ != HGDI_ERROR) ::SelectObject(dc_, old_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
 
 // ---------------------------------------------------------------------------
 // Text at the boundary
