@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/win32_support.h"
 #include "text.h"
 
 namespace vx::view {
@@ -109,15 +110,16 @@ void LogMemo::paint(HDC target, const RECT& client) {
     // Drawn off screen first, so a view repainted many times a second during
     // a run does not flicker.
     const int width = client.right - client.left, height = client.bottom - client.top;
-    HDC dc = ::CreateCompatibleDC(target);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(target, std::max(width, 1), std::max(height, 1));
-    HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
-    HFONT font = fontOf(view_);
-    HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
-
-    HBRUSH background = ::CreateSolidBrush(kSilver);
-    ::FillRect(dc, &client, background);
-    ::DeleteObject(background);
+    const win32::MemoryDc memory(target);
+    const win32::GdiObject<HBITMAP> bitmap(::CreateCompatibleBitmap(target, std::max(width, 1), std::max(height, 1)));
+    if (!memory.get() || !bitmap) return;
+    HDC dc = memory.get();
+    const win32::SelectedObject bitmapIn(dc, bitmap.get());
+    const win32::SelectedObject fontIn(dc, fontOf(view_));
+    {
+        const win32::GdiObject<HBRUSH> background(::CreateSolidBrush(kSilver));
+        ::FillRect(dc, &client, background.get());
+    }
     ::SetBkMode(dc, TRANSPARENT);
 
     rows_.clear();
@@ -159,10 +161,6 @@ void LogMemo::paint(HDC target, const RECT& client) {
     }
 
     ::BitBlt(target, client.left, client.top, width, height, dc, 0, 0, SRCCOPY);
-    if (oldFont) ::SelectObject(dc, oldFont);
-    ::SelectObject(dc, oldBitmap);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
 }
 
 // ---------------------------------------------------------------------------
@@ -172,13 +170,10 @@ void LogMemo::paint(HDC target, const RECT& client) {
 int LogMemo::pageLines() const {
     RECT client{};
     ::GetClientRect(view_, &client);
-    HFONT font = fontOf(view_);
-    HDC dc = ::GetDC(view_);
-    HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
+    const win32::WindowDc dc(view_);
+    const win32::SelectedObject fontIn(dc.get(), fontOf(view_));
     TEXTMETRICW tm{};
-    ::GetTextMetricsW(dc, &tm);
-    if (old) ::SelectObject(dc, old);
-    ::ReleaseDC(view_, dc);
+    ::GetTextMetricsW(dc.get(), &tm);
     return std::max(1, static_cast<int>(client.bottom / std::max(1L, tm.tmHeight)));
 }
 
@@ -311,12 +306,9 @@ LRESULT CALLBACK LogMemo::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     }
     if (LogMemo* memo = memoOf(hwnd)) return memo->handle(message, wParam, lParam);
     if (message == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd, &ps);
-        HBRUSH background = ::CreateSolidBrush(kSilver);
-        ::FillRect(dc, &ps.rcPaint, background);
-        ::DeleteObject(background);
-        ::EndPaint(hwnd, &ps);
+        const win32::PaintDc dc(hwnd);
+        const win32::GdiObject<HBRUSH> background(::CreateSolidBrush(kSilver));
+        ::FillRect(dc.get(), &dc.paint().rcPaint, background.get());
         return 0;
     }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
@@ -325,12 +317,10 @@ LRESULT CALLBACK LogMemo::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 LRESULT LogMemo::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = ::BeginPaint(view_, &ps);
+            const win32::PaintDc dc(view_);
             RECT client{};
             ::GetClientRect(view_, &client);
-            paint(dc, client);
-            ::EndPaint(view_, &ps);
+            paint(dc.get(), client);
             return 0;
         }
         case WM_SIZE:

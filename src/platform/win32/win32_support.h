@@ -94,6 +94,22 @@ private:
     HDC dc_;
 };
 
+// A memory device context compatible with `dc` (CreateCompatibleDC), deleted
+// on leaving; for drawing off screen.
+class MemoryDc {
+public:
+    explicit MemoryDc(HDC dc) : dc_(::CreateCompatibleDC(dc)) {}
+    ~MemoryDc() {
+        if (dc_) ::DeleteDC(dc_);
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
 // The painting of one WM_PAINT: BeginPaint, and EndPaint on leaving.
 class PaintDc {
 public:
