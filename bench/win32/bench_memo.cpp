@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     std::vector<size_t> sizes = {10'000, 100'000, 1'000'000};
     if (argc > 1) {
         sizes.clear();
-        for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoull(argv[i], nullptr, 10));
+        for (int i = 1; i < argc; ++i) sizes.push_back(static_cast<size_t>(std::strtoull(argv[i], nullptr, 10)));
     }
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;

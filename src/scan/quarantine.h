@@ -83,6 +83,8 @@ struct KeptRun {
     std::vector<KeptItem> items;
     uint64_t bytes = 0;          // bytes the run's folder takes on disk
 };
+// Kept sizes are 64-bit in the 32-bit build too.
+static_assert(sizeof(KeptItem::size) == 8 && sizeof(KeptRun::bytes) == 8, "kept sizes are 64-bit everywhere");
 
 // The store's folder: the local data folder + "\quarantine" (no final "\").
 std::string quarantineFolder(platform::Shell& shell);
