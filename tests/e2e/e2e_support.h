@@ -266,6 +266,18 @@ struct Program {
 // When the window does not show, the checks say what the program showed
 // instead, the program is ended and `main` is null.
 inline Program startVarrex(const std::wstring& folder, const std::wstring& file = L"Varrex.exe") {
+    // Wine starts its desktop (explorer.exe) for the first window and waits
+    // ten seconds for it; on a busy machine the program's window could come
+    // too early and the program end. The desktop is asked for first, and the
+    // program starts once it reads input.
+    ::GetDesktopWindow();
+    bool desktop = waitFor([] { return running(L"explorer.exe") > 0; }, 60s);
+    for (DWORD id : processesNamed(L"explorer.exe"))
+        if (HANDLE d = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id)) {
+            desktop = desktop && ::WaitForInputIdle(d, 60000) == 0;
+            ::CloseHandle(d);
+        }
+    check(desktop, "the desktop runs");
     Program p;
     p.process = start(folder + L"\\" + file, L"", folder);
     check(p.process != nullptr, "Varrex.exe starts");

@@ -191,19 +191,6 @@ int wmain(int argc, wchar_t** argv) {
     check(::GetDriveTypeW(L"E:\\") == DRIVE_REMOVABLE, "E: is a removable drive");
     check(saveQuestionsOff(), "the report offers are switched off");
 
-    // Wine starts its desktop (explorer.exe) for the first window and waits
-    // ten seconds for it; on a busy machine the program's window could come
-    // too early. The driver asks for the desktop first and waits until it
-    // reads input.
-    ::GetDesktopWindow();
-    bool desktop = waitFor([] { return running(L"explorer.exe") > 0; }, 60s);
-    for (DWORD id : processesNamed(L"explorer.exe"))
-        if (HANDLE p = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id)) {
-            desktop = desktop && ::WaitForInputIdle(p, 60000) == 0;
-            ::CloseHandle(p);
-        }
-    check(desktop, "the desktop runs");
-
     const Program varrex = startVarrex(folder);
     if (!varrex.main) return 1;
     checkText(textOf(control(varrex.main, "StaticText1")), L"Versão 2.7.5", "the version box");
