@@ -254,6 +254,31 @@ inline bool settled(HWND main, std::chrono::milliseconds limit = 60s) {
                                          static_cast<UINT>(std::max<long long>(left.count(), 1000)), &ignored) != 0;
 }
 
+// The lines of a list box of another process, in its order.
+inline std::vector<std::wstring> listLines(HWND list) {
+    std::vector<std::wstring> lines;
+    const LRESULT n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        const LRESULT got = ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+// Ends every process of that file name; how many were ended.
+inline int killAll(const std::wstring& exe) {
+    int n = 0;
+    for (DWORD id : processesNamed(exe))
+        if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+            if (::TerminateProcess(p, 0)) ++n;
+            ::WaitForSingleObject(p, 5000);
+            ::CloseHandle(p);
+        }
+    return n;
+}
+
 // Varrex.exe as the driver started it.
 struct Program {
     HANDLE process = nullptr;

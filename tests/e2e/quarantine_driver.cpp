@@ -72,18 +72,6 @@ std::optional<std::wstring> runValue(const wchar_t* name) {
     return std::wstring(data);
 }
 
-std::vector<std::wstring> listLines(HWND list) {
-    std::vector<std::wstring> out;
-    const LRESULT n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; ++i) {
-        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(text.find(L'\0'));
-        out.push_back(text);
-    }
-    return out;
-}
-
 int indexOf(const std::vector<std::wstring>& lines, const std::wstring& part) {
     for (size_t i = 0; i < lines.size(); ++i)
         if (lines[i].find(part) != std::wstring::npos) return static_cast<int>(i);

@@ -43,18 +43,6 @@ void pressExpectingBox(DWORD pid, HWND main, std::string_view button, const std:
     checkRunEnds(pid, main, what);
 }
 
-std::vector<std::wstring> listLines(HWND list) {
-    std::vector<std::wstring> lines;
-    const LRESULT n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; ++i) {
-        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-        const LRESULT got = ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
-        lines.push_back(text);
-    }
-    return lines;
-}
-
 // The index of the line whose file-name part is `exe`; -1 when none.
 int lineOf(const std::vector<std::wstring>& lines, const std::wstring& exe) {
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -63,17 +51,6 @@ int lineOf(const std::vector<std::wstring>& lines, const std::wstring& exe) {
         if ((cut == std::wstring::npos ? l : l.substr(cut + 1)) == lower(exe)) return static_cast<int>(i);
     }
     return -1;
-}
-
-int killAll(const std::wstring& exe) {
-    int n = 0;
-    for (DWORD id : processesNamed(exe))
-        if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
-            if (::TerminateProcess(p, 0)) ++n;
-            ::WaitForSingleObject(p, 5000);
-            ::CloseHandle(p);
-        }
-    return n;
 }
 
 // The bytes a size caption such as "Espaço ocupado: 1,50 KB" stands for;

@@ -108,18 +108,6 @@ void deviceRuns(DWORD pid, HWND main, const Version& v) {
         check(explorersAfter == explorersBefore, "explorer.exe still runs");
 }
 
-std::vector<std::wstring> listLines(HWND list) {
-    std::vector<std::wstring> lines;
-    const LRESULT n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; ++i) {
-        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-        const LRESULT got = ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
-        lines.push_back(text);
-    }
-    return lines;
-}
-
 void processList(HWND main, const std::wstring& folder, const Version& v) {
     selectTab(control(main, "PageControl1"), 1);
     HWND list = control(main, "ListBox1");
@@ -148,17 +136,6 @@ void processList(HWND main, const std::wstring& folder, const Version& v) {
         for (const auto& l : lines) std::fprintf(f, "%s\n", narrow(l).c_str());
         std::fclose(f);
     }
-}
-
-int killAll(const std::wstring& exe) {
-    int n = 0;
-    for (DWORD id : processesNamed(exe))
-        if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
-            if (::TerminateProcess(p, 0)) ++n;
-            ::WaitForSingleObject(p, 5000);
-            ::CloseHandle(p);
-        }
-    return n;
 }
 
 void systemReport(DWORD pid, HWND main) {
