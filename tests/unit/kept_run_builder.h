@@ -32,13 +32,20 @@ struct KeptRunBuilder {
         return {true, std::move(root), std::move(date), std::move(time)};
     }
 
-    KeptRunBuilder& file(const std::string& path, const std::string& content, uint32_t attributes = 0x20,
-                         std::optional<uint32_t> serial = std::nullopt) {
+    // A file or folder item as the disinfection records it.
+    static scan::KeptItem entry(scan::KeptKind kind, const std::string& path, uint32_t attributes,
+                                std::optional<uint32_t> serial) {
         scan::KeptItem item;
-        item.kind = scan::KeptKind::File;
+        item.kind = kind;
         item.path = path;
         item.volumeSerial = serial;
         item.attributes = attributes;
+        return item;
+    }
+
+    KeptRunBuilder& file(const std::string& path, const std::string& content, uint32_t attributes = 0x20,
+                         std::optional<uint32_t> serial = std::nullopt) {
+        scan::KeptItem item = entry(scan::KeptKind::File, path, attributes, serial);
         item.number = nextNumber++;
         item.size = content.size();
         auto sha = machine.platform().crypto.sha256();
@@ -51,12 +58,7 @@ struct KeptRunBuilder {
     }
     KeptRunBuilder& folderItem(const std::string& path, uint32_t attributes = 0x10,
                                std::optional<uint32_t> serial = std::nullopt) {
-        scan::KeptItem item;
-        item.kind = scan::KeptKind::Folder;
-        item.path = path;
-        item.volumeSerial = serial;
-        item.attributes = attributes;
-        return add(item);
+        return add(entry(scan::KeptKind::Folder, path, attributes, serial));
     }
     KeptRunBuilder& value(platform::RootKey root, const std::string& key, const std::string& name,
                           const platform::RegValue& v) {

@@ -21,15 +21,6 @@ namespace attr = platform::attr;
 
 namespace {
 
-
-char rootLetter(const std::string& root) {
-    if (root.size() < 2 || root.size() > 3 || root[1] != ':') return 0;
-    if (root.size() == 3 && root[2] != '\\' && root[2] != '/') return 0;
-    char c = root[0];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return (c >= 'A' && c <= 'Z') ? c : 0;
-}
-
 // The drive a handle was opened on, while it is still in the machine.
 class DriveWatch {
 public:

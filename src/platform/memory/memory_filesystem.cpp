@@ -23,15 +23,6 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
     return platform::equalNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-// The drive letter of a root text ("E:", "E:\" or "E:/"); 0 for anything else.
-char rootLetter(const std::string& root) {
-    if (root.size() < 2 || root.size() > 3 || root[1] != ':') return 0;
-    if (root.size() == 3 && root[2] != '\\' && root[2] != '/') return 0;
-    char c = root[0];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return (c >= 'A' && c <= 'Z') ? c : 0;
-}
-
 // The last component of a path as written ("" when it has none).
 std::string lastComponent(const std::string& path, const std::string& currentDirectory) {
     platform::PathParts parts;
@@ -478,5 +469,17 @@ std::optional<std::vector<std::string>> MemoryFileSystem::readTextLines(const st
     for (std::string& line : splitter.finish()) lines.push_back(platform::cp1252ToUtf8(line));
     return lines;
 }
+
+namespace detail {
+
+char rootLetter(const std::string& root) {
+    if (root.size() < 2 || root.size() > 3 || root[1] != ':') return 0;
+    if (root.size() == 3 && root[2] != '\\' && root[2] != '/') return 0;
+    char c = root[0];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return (c >= 'A' && c <= 'Z') ? c : 0;
+}
+
+}  // namespace detail
 
 }  // namespace vx::memory

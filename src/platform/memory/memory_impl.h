@@ -118,6 +118,10 @@ namespace detail {
 // ignored; false for an empty component inside the path.
 bool splitKeyPath(const std::string& path, std::vector<std::string>& out);
 
+// The drive letter of a root text ("E:", "E:\" or "E:/"), upper case; 0 for
+// anything else.
+char rootLetter(const std::string& root);
+
 }  // namespace detail
 
 }  // namespace vx::memory
