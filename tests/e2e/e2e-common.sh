@@ -161,15 +161,8 @@ vx_e2e_demo_drive() {
     "$repo/scripts/make-demo-pendrive.sh" "$drive" E: || fail "cannot write the sample pen drive"
     # Wine has run again: only C: and E: may be drives, and nothing under
     # drive_c may lead out of the prefix.
-    local entry
-    for entry in "$prefix"/dosdevices/*; do
-        case "$(basename -- "$entry")" in
-            c: | e:) ;;
-            [a-z]: | [a-z]::) rm -f -- "$entry" ;;
-        esac
-    done
+    vx_wine_sanitise "$prefix" e: ../../pendrive || fail "the prefix cannot be made safe again"
     [ "$(readlink -- "$prefix/dosdevices/e:")" = ../../pendrive ] || fail "drive E: is not the sample drive"
-    [ -z "$(find "$prefix/drive_c" -type l -print -quit)" ] || fail "a link out of the prefix appeared under drive_c"
 }
 
 # Copies the programs into a folder of the prefix and makes it run_dir.
