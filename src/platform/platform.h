@@ -88,6 +88,13 @@ class TextWriter {
 public:
     virtual ~TextWriter() = default;
     virtual IoResult writeLine(const std::string& line) = 0;
+    // Writes every line in turn. A journal (appendUtf8TextFile) writes them
+    // all and then makes them reach the disk once, before it returns.
+    virtual IoResult writeLines(const std::vector<std::string>& lines) {
+        for (const std::string& line : lines)
+            if (IoResult r = writeLine(line); !r) return r;
+        return {};
+    }
     // Flushes and closes; further writes fail. Called by the destructor too.
     virtual IoResult close() = 0;
 };
@@ -100,6 +107,8 @@ public:
     // Reads up to `capacity` bytes into `buffer`: the count read, 0 at the
     // end of the file, std::nullopt when the read fails.
     virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
+    // Moves to `offset` from the file's start; false when it cannot.
+    virtual bool seek(uint64_t offset) = 0;
 };
 
 // A new file being written as raw bytes.
@@ -107,9 +116,112 @@ class ByteWriter {
 public:
     virtual ~ByteWriter() = default;
     virtual IoResult write(const uint8_t* data, size_t size) = 0;
+    // Makes every byte written so far reach the disk (FlushFileBuffers); the
+    // file stays open for more.
+    virtual IoResult flush() = 0;
     // Makes every byte written reach the disk (FlushFileBuffers) and closes
     // the file; further writes fail. The destructor closes without the flush.
     virtual IoResult close() = 0;
+};
+
+// What names one file or folder on one volume, whatever path leads to it:
+// the volume serial number and the file index (GetFileInformationByHandle).
+struct FileIdentity {
+    uint32_t volumeSerial = 0;
+    uint64_t fileIndex = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What a folder's owner and access list allow, read from the folder itself,
+// opened without following a link.
+enum class FolderTrust {
+    Missing,     // nothing stands there
+    NotAFolder,  // a file stands there
+    Link,        // a junction, symbolic link or mount point (a name surrogate)
+    Open,        // another account may write, delete, or change its owner or
+                 // access list; or its owner is not SYSTEM or Administrators
+    AdminsOnly,  // owned by SYSTEM or Administrators, and only they may write,
+                 // delete or change it
+    Unreadable,  // its owner or access list cannot be read
+};
+
+// Why a handle could not be had.
+enum class HandleStatus {
+    Ok,
+    Missing,     // nothing of that name
+    Exists,      // creating: something of that name stands there
+    Link,        // a name-surrogate reparse point (junction, symbolic link,
+                 // mount point): never followed
+    NotAFolder,  // a file where a folder was asked for
+    IsFolder,    // a folder where a file was asked for
+    InUse,       // another program holds it open in a way that excludes us
+    Denied,      // the system refused access
+    Failed,      // any other failure
+};
+
+// The original of a file that is being kept and then deleted. It is opened
+// once, without following a reparse point, with delete access and shared for
+// reading only: nobody can write, rename or delete it while it is held, so
+// the bytes copied are the bytes deleted.
+class HeldFile {
+public:
+    virtual ~HeldFile() = default;
+    virtual uint64_t size() = 0;
+    virtual uint32_t attributes() = 0;
+    virtual std::optional<FileIdentity> identity() = 0;
+    // Reads the next bytes (from the start on the first call): the count
+    // read, 0 at the end, std::nullopt when the read fails.
+    virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
+    // Marks the file for deletion through this handle (the delete
+    // disposition); it leaves its folder when the handle is closed, that is
+    // when this object is destroyed. False when the system refuses (a
+    // read-only file, a running program's image).
+    virtual bool markForDeletion() = 0;
+};
+
+// A new file made relative to a folder handle. It shares nothing for writing
+// or deleting; it is read back through the same handle.
+class NewFile {
+public:
+    virtual ~NewFile() = default;
+    virtual IoResult write(const uint8_t* data, size_t size) = 0;
+    // Makes every byte written reach the disk.
+    virtual IoResult flush() = 0;
+    // Reads from `offset` (for the check of what reached the disk).
+    virtual bool seek(uint64_t offset) = 0;
+    virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
+    // Sets the attribute word through the handle (0 is "normal").
+    virtual bool setAttributes(uint32_t attributes) = 0;
+    // Deletes the file through its handle (a copy that did not verify).
+    virtual bool discard() = 0;
+};
+
+// An open folder. Every name given is one component (no "\"), taken relative
+// to this folder's handle: nothing between a check and a write can redirect
+// it, whatever happens to the path that led here.
+class FolderHandle {
+public:
+    virtual ~FolderHandle() = default;
+    // The attribute word of the entry `name` as the folder lists it (a link
+    // is not followed); attr::Invalid when there is none.
+    virtual uint32_t childAttributes(const std::string& name) = 0;
+    // Opens the folder `name`. A name surrogate is refused (Link); a reparse
+    // point that is not one (a cloud placeholder) opens as a folder.
+    virtual std::unique_ptr<FolderHandle> openFolder(const std::string& name, HandleStatus& status) = 0;
+    // Creates the folder `name`; Exists when anything stands there.
+    virtual std::unique_ptr<FolderHandle> createFolder(const std::string& name, HandleStatus& status) = 0;
+    // Creates the file `name`; Exists when anything stands there.
+    virtual std::unique_ptr<NewFile> createFile(const std::string& name, HandleStatus& status) = 0;
+    // Opens the existing file `name` for reading, sharing reading only; a
+    // link is refused.
+    virtual std::unique_ptr<ByteReader> openFile(const std::string& name, HandleStatus& status) = 0;
+    // Every entry of the folder ("." and ".." left out).
+    virtual std::vector<FindEntry> list() = 0;
+    // Deletes the entry `name`: a file, an empty folder, or a link itself
+    // (never what it leads to).
+    virtual bool deleteEntry(const std::string& name) = 0;
+    virtual bool setAttributes(uint32_t attributes) = 0;
+    virtual std::optional<FileIdentity> identity() = 0;
 };
 
 class FileSystem {
@@ -172,7 +284,10 @@ public:
 
     // Opens a UTF-8 text file for appending lines (created when missing, no
     // byte-order mark). Each writeLine adds the line and CR LF and makes them
-    // reach the disk (flushed) before it returns. Null and `error` filled
+    // reach the disk (flushed) before it returns; writeLines flushes once for
+    // all its lines. When the file does not end with a line end (a line torn
+    // by a crash), CR LF is written first, so the torn line never swallows
+    // the next one. Null and `error` filled
     // when the file cannot be opened.
     virtual std::unique_ptr<TextWriter> appendUtf8TextFile(const std::string& path, IoResult& error) = 0;
     // Reads at most `maxLines` lines of a UTF-8 text file, with the rules of
@@ -188,6 +303,32 @@ public:
     // Bytes free for the user on the volume holding `path` (an existing
     // folder); std::nullopt when it cannot be read.
     virtual std::optional<uint64_t> freeBytes(const std::string& path) = 0;
+
+    // --- handles, identities and trust ------------------------------------------
+
+    // The file system's name ("FAT32", "NTFS") of the volume whose root is
+    // `root`; empty when it cannot tell.
+    virtual std::string fileSystemName(const std::string& root) = 0;
+    // The identity of the entry `path` (a final link is not followed);
+    // std::nullopt when it cannot be opened.
+    virtual std::optional<FileIdentity> identity(const std::string& path) = 0;
+    // Opens the file `path` to keep and delete it (see HeldFile). A file
+    // that is itself a reparse point is refused (Link), so is a folder.
+    virtual std::unique_ptr<HeldFile> holdFile(const std::string& path, HandleStatus& status) = 0;
+    // Opens the folder `path` (a drive root "E:\", or a folder whose last
+    // component is not a name surrogate).
+    virtual std::unique_ptr<FolderHandle> openFolder(const std::string& path, HandleStatus& status) = 0;
+    // Opens an existing file for reading, sharing reading only: nobody may
+    // write, rename or delete it while it is open. A link is refused.
+    virtual std::unique_ptr<ByteReader> openBytesExclusive(const std::string& path) = 0;
+    // The owner and access list of the folder `path`, opened without
+    // following a link.
+    virtual FolderTrust folderTrust(const std::string& path) = 0;
+    // Creates the folder `path` (one level) owned by Administrators with a
+    // protected access list that gives full access to SYSTEM and
+    // Administrators and nothing to anyone else. False when anything stands
+    // there or it cannot be made.
+    virtual bool createProtectedDirectory(const std::string& path) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -320,6 +461,9 @@ public:
     virtual WindowsVersion windowsVersion() = 0;
     // Full path of the program's own executable file.
     virtual std::string programPath() = 0;
+    // True when the process holds an enabled Administrators membership: an
+    // elevated token (Vista and later), the Administrators group (XP).
+    virtual bool hasAdministratorRights() = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -393,6 +537,9 @@ public:
     // A new SHA-256 computation (Windows' own crypto provider on Win32);
     // null when the system offers none.
     virtual std::unique_ptr<Sha256> sha256() = 0;
+    // Fills `buffer` with unpredictable bytes (CryptGenRandom); false when
+    // the system cannot.
+    virtual bool randomBytes(uint8_t* buffer, size_t size) = 0;
 };
 
 // Lower-case hexadecimal text of a digest (64 characters).

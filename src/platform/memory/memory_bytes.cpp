@@ -66,6 +66,12 @@ public:
         return n;
     }
 
+    bool seek(uint64_t offset) override {
+        if (lifetime_.expired() || s_.failCall("seekBytes", path_) || !drive_.get(s_)) return false;
+        offset_ = offset;
+        return true;
+    }
+
 private:
     Machine::State& s_;
     std::weak_ptr<int> lifetime_;
@@ -122,6 +128,11 @@ public:
     IoResult write(const uint8_t* data, size_t size) override {
         if (closed_) return failure(kInvalidHandle);
         return file_.append("writeBytes", reinterpret_cast<const char*>(data), size);
+    }
+
+    IoResult flush() override {
+        if (closed_) return failure(kInvalidHandle);
+        return file_.closeFails("flushBytes") ? failure(kAccessDenied) : IoResult{};
     }
 
     IoResult close() override {

@@ -35,6 +35,15 @@ public:
     std::optional<uint32_t> volumeSerial(const std::string& root) override;
     std::optional<uint64_t> freeBytes(const std::string& path) override;
 
+    // Handles, identities and trust.
+    std::string fileSystemName(const std::string& root) override;
+    std::optional<platform::FileIdentity> identity(const std::string& path) override;
+    std::unique_ptr<platform::HeldFile> holdFile(const std::string& path, platform::HandleStatus& status) override;
+    std::unique_ptr<platform::FolderHandle> openFolder(const std::string& path, platform::HandleStatus& status) override;
+    std::unique_ptr<platform::ByteReader> openBytesExclusive(const std::string& path) override;
+    platform::FolderTrust folderTrust(const std::string& path) override;
+    bool createProtectedDirectory(const std::string& path) override;
+
 private:
     Machine::State& s_;
 };
@@ -77,6 +86,7 @@ public:
     bool is64BitProcess() override;
     platform::WindowsVersion windowsVersion() override;
     std::string programPath() override;
+    bool hasAdministratorRights() override;
 
 private:
     Machine::State& s_;
@@ -110,6 +120,7 @@ private:
 class MemoryCrypto final : public platform::Crypto {
 public:
     std::unique_ptr<platform::Sha256> sha256() override;
+    bool randomBytes(uint8_t* buffer, size_t size) override;
 };
 
 namespace detail {

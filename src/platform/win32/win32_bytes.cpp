@@ -43,6 +43,12 @@ public:
         return size_t{got};
     }
 
+    bool seek(uint64_t offset) override {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        return ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) != 0;
+    }
+
 private:
     FileHandle file_;
 };
@@ -55,6 +61,12 @@ public:
         heartbeat();
         if (!file_) return failure(ERROR_INVALID_HANDLE);
         return writeAll(file_.get(), reinterpret_cast<const char*>(data), size);
+    }
+
+    IoResult flush() override {
+        if (!file_) return failure(ERROR_INVALID_HANDLE);
+        if (!::FlushFileBuffers(file_.get())) return failure(::GetLastError());
+        return {};
     }
 
     IoResult close() override {

@@ -39,6 +39,15 @@ public:
                                                               size_t maxLineBytes = 65536) override;
     std::optional<uint32_t> volumeSerial(const std::string& root) override;
     std::optional<uint64_t> freeBytes(const std::string& path) override;
+
+    // Handles, identities and trust.
+    std::string fileSystemName(const std::string& root) override;
+    std::optional<platform::FileIdentity> identity(const std::string& path) override;
+    std::unique_ptr<platform::HeldFile> holdFile(const std::string& path, platform::HandleStatus& status) override;
+    std::unique_ptr<platform::FolderHandle> openFolder(const std::string& path, platform::HandleStatus& status) override;
+    std::unique_ptr<platform::ByteReader> openBytesExclusive(const std::string& path) override;
+    platform::FolderTrust folderTrust(const std::string& path) override;
+    bool createProtectedDirectory(const std::string& path) override;
 };
 
 class Win32Processes final : public platform::Processes {
@@ -73,6 +82,7 @@ public:
     bool is64BitProcess() override;
     platform::WindowsVersion windowsVersion() override;
     std::string programPath() override;
+    bool hasAdministratorRights() override;
 
 private:
     void prepare() {
@@ -124,6 +134,7 @@ public:
     Win32Crypto& operator=(const Win32Crypto&) = delete;
 
     std::unique_ptr<platform::Sha256> sha256() override;
+    bool randomBytes(uint8_t* buffer, size_t size) override;
 
 private:
     uintptr_t provider_ = 0;  // HCRYPTPROV, 0 until acquired
