@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make
   googletest libgtest-dev librapidcheck-dev libbenchmark-dev
+  clang libclang-rt-14-dev llvm-14
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xauth imagemagick
 )

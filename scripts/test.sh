@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test on a fresh Debian machine:
 #   native unit and contract tests, the same under address and undefined-
-#   behaviour sanitizers, the 64- and 32-bit Windows cross builds (import
+#   behaviour sanitizers, a minute of fuzzing of the quarantine manifest's
+#   reader, the 64- and 32-bit Windows cross builds (import
 #   check), and the contract suite on the real Win32 implementation under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,9 @@ step "sanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j "$jobs" || status=1
+
+step "manifest fuzzing"
+fuzz/run-fuzz.sh || status=1
 
 step "Windows builds"
 cmake --preset mingw64 >/dev/null

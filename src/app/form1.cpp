@@ -272,6 +272,7 @@ void TForm1::TabSheet4Show() {
     const std::string chosen = wasChosen ? keptRuns[static_cast<size_t>(ListBox2.selected)].folder : std::string();
     keptRuns = tools::listKeptRuns(ctx);
     quarantineBytes_ = tools::quarantineStoreBytes(os_.fs, os_.shell);
+    machineStoreHidden_ = tools::machineStoreHidden(ctx);
     // The run chosen before stays chosen while it is there; otherwise the newest.
     ListBox2.selected = keptRuns.empty() ? -1 : 0;
     for (size_t i = 0; i < keptRuns.size(); ++i)
@@ -334,10 +335,13 @@ void TForm1::showQuarantineTexts() {
     scan::RunContext ctx = context();
     ListBox2.items.clear();
     for (const scan::KeptRun& run : keptRuns) ListBox2.items.push_back(tools::runListLine(ctx, run));
+    // The machine store's runs this process cannot read: one line after the
+    // runs, which no handler takes for a run.
+    if (machineStoreHidden_) ListBox2.items.push_back(tools::machineStoreNote(ctx));
     ListBox3.items.clear();
     if (ListBox2.selected >= 0 && ListBox2.selected < static_cast<int>(keptRuns.size()))
         for (const scan::KeptItem& item : keptRuns[static_cast<size_t>(ListBox2.selected)].items)
-            ListBox3.items.push_back(tools::itemListLine(ctx, item));
+            ListBox3.items.push_back(tools::itemListLine(ctx, keptRuns[static_cast<size_t>(ListBox2.selected)], item));
     if (quarantineBytes_)
         control("Label24").caption =
             ctx.say("Tamanho total: ", "Total size: ") + tools::sizeText(os_.clock, *quarantineBytes_);

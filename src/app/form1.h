@@ -231,6 +231,7 @@ private:
     void showQuarantineTexts();
 
     std::optional<uint64_t> quarantineBytes_;  // the store's size when the tab was last shown
+    bool machineStoreHidden_ = false;          // the machine's store cannot be read by this process
 
     platform::Platform os_;
     std::vector<Control> controls_;

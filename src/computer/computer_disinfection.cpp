@@ -521,13 +521,16 @@ void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDi
     scan::writeLogHeader(ctx, scan::RunKind::ComputerDisinfection, "");
 
     ComputerDisinfection steps(ctx);
+    scan::KeepRefusal refusal = scan::KeepRefusal::None;
     {
         scan::KeepingScope keeping(ctx, false, "");
         steps.run();
+        refusal = keeping.run().refusal();
     }
 
     driverAudioCase(ctx, steps.folders());
     showVerdict(ctx);
+    scan::reportKeepRefusal(ctx, refusal);
     if (!scan::writeAutomaticCopies(ctx, "vx-pc-")) return;
     scan::writeCompletionLine(ctx);
     askForRestart(ctx);

@@ -194,6 +194,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
                                           "Viruses were not found in Drive " + root + "!"),
                                   "Outcome", Icon::Information, Buttons::Ok);
     }
+    keeping.reportRefusal();
 
     if (!scan::writeAutomaticCopies(ctx, "vx-pen-")) return;
     scan::writeCompletionLine(ctx);

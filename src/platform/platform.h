@@ -143,6 +143,9 @@ enum class FolderTrust {
     AdminsOnly,  // owned by SYSTEM or Administrators, and only they may write,
                  // delete or change it
     Unreadable,  // its owner or access list cannot be read
+    NoAccessLists,  // the volume, or the system, keeps no access lists (FAT;
+                    // Wine, which makes one up from the Unix permissions):
+                    // no folder there can be kept from anyone who may write
 };
 
 // Why a handle could not be had.
@@ -326,8 +329,10 @@ public:
     virtual FolderTrust folderTrust(const std::string& path) = 0;
     // Creates the folder `path` (one level) owned by Administrators with a
     // protected access list that gives full access to SYSTEM and
-    // Administrators and nothing to anyone else. False when anything stands
-    // there or it cannot be made.
+    // Administrators and nothing to anyone else. On a volume or system that
+    // keeps no access lists the folder is made without one (folderTrust then
+    // answers NoAccessLists). False when anything stands there, it cannot be
+    // made, or the protection asked for did not hold where it should.
     virtual bool createProtectedDirectory(const std::string& path) = 0;
 };
 
@@ -464,6 +469,11 @@ public:
     // True when the process holds an enabled Administrators membership: an
     // elevated token (Vista and later), the Administrators group (XP).
     virtual bool hasAdministratorRights() = 0;
+    // False where every program runs with the same rights whatever account
+    // started it (Wine: every program of a prefix is the same Unix user with
+    // the same administrator token), so no program can gain rights through
+    // another's files.
+    virtual bool separatesAccounts() = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -127,7 +127,8 @@ bool isStrictUtf8(std::string_view text);
 // strict UTF-8, no character below 0x20 and none of  / : * ? " < > |  after
 // the drive's colon, no empty component, none that is "." or "..", ends in a
 // dot or a blank, or is a reserved device name (CON, PRN, AUX, NUL, COM1 to
-// COM9, LPT1 to LPT9, with or without an extension), at most kMaxPathBytes.
+// COM9, LPT1 to LPT9 and COM or LPT with a superscript 1, 2 or 3, with or
+// without blanks and an extension after it), at most kMaxPathBytes.
 // So no "\\?\", "\\.\" or UNC form and no alternate data stream.
 bool isKeepablePath(std::string_view path);
 
@@ -137,11 +138,14 @@ bool isKeepablePath(std::string_view path);
 bool isKeepableKeyPath(std::string_view keyPath);
 
 // A content file name: 1 to 40 of A-Z a-z 0-9 _ - and an optional extension
-// of 1 to 8 of A-Z a-z 0-9 after one dot ("000001.vxq", "pack.vxp").
+// of 1 to 8 of A-Z a-z 0-9 after one dot ("000001.vxq", "pack.vxp"), and no
+// reserved device name ("con.vxq").
 bool isContentName(std::string_view name);
 
 // --- the writer's text ------------------------------------------------------------
 
+// A header without a mask key gets an empty key field, so its line does not
+// read back as a run line.
 std::string formatRunLine(platform::Crypto& crypto, const KeptRunHeader& header);
 // The record line of an item (without line end), seal included, in the
 // current version.
@@ -152,16 +156,22 @@ std::string formatGoneRecord(platform::Crypto& crypto, int id);
 
 // Parses one item record of a manifest of `version` (1 or 2). The item comes
 // back marked damaged when the line is not a sealed, well-formed record of a
-// known kind, when a text field is not strict UTF-8, a path or key path
-// breaks the rules above, a number does not fit, or a key record's value
-// count does not match its fields. Never throws, never reads past the line.
+// known kind, is kMaxRecordBytes long or longer (the platform cuts longer
+// lines there), when a text field is not strict UTF-8, a path or key path
+// breaks the rules above ("the path is not allowed"), a value name holds a
+// NUL or more than 16383 UTF-16 units, a number does not fit, or a key
+// record's value count does not match its fields. A damaged item carries its
+// kind and id when the line told them, and no other field. Never throws,
+// never reads past the line.
 KeptItem parseRecord(platform::Crypto& crypto, const std::string& line, int version);
 
-// Parses a whole manifest. Items of an unknown version are damaged ("the
-// store's version is unknown"); an id met twice, a content range met twice
-// or overlapping another in the same content file marks the later item
-// damaged ("the record is damaged"); items that a "gone" record names are
-// left out. Empty lines are passed over. Never throws.
+// Parses a whole manifest. Items of an unknown version are read as records
+// of the current version and marked damaged ("the store's version is
+// unknown"); an id met twice, or a content range that
+// shares a byte with one met before in the same content file (names compared
+// without regard to letter case; an empty range holds no byte), marks the
+// later item damaged ("the record is damaged"); items that a "gone" record
+// names are left out. Empty lines are passed over. Never throws.
 ParsedManifest parseManifest(platform::Crypto& crypto, const std::vector<std::string>& lines);
 
 // True when `line` is a well-formed record of the current version whose

@@ -67,6 +67,16 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
         std::string folder;
         std::unique_ptr<platform::Finder> finder;
         bool isLink = false;
+        // Files met but not yet deleted: kept and deleted as one batch,
+        // before the folder itself goes.
+        std::vector<std::string> pending;
+    };
+    auto removePending = [&](std::vector<std::string>& pending) {
+        if (pending.empty()) return;
+        const size_t count = pending.size();
+        RemovalBatch batch(ctx, std::move(pending));
+        pending.clear();
+        for (size_t i = 0; i < count; ++i) batch.remove(i);
     };
     std::vector<Frame> stack;
 
@@ -113,10 +123,12 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
             if (killProcessByName(ctx.os.processes, entry.name) == 1)
                 ctx.write("[VX] > Processo " + entry.name + " finalizado!",
                           "[VX] > Finalized " + entry.name + " process!");
-            removeFile(ctx, path);
+            top.pending.push_back(std::move(path));
+            if (top.pending.size() >= kKeepBatchFiles) removePending(top.pending);
             continue;
         }
         top.finder.reset();
+        removePending(top.pending);
         removed = fs.removeDirectory(top.folder);
         stack.pop_back();
     }
@@ -154,10 +166,34 @@ bool isLinkFolder(platform::FileSystem& fs, const std::string& folder) {
     return a != platform::attr::Invalid && (a & ReparsePoint) != 0;
 }
 
+RemovalBatch::RemovalBatch(RunContext& ctx, std::vector<std::string> paths)
+    : ctx_(ctx), paths_(std::move(paths)), keeping_(ctx.quarantine != nullptr) {
+    if (!keeping_) return;
+    std::vector<std::string> keep(paths_.size());
+    for (size_t i = 0; i < paths_.size(); ++i)
+        if (platform::isAbsolutePath(paths_[i]) && !isProgramFile(ctx_, paths_[i])) keep[i] = paths_[i];
+    held_ = ctx_.quarantine->keepFiles(keep);
+}
+
+RemovalBatch::~RemovalBatch() = default;
+
+bool RemovalBatch::remove(size_t index) {
+    if (index >= paths_.size()) return false;
+    const std::string& path = paths_[index];
+    if (!platform::isAbsolutePath(path) || isProgramFile(ctx_, path)) return false;
+    if (!keeping_) return ctx_.os.fs.deleteFile(path);
+    std::unique_ptr<platform::HeldFile> held = std::move(held_[index]);
+    if (!held) return false;
+    // The deletion goes through the handle the copy was read from; the file
+    // leaves its folder when the handle closes, here.
+    const bool marked = held->markForDeletion();
+    held.reset();
+    return marked;
+}
+
 bool removeFile(RunContext& ctx, const std::string& path) {
-    if (!platform::isAbsolutePath(path) || isProgramFile(ctx, path)) return false;
-    if (ctx.quarantine && !ctx.quarantine->keepFile(path)) return false;
-    return ctx.os.fs.deleteFile(path);
+    RemovalBatch batch(ctx, {path});
+    return batch.remove(0);
 }
 
 bool removeValue(RunContext& ctx, platform::RootKey root, const std::string& keyPath, platform::RegKey& key,

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/paths.h"
 #include "platform/platform.h"
@@ -85,6 +86,30 @@ bool isLinkFolder(platform::FileSystem& fs, const std::string& folder);
 // refuses, a path that is not absolute, the program's own file and a file
 // that cannot be kept.
 bool removeFile(RunContext& ctx, const std::string& path);
+
+// Files a routine is about to delete, kept together: when the run keeps what
+// it deletes, every original of the batch is copied, verified and recorded
+// at once (one flush of the store for the batch, not two per file) and held
+// open until it is deleted through that same handle, so nothing can change
+// or replace it in between. A run that keeps nothing deletes by path.
+class RemovalBatch {
+public:
+    RemovalBatch(RunContext& ctx, std::vector<std::string> paths);
+    ~RemovalBatch();
+    RemovalBatch(const RemovalBatch&) = delete;
+    RemovalBatch& operator=(const RemovalBatch&) = delete;
+
+    // Deletes the file at `index` (into the paths given): false, as when
+    // Windows refuses, when it was not kept or could not be deleted, or is
+    // the program's own file.
+    bool remove(size_t index);
+
+private:
+    RunContext& ctx_;
+    std::vector<std::string> paths_;
+    std::vector<std::unique_ptr<platform::HeldFile>> held_;
+    bool keeping_ = false;
+};
 
 // Deletes the value `name` of the open `key` (`root`\`keyPath`) for a run,
 // once the run's quarantine (when it has one) has kept it. False, the value

@@ -2,223 +2,174 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
+#include <map>
 
 #include "platform/paths.h"
+#include "scan/primitives.h"
 #include "scan/run_frame.h"
 
 namespace vx::scan {
 
-using platform::IoResult;
+using platform::FolderTrust;
+using platform::HandleStatus;
 using platform::RootKey;
 
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
-// A manifest line holds at most a registry value's data as hexadecimal.
-constexpr size_t kMaxRecordBytes = 8 * 1024 * 1024;
-constexpr size_t kMaxRecords = 1000000;
 constexpr int kLastFolderSuffix = 999;
+constexpr int kLastPackSuffix = 99;
 
-// --- fields -------------------------------------------------------------------
-
-// Field text with "%", tab, CR and LF written as %25, %09, %0D, %0A: a value
-// name may hold any of them, and a record is one line of tab-separated fields.
-std::string escape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '%': out += "%25"; break;
-            case '\t': out += "%09"; break;
-            case '\r': out += "%0D"; break;
-            case '\n': out += "%0A"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::optional<std::string> unescape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size()) return std::nullopt;
-        const int hi = hexValue(text[i + 1]), lo = hexValue(text[i + 2]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-    }
-    return out;
-}
-
-std::string hexBytes(const std::vector<uint8_t>& bytes) {
+std::string hexBytes(const uint8_t* bytes, size_t size) {
     static const char* digits = "0123456789abcdef";
     std::string out;
-    out.reserve(bytes.size() * 2);
-    for (uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
+    for (size_t i = 0; i < size; ++i) {
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 15];
     }
     return out;
 }
 
-std::optional<std::vector<uint8_t>> parseHexBytes(const std::string& text) {
-    if (text.size() % 2 != 0) return std::nullopt;
-    std::vector<uint8_t> out(text.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const int hi = hexValue(text[2 * i]), lo = hexValue(text[2 * i + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        out[i] = static_cast<uint8_t>(hi * 16 + lo);
+// The serial, file system name and label of the removable drive `path` lies
+// on; nothing for other drives.
+struct Volume {
+    std::optional<uint32_t> serial;
+    std::string fileSystem, label;
+};
+Volume removableVolume(platform::FileSystem& fs, const std::string& path) {
+    if (path.size() < 3 || path[1] != ':') return {};
+    const std::string root = path.substr(0, 3);
+    if (fs.driveType(root) != platform::DriveType::Removable) return {};
+    return {fs.volumeSerial(root), fs.fileSystemName(root), fs.volumeLabel(root)};
+}
+
+// The folder that holds `path` ("E:\a\b" gives "E:\a"); empty at a root.
+std::string parentOf(const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    if (slash == std::string::npos || slash < 3) return slash == 2 ? path.substr(0, 3) : std::string();
+    return path.substr(0, slash);
+}
+
+// A name for `path` moved aside: "Quarantine.moved-07-12-2026-09-15-42",
+// then with " (2)", " (3)", ...; empty when every name is taken.
+std::string asideName(platform::FileSystem& fs, platform::Clock& clock, const std::string& path) {
+    const std::string base = path + ".moved-" + dateTimeStamp(clock);
+    for (int n = 1; n <= kLastFolderSuffix; ++n) {
+        const std::string candidate = n == 1 ? base : base + " (" + std::to_string(n) + ")";
+        if (fs.getAttributes(candidate) == platform::attr::Invalid) return candidate;
     }
-    return out;
+    return {};
 }
 
-std::optional<uint64_t> parseNumber(const std::string& text, int base = 10) {
-    if (text.empty() || text.size() > 20) return std::nullopt;
-    uint64_t v = 0;
-    for (char c : text) {
-        const int d = hexValue(c);
-        if (d < 0 || d >= base) return std::nullopt;
-        const uint64_t next = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-        if (next / static_cast<uint64_t>(base) != v) return std::nullopt;
-        v = next;
-    }
-    return v;
-}
-
-std::string hex32(uint32_t v) {
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%08x", v);
-    return buf;
-}
-
-std::vector<std::string> splitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    while (true) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-    }
-    return fields;
-}
-
-// The first 16 hexadecimal digits of the SHA-256 of the record's text: enough
-// to tell a line cut short or edited by hand from the line written.
-std::string checksum(platform::Crypto& crypto, const std::string& text) {
-    auto hash = crypto.sha256();
-    if (!hash) return "0000000000000000";
-    hash->update(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    return platform::hexDigest(hash->finish()).substr(0, 16);
-}
-
-std::string sealed(platform::Crypto& crypto, const std::string& text) {
-    return text + "\t" + checksum(crypto, text);
-}
-
-// The fields of a sealed line, its checksum checked and removed; empty when
-// the line is not one that was written.
-std::vector<std::string> openSealed(platform::Crypto& crypto, const std::string& line) {
-    const size_t tab = line.rfind('\t');
-    if (tab == std::string::npos) return {};
-    const std::string text = line.substr(0, tab);
-    if (line.substr(tab + 1) != checksum(crypto, text)) return {};
-    return splitFields(text);
-}
-
-const char* rootName(RootKey root) { return root == RootKey::LocalMachine ? "HKLM" : "HKCU"; }
-
-std::optional<RootKey> parseRoot(const std::string& text) {
-    if (text == "HKLM") return RootKey::LocalMachine;
-    if (text == "HKCU") return RootKey::CurrentUser;
-    return std::nullopt;
-}
-
-std::string serialField(const std::optional<uint32_t>& serial) { return serial ? hex32(*serial) : "-"; }
-
-bool parseSerial(const std::string& text, std::optional<uint32_t>& out) {
-    if (text == "-") {
-        out.reset();
-        return true;
-    }
-    auto v = parseNumber(text, 16);
-    if (!v || *v > 0xFFFFFFFFu) return false;
-    out = static_cast<uint32_t>(*v);
+// Moves whatever stands at `path` out of the way, with one log line.
+bool moveAside(RunContext& ctx, const std::string& path) {
+    const std::string aside = asideName(ctx.os.fs, ctx.os.clock, path);
+    if (aside.empty() || !ctx.os.fs.move(path, aside)) return false;
+    ctx.write("[VX] - Quarentena: " + path + " não era segura e foi movida para " + aside,
+              "[VX] - Quarantine: " + path + " was not safe and was moved to " + aside);
     return true;
 }
 
-KeptItem damagedItem(const std::string& why) {
-    KeptItem item;
-    item.damaged = true;
-    item.damage = why;
-    return item;
+// The machine store's two folders, outermost first.
+std::vector<std::string> machineStoreFolders(const std::string& store) {
+    return {parentOf(store), store};
 }
 
-// --- paths ----------------------------------------------------------------------
-
-std::string canonical(const std::string& path) {
-    platform::PathParts parts;
-    if (!platform::isAbsolutePath(path) || !platform::splitPath(path, std::string(), parts)) return {};
-    return platform::joinPath(parts);
-}
-
-bool isInside(const std::string& path, const std::string& folder) {
-    const std::string p = canonical(path), f = canonical(folder);
-    if (p.empty() || f.empty() || p.size() < f.size()) return false;
-    if (!platform::equalNoCase(p.substr(0, f.size()), f)) return false;
-    return p.size() == f.size() || p[f.size()] == '\\' || f.back() == '\\';
-}
-
-// The serial of the removable drive `path` lies on; nothing for other drives.
-std::optional<uint32_t> removableSerial(platform::FileSystem& fs, const std::string& path) {
-    if (path.size() < 3 || path[1] != ':') return std::nullopt;
-    const std::string root = path.substr(0, 3);
-    if (fs.driveType(root) != platform::DriveType::Removable) return std::nullopt;
-    return fs.volumeSerial(root);
-}
-
-// --- content -----------------------------------------------------------------------
-
+// Size and SHA-256 of `size` bytes of a content file from `offset`, unmasked
+// with `key`; nothing when they cannot be read in full.
 struct Digest {
     uint64_t size = 0;
     std::string sha256;
 };
-
-// Size and SHA-256 of the bytes a reader yields, each chunk first passed
-// through the content transform when `transformed`. Nothing on a read error.
-std::optional<Digest> digestOf(platform::Crypto& crypto, platform::ByteReader& reader, bool transformed) {
+std::optional<Digest> keptDigest(platform::Crypto& crypto, platform::ByteReader& reader, uint64_t offset,
+                                 uint64_t size, const std::optional<MaskKey>& key) {
     auto hash = crypto.sha256();
-    if (!hash) return std::nullopt;
+    if (!hash || !reader.seek(offset)) return std::nullopt;
     std::vector<uint8_t> buffer(kChunk);
-    Digest d;
-    while (true) {
-        auto n = reader.read(buffer.data(), buffer.size());
-        if (!n) return std::nullopt;
-        if (*n == 0) break;
-        if (transformed) transformContent(buffer.data(), *n, d.size);
+    uint64_t done = 0;
+    while (done < size) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - done));
+        auto n = reader.read(buffer.data(), want);
+        if (!n || *n == 0) return std::nullopt;
+        transformContent(buffer.data(), *n, offset + done, key);
         hash->update(buffer.data(), *n);
-        d.size += *n;
+        done += *n;
     }
-    d.sha256 = platform::hexDigest(hash->finish());
-    return d;
+    return Digest{done, platform::hexDigest(hash->finish())};
+}
+
+uint64_t mix(uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
 }
 
 }  // namespace
 
-// --- format ------------------------------------------------------------------------
+// --- stores ----------------------------------------------------------------------
+
+std::string machineQuarantineFolder(platform::Shell& shell) {
+    const std::string common = shell.specialFolder(csidl::CommonAppData);
+    return common.empty() ? std::string() : common + "\\Varrex\\Quarantine";
+}
+
+std::string userQuarantineFolder(platform::Shell& shell) { return localDataFolder(shell) + "\\quarantine"; }
+
+QuarantineStore quarantineStore(platform::Shell& shell) {
+    if (shell.hasAdministratorRights()) return {machineQuarantineFolder(shell), true};
+    return {userQuarantineFolder(shell), false};
+}
+
+std::string quarantineFolder(platform::Shell& shell) { return quarantineStore(shell).folder; }
+
+// A folder the machine's store may use: protected; or, where the disk keeps
+// no access lists, the best the disk can give.
+bool usableForMachineStore(FolderTrust trust) {
+    return trust == FolderTrust::AdminsOnly || trust == FolderTrust::NoAccessLists;
+}
+
+bool machineStoreTrusted(platform::FileSystem& fs, platform::Shell& shell) {
+    const std::string store = machineQuarantineFolder(shell);
+    if (!platform::isAbsolutePath(store)) return false;
+    for (const std::string& folder : machineStoreFolders(store)) {
+        const FolderTrust trust = fs.folderTrust(folder);
+        // A folder no access list protects is trusted only where every
+        // program has the rights of this one anyway: a restore can then give
+        // no program more than it has.
+        if (trust == FolderTrust::AdminsOnly) continue;
+        if (trust == FolderTrust::NoAccessLists && !shell.separatesAccounts()) continue;
+        return false;
+    }
+    return true;
+}
+
+bool prepareStore(RunContext& ctx, const QuarantineStore& store) {
+    auto& fs = ctx.os.fs;
+    if (!platform::isAbsolutePath(store.folder)) return false;
+    if (store.machine) {
+        for (const std::string& folder : machineStoreFolders(store.folder)) {
+            const FolderTrust trust = fs.folderTrust(folder);
+            if (usableForMachineStore(trust)) continue;
+            // A file, a link, or a folder someone else may change or whose
+            // protection cannot be read: it is never used, whatever it holds.
+            if (trust != FolderTrust::Missing && !moveAside(ctx, folder)) return false;
+            if (!fs.createProtectedDirectory(folder) || !usableForMachineStore(fs.folderTrust(folder))) return false;
+        }
+        return true;
+    }
+    const std::string data = localDataFolder(ctx.os.shell);
+    if (!platform::isAbsolutePath(data)) return false;
+    ensureFolder(fs, data);
+    const uint32_t a = fs.getAttributes(store.folder);
+    if (a != platform::attr::Invalid && (!(a & platform::attr::Directory) || (a & platform::attr::ReparsePoint)))
+        if (!moveAside(ctx, store.folder)) return false;
+    ensureFolder(fs, store.folder);
+    const uint32_t made = fs.getAttributes(store.folder);
+    return made != platform::attr::Invalid && (made & platform::attr::Directory) &&
+           !(made & platform::attr::ReparsePoint);
+}
+
+// --- the mask ----------------------------------------------------------------------
 
 std::string contentFileName(int number) {
     char buf[32];
@@ -226,262 +177,300 @@ std::string contentFileName(int number) {
     return buf;
 }
 
-void transformContent(uint8_t* data, size_t size, uint64_t offset) {
-    // A position-dependent mask: the kept bytes share no run of the
-    // original's, so no signature of it appears in the store.
-    for (size_t i = 0; i < size; ++i) {
+void transformContent(uint8_t* data, size_t size, uint64_t offset, const std::optional<MaskKey>& key) {
+    if (!key) {
+        // The fixed mask of version 1 stores.
+        for (size_t i = 0; i < size; ++i) {
+            const uint64_t at = offset + i;
+            const uint32_t mixed = static_cast<uint32_t>(at * 0x9E3779B1u) ^ static_cast<uint32_t>(at >> 13);
+            data[i] ^= static_cast<uint8_t>((mixed >> 24) ^ 0x5A);
+        }
+        return;
+    }
+    // A keystream of 8-byte blocks, each a mix of the run's key and the
+    // block's number: the kept bytes share no run of the original's and
+    // cannot be foretold without the key.
+    uint64_t k0 = 0, k1 = 0;
+    for (int i = 0; i < 8; ++i) {
+        k0 = (k0 << 8) | (*key)[static_cast<size_t>(i)];
+        k1 = (k1 << 8) | (*key)[static_cast<size_t>(8 + i)];
+    }
+    size_t i = 0;
+    while (i < size) {
         const uint64_t at = offset + i;
-        const uint32_t mixed = static_cast<uint32_t>(at * 0x9E3779B1u) ^ static_cast<uint32_t>(at >> 13);
-        data[i] ^= static_cast<uint8_t>((mixed >> 24) ^ 0x5A);
+        const uint64_t block = at / 8;
+        const uint64_t stream = mix(k0 ^ mix(block + k1));
+        for (uint64_t b = at % 8; b < 8 && i < size; ++b, ++i)
+            data[i] ^= static_cast<uint8_t>(stream >> (8 * b));
     }
-}
-
-std::string quarantineFolder(platform::Shell& shell) { return localDataFolder(shell) + "\\quarantine"; }
-
-std::string formatRunLine(platform::Crypto& crypto, const KeptRunHeader& header) {
-    return sealed(crypto, std::string("run\t") + (header.device ? "device" : "computer") + "\t" +
-                              escape(header.deviceRoot) + "\t" + escape(header.date) + "\t" + escape(header.time));
-}
-
-std::string formatRecord(platform::Crypto& crypto, const KeptItem& item) {
-    const std::string id = std::to_string(item.id);
-    switch (item.kind) {
-        case KeptKind::File:
-            return sealed(crypto, "file\t" + id + "\t" + std::to_string(item.number) + "\t" + escape(item.path) + "\t" +
-                                      serialField(item.volumeSerial) + "\t" + hex32(item.attributes) + "\t" +
-                                      std::to_string(item.size) + "\t" + item.sha256);
-        case KeptKind::Folder:
-            return sealed(crypto, "folder\t" + id + "\t" + escape(item.path) + "\t" + serialField(item.volumeSerial) +
-                                      "\t" + hex32(item.attributes));
-        case KeptKind::Value:
-            return sealed(crypto, "value\t" + id + "\t" + rootName(item.root) + "\t" + escape(item.keyPath) + "\t" +
-                                      escape(item.value.name) + "\t" + std::to_string(item.value.value.type) + "\t" +
-                                      hexBytes(item.value.value.data));
-        case KeptKind::Key: {
-            std::string text = "key\t" + id + "\t" + rootName(item.root) + "\t" + escape(item.keyPath) + "\t" +
-                               std::to_string(item.keyValues.size());
-            for (const KeptValue& v : item.keyValues)
-                text += "\t" + escape(v.name) + "\t" + std::to_string(v.value.type) + "\t" + hexBytes(v.value.data);
-            return sealed(crypto, text);
-        }
-    }
-    return {};
-}
-
-KeptItem parseRecord(platform::Crypto& crypto, const std::string& line) {
-    const std::vector<std::string> f = openSealed(crypto, line);
-    if (f.size() < 2) return damagedItem("the record is damaged");
-    KeptItem item;
-    const auto id = parseNumber(f[1]);
-    if (!id || *id == 0 || *id > 0x7FFFFFFF) return damagedItem("the record is damaged");
-    item.id = static_cast<int>(*id);
-
-    auto fail = [&](const char* why) {
-        item.damaged = true;
-        item.damage = why;
-        return item;
-    };
-    auto text = [&](size_t i) { return unescape(f[i]); };
-
-    if (f[0] == "file" && f.size() == 8) {
-        item.kind = KeptKind::File;
-        const auto number = parseNumber(f[2]);
-        const auto path = text(3);
-        const auto attributes = parseNumber(f[5], 16);
-        const auto size = parseNumber(f[6]);
-        if (!number || *number == 0 || *number > 999999 || !path || !parseSerial(f[4], item.volumeSerial) ||
-            !attributes || *attributes > 0xFFFFFFFFu || !size || f[7].size() != 64 || !parseHexBytes(f[7]))
-            return fail("the record is damaged");
-        item.number = static_cast<int>(*number);
-        item.path = *path;
-        item.attributes = static_cast<uint32_t>(*attributes);
-        item.size = *size;
-        item.sha256 = f[7];
-    } else if (f[0] == "folder" && f.size() == 5) {
-        item.kind = KeptKind::Folder;
-        const auto path = text(2);
-        const auto attributes = parseNumber(f[4], 16);
-        if (!path || !parseSerial(f[3], item.volumeSerial) || !attributes || *attributes > 0xFFFFFFFFu)
-            return fail("the record is damaged");
-        item.path = *path;
-        item.attributes = static_cast<uint32_t>(*attributes);
-    } else if (f[0] == "value" && f.size() == 7) {
-        item.kind = KeptKind::Value;
-        const auto root = parseRoot(f[2]);
-        const auto key = text(3), name = text(4);
-        const auto type = parseNumber(f[5]);
-        const auto data = parseHexBytes(f[6]);
-        if (!root || !key || !name || !type || *type > 0xFFFFFFFFu || !data) return fail("the record is damaged");
-        item.root = *root;
-        item.keyPath = *key;
-        item.value = {*name, platform::RegValue{static_cast<uint32_t>(*type), *data}};
-        return item;
-    } else if (f[0] == "key" && f.size() >= 5) {
-        item.kind = KeptKind::Key;
-        const auto root = parseRoot(f[2]);
-        const auto key = text(3);
-        const auto count = parseNumber(f[4]);
-        if (!root || !key || !count || f.size() != 5 + 3 * *count) return fail("the record is damaged");
-        item.root = *root;
-        item.keyPath = *key;
-        for (size_t i = 5; i < f.size(); i += 3) {
-            const auto name = text(i);
-            const auto type = parseNumber(f[i + 1]);
-            const auto data = parseHexBytes(f[i + 2]);
-            if (!name || !type || *type > 0xFFFFFFFFu || !data) return fail("the record is damaged");
-            item.keyValues.push_back({*name, platform::RegValue{static_cast<uint32_t>(*type), *data}});
-        }
-        return item;
-    } else {
-        return fail("the record is damaged");
-    }
-    // Files and folders name an absolute place.
-    if (!platform::isAbsolutePath(item.path) || canonical(item.path).empty()) return fail("the path is not absolute");
-    return item;
 }
 
 // --- keeping -----------------------------------------------------------------------
 
-QuarantineRun::QuarantineRun(platform::Platform os, KeptRunHeader header) : os_(os), header_(std::move(header)) {}
+struct QuarantineRun::Copy {
+    size_t index = 0;  // into the paths handed to keepFiles
+    std::unique_ptr<platform::HeldFile> held;
+    KeptItem item;
+};
+
+QuarantineRun::QuarantineRun(RunContext& ctx, KeptRunHeader header) : ctx_(ctx), header_(std::move(header)) {}
+
+QuarantineRun::~QuarantineRun() {
+    if (pack_) pack_->close();
+    if (manifest_) manifest_->close();
+}
+
+void QuarantineRun::refuse(KeepRefusal why) {
+    failed_ = true;
+    if (refusal_ == KeepRefusal::None) refusal_ = why;
+    pack_.reset();
+    manifest_.reset();
+}
+
+bool QuarantineRun::startFolder(const std::string& store) {
+    auto& fs = ctx_.os.fs;
+    // One folder per run, named by its date-time stamp; a second run within
+    // the same second gets " (2)" and so on. Names taken in advance (folders
+    // made for the coming seconds) are passed over.
+    const std::string stamp = dateTimeStamp(ctx_.os.clock);
+    auto tryFolder = [&](const std::string& candidate) {
+        if (!fs.createDirectory(candidate)) return false;
+        const std::string folder = candidate + "\\";
+        // A fresh folder holds nothing; anything found there was put there
+        // by someone else between its making and now.
+        if (fs.getAttributes(folder + kManifestName) != platform::attr::Invalid) return false;
+        platform::IoResult error;
+        std::unique_ptr<platform::ByteWriter> pack;
+        std::string packName;
+        for (int n = 1; n <= kLastPackSuffix && !pack; ++n) {
+            packName = n == 1 ? std::string(kPackName) : "pack-" + std::to_string(n) + ".vxp";
+            pack = fs.createBytes(folder + packName, error);
+        }
+        if (!pack) return false;
+        auto manifest = fs.appendUtf8TextFile(folder + kManifestName, error);
+        if (!manifest || !manifest->writeLines({kQuarantineVersionLine, formatRunLine(ctx_.os.crypto, header_)}))
+            return false;
+        folder_ = folder;
+        pack_ = std::move(pack);
+        packName_ = packName;
+        manifest_ = std::move(manifest);
+        return true;
+    };
+    for (int n = 1; n <= kLastFolderSuffix; ++n)
+        if (tryFolder(store + "\\" + stamp + (n == 1 ? "" : " (" + std::to_string(n) + ")"))) return true;
+    // Every name of this second is taken: names no one can foretell.
+    for (int n = 0; n < 16; ++n) {
+        uint8_t salt[6];
+        if (!ctx_.os.crypto.randomBytes(salt, sizeof salt)) return false;
+        if (tryFolder(store + "\\" + stamp + " (" + hexBytes(salt, sizeof salt) + ")")) return true;
+    }
+    return false;
+}
 
 bool QuarantineRun::open() {
     if (failed_) return false;
     if (manifest_) return true;
-    failed_ = true;  // until the folder and its manifest head are on disk
-    auto& fs = os_.fs;
-    // Without a local data folder Windows can give, there is no store, and
+    const QuarantineStore store = quarantineStore(ctx_.os.shell);
+    // Without a folder Windows can give for the store there is no store, and
     // nothing is deleted.
-    const std::string data = localDataFolder(os_.shell);
-    if (!platform::isAbsolutePath(data)) return false;
-    ensureFolder(fs, data);
-    const std::string store = quarantineFolder(os_.shell);
-    ensureFolder(fs, store);
-    if (!fs.directoryExists(store)) return false;
-
-    // One folder per run, named by its date-time stamp; a second run within
-    // the same second gets " (2)" and so on.
-    const std::string stamp = dateTimeStamp(os_.clock);
-    std::string folder;
-    for (int n = 1; n <= kLastFolderSuffix && folder.empty(); ++n) {
-        const std::string candidate = store + "\\" + stamp + (n == 1 ? "" : " (" + std::to_string(n) + ")");
-        if (fs.getAttributes(candidate) == platform::attr::Invalid && fs.createDirectory(candidate))
-            folder = candidate + "\\";
-    }
-    if (folder.empty()) return false;
-
-    IoResult error;
-    auto manifest = fs.appendUtf8TextFile(folder + kManifestName, error);
-    if (!manifest || !manifest->writeLine(kQuarantineVersionLine) ||
-        !manifest->writeLine(formatRunLine(os_.crypto, header_))) {
-        fs.deleteFile(folder + kManifestName);
-        fs.removeDirectory(folder);
+    if (!platform::isAbsolutePath(store.folder)) {
+        refuse(KeepRefusal::NoStore);
         return false;
     }
-    folder_ = folder;
-    manifest_ = std::move(manifest);
-    failed_ = false;
+    if (!prepareStore(ctx_, store)) {
+        refuse(KeepRefusal::StoreNotMade);
+        return false;
+    }
+    storeIdentity_ = ctx_.os.fs.identity(store.folder);
+    MaskKey key{};
+    if (!ctx_.os.crypto.randomBytes(key.data(), key.size())) {
+        refuse(KeepRefusal::NoRandomKey);
+        return false;
+    }
+    header_.maskKey = key;
+    if (!startFolder(store.folder)) {
+        refuse(KeepRefusal::StoreNotMade);
+        return false;
+    }
     return true;
 }
 
-bool QuarantineRun::append(const std::string& record) {
-    if (manifest_->writeLine(record)) {
-        ++records_;
-        return true;
+bool QuarantineRun::appendLines(const std::vector<std::string>& lines) {
+    if (lines.empty()) return true;
+    if (static_cast<size_t>(records_) + lines.size() + 2 > kMaxRecords) return false;
+    if (!manifest_->writeLines(lines)) {
+        // A store that refuses a record refuses every later one: nothing
+        // more is deleted in this run.
+        refuse(KeepRefusal::StoreWrite);
+        return false;
     }
-    // A store that refuses a record refuses every later one: nothing more is
-    // deleted in this run.
-    manifest_.reset();
-    failed_ = true;
+    records_ += static_cast<int>(lines.size());
+    return true;
+}
+
+std::optional<uint64_t> QuarantineRun::roomLeft() {
+    const auto free = ctx_.os.fs.freeBytes(folder_);
+    if (!free || *free < kQuarantineFreeSpaceFloor) return std::nullopt;
+    return *free - kQuarantineFreeSpaceFloor;
+}
+
+bool QuarantineRun::insideStore(const std::string& path, platform::HeldFile& held) {
+    // By the file system's identity of the folders, not by the path's text:
+    // a short name, a second letter for the same volume or a link in the
+    // path would fool a comparison of texts.
+    if (!storeIdentity_) return true;
+    const auto id = held.identity();
+    if (!id) return true;
+    if (id->volumeSerial != storeIdentity_->volumeSerial) return false;
+    for (std::string folder = parentOf(path); !folder.empty() && folder.size() > 3; folder = parentOf(folder)) {
+        const auto f = ctx_.os.fs.identity(folder);
+        if (f && *f == *storeIdentity_) return true;
+    }
     return false;
 }
 
-bool QuarantineRun::keepFile(const std::string& path) {
-    auto& fs = os_.fs;
-    if (!platform::isAbsolutePath(path) || !fs.fileExists(path) || !open()) return false;
-    if (isInside(path, quarantineFolder(os_.shell))) return false;
-
-    KeptItem item;
-    item.kind = KeptKind::File;
-    item.id = records_ + 1;
-    item.number = nextNumber_;
-    item.path = path;
-    item.volumeSerial = removableSerial(fs, path);
-    item.attributes = fs.getAttributes(path);
-
-    // Room for the copy and the floor the store always leaves free.
-    uint64_t size = 0;
-    if (auto finder = fs.find(path)) {
-        platform::FindEntry e;
-        if (finder->next(e)) size = e.size;
+void QuarantineRun::commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out) {
+    if (batch.empty()) return;
+    std::vector<Copy> copies = std::move(batch);
+    batch.clear();
+    auto& fs = ctx_.os.fs;
+    if (!pack_ || !pack_->flush()) {
+        refuse(KeepRefusal::StoreWrite);
+        return;
     }
-    const auto free = fs.freeBytes(folder_);
-    if (!free || *free < size || *free - size < kQuarantineFreeSpaceFloor) return false;
+    // What reached the disk is read back: only copies that give the
+    // original's size and SHA-256 are recorded.
+    auto reader = fs.openBytes(folder_ + packName_);
+    std::vector<std::string> lines;
+    std::vector<Copy*> recorded;
+    for (Copy& c : copies) {
+        if (!reader) break;
+        const auto d = keptDigest(ctx_.os.crypto, *reader, c.item.offset, c.item.size, header_.maskKey);
+        if (!d || d->size != c.item.size || d->sha256 != c.item.sha256) continue;
+        c.item.id = records_ + static_cast<int>(lines.size()) + 1;
+        std::string line = formatRecord(ctx_.os.crypto, c.item);
+        // Nothing is kept that the reader would not read back.
+        if (!readsBack(ctx_.os.crypto, line, c.item)) continue;
+        lines.push_back(std::move(line));
+        recorded.push_back(&c);
+    }
+    reader.reset();
+    if (!appendLines(lines)) return;
+    for (Copy* c : recorded) out[c->index] = std::move(c->held);
+}
 
-    // Copy, hashing the original bytes on the way.
-    const std::string content = folder_ + contentFileName(item.number);
-    auto discard = [&] {
-        fs.deleteFile(content);
-        return false;
-    };
-    {
-        auto reader = fs.openBytes(path);
-        if (!reader) return false;
-        IoResult error;
-        auto writer = fs.createBytes(content, error);
-        if (!writer) return false;
-        auto hash = os_.crypto.sha256();
-        if (!hash) {
-            writer.reset();
-            return discard();
+std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const std::vector<std::string>& paths) {
+    std::vector<std::unique_ptr<platform::HeldFile>> out(paths.size());
+    auto& fs = ctx_.os.fs;
+    std::vector<Copy> batch;
+    uint64_t batchBytes = 0;
+    std::optional<uint64_t> room;
+    std::vector<uint8_t> buffer(kChunk);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        if (!platform::isAbsolutePath(path) || !isKeepablePath(path)) continue;
+        HandleStatus status = HandleStatus::Ok;
+        auto held = fs.holdFile(path, status);
+        if (!held || !open()) continue;
+        if (insideStore(path, *held)) continue;
+
+        const uint64_t size = held->size();
+        if (!room) room = roomLeft();
+        if (!room || *room < size) {
+            // The disk would keep less than the floor: nothing more is kept,
+            // so nothing more is deleted.
+            commit(batch, out);
+            refuse(KeepRefusal::DiskFloor);
+            break;
         }
-        std::vector<uint8_t> buffer(kChunk);
-        uint64_t offset = 0;
+
+        Copy c;
+        c.index = i;
+        c.item.kind = KeptKind::File;
+        c.item.path = path;
+        const Volume volume = removableVolume(fs, path);
+        c.item.volumeSerial = volume.serial;
+        if (volume.serial) {
+            c.item.fileSystem = volume.fileSystem;
+            c.item.label = volume.label;
+        }
+        c.item.attributes = held->attributes();
+        c.item.content = packName_;
+        c.item.offset = packSize_;
+
+        // Copy from the held original, hashing its bytes on the way.
+        auto hash = ctx_.os.crypto.sha256();
+        if (!hash) continue;
+        uint64_t copied = 0;
+        bool readFailed = false, writeFailed = false;
         while (true) {
-            auto n = reader->read(buffer.data(), buffer.size());
+            auto n = held->read(buffer.data(), buffer.size());
             if (!n) {
-                writer.reset();
-                return discard();
+                readFailed = true;
+                break;
             }
             if (*n == 0) break;
             hash->update(buffer.data(), *n);
-            transformContent(buffer.data(), *n, offset);
-            if (!writer->write(buffer.data(), *n)) {
-                writer.reset();
-                return discard();
+            transformContent(buffer.data(), *n, packSize_ + copied, header_.maskKey);
+            if (!pack_->write(buffer.data(), *n)) {
+                writeFailed = true;
+                break;
             }
-            offset += *n;
+            copied += *n;
         }
-        if (!writer->close()) return discard();
-        item.size = offset;
-        item.sha256 = platform::hexDigest(hash->finish());
+        // The pack keeps what was written; the next copy starts after it.
+        packSize_ += copied;
+        if (writeFailed) {
+            commit(batch, out);
+            refuse(KeepRefusal::StoreWrite);
+            break;
+        }
+        if (readFailed || copied > kMaxContentBytes - c.item.offset) continue;
+        c.item.size = copied;
+        c.item.sha256 = platform::hexDigest(hash->finish());
+        *room -= std::min(*room, copied);
+        c.held = std::move(held);
+        batch.push_back(std::move(c));
+        batchBytes += copied;
+        if (batchBytes >= kKeepBatchBytes) {
+            commit(batch, out);
+            batchBytes = 0;
+            room.reset();
+            if (failed_) break;
+        }
     }
+    commit(batch, out);
+    return out;
+}
 
-    // The copy read back from the disk must give the original's bytes.
-    auto check = fs.openBytes(content);
-    const auto kept = check ? digestOf(os_.crypto, *check, true) : std::nullopt;
-    check.reset();
-    if (!kept || kept->size != item.size || kept->sha256 != item.sha256) return discard();
-
-    if (!append(formatRecord(os_.crypto, item))) return discard();
-    ++nextNumber_;
-    return true;
+bool QuarantineRun::keepFile(const std::string& path) {
+    auto kept = keepFiles({path});
+    return kept[0] != nullptr;
 }
 
 bool QuarantineRun::keepFolder(const std::string& path, uint32_t attributes) {
-    if (!platform::isAbsolutePath(path) || !open()) return false;
+    if (!platform::isAbsolutePath(path)) return false;
     KeptItem item;
     item.kind = KeptKind::Folder;
-    item.id = records_ + 1;
     std::string p = path;
     while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    if (!isKeepablePath(p) || !open()) return false;
     item.path = p;
-    item.volumeSerial = removableSerial(os_.fs, p);
+    const Volume volume = removableVolume(ctx_.os.fs, p);
+    item.volumeSerial = volume.serial;
+    if (volume.serial) {
+        item.fileSystem = volume.fileSystem;
+        item.label = volume.label;
+    }
     item.attributes = attributes;
-    return append(formatRecord(os_.crypto, item));
+    item.id = records_ + 1;
+    std::string line = formatRecord(ctx_.os.crypto, item);
+    if (!readsBack(ctx_.os.crypto, line, item)) return false;
+    return appendLines({std::move(line)});
 }
 
 bool QuarantineRun::keepValue(RootKey root, const std::string& keyPath, const std::string& name) {
-    auto key = os_.registry.open(root, keyPath, platform::RegAccess::Read);
+    auto key = ctx_.os.registry.open(root, keyPath, platform::RegAccess::Read);
     if (!key || !key->valueExists(name)) return true;  // nothing there to lose
     auto value = key->readValue(name);
     if (!value || !open()) return false;
@@ -491,36 +480,79 @@ bool QuarantineRun::keepValue(RootKey root, const std::string& keyPath, const st
     item.root = root;
     item.keyPath = keyPath;
     item.value = {name, *value};
-    return append(formatRecord(os_.crypto, item));
+    std::string line = formatRecord(ctx_.os.crypto, item);
+    if (!readsBack(ctx_.os.crypto, line, item)) return false;
+    return appendLines({std::move(line)});
 }
 
 namespace {
 
 KeptRunHeader headerNow(platform::Clock& clock, bool device, const std::string& deviceRoot) {
     const DateTimeTexts now = currentDateTimeTexts(clock);
-    return KeptRunHeader{device, device ? deviceRoot : std::string(), now.date, now.time};
+    KeptRunHeader header;
+    header.device = device;
+    header.deviceRoot = device ? deviceRoot : std::string();
+    header.date = now.date;
+    header.time = now.time;
+    return header;
+}
+
+struct RefusalText {
+    const char* pt;
+    const char* en;
+};
+
+RefusalText refusalText(KeepRefusal why) {
+    switch (why) {
+        case KeepRefusal::NoStore:
+            return {"o Windows não informou a pasta da quarentena", "Windows gave no folder for the quarantine"};
+        case KeepRefusal::StoreNotMade:
+            return {"a pasta da quarentena não pôde ser criada", "the quarantine folder could not be made"};
+        case KeepRefusal::DiskFloor:
+            return {"o disco ficaria com menos de 1 GB livre", "the disk would be left with less than 1 GB free"};
+        case KeepRefusal::NoRandomKey:
+            return {"o Windows não forneceu números aleatórios", "Windows gave no random numbers"};
+        case KeepRefusal::StoreWrite:
+        case KeepRefusal::None:
+            break;
+    }
+    return {"não foi possível gravar na quarentena", "the quarantine could not be written"};
 }
 
 }  // namespace
 
 KeepingScope::KeepingScope(RunContext& ctx, bool device, const std::string& deviceRoot)
-    : ctx_(ctx), run_(ctx.os, headerNow(ctx.os.clock, device, deviceRoot)) {
+    : ctx_(ctx), run_(ctx, headerNow(ctx.os.clock, device, deviceRoot)) {
     ctx_.quarantine = &run_;
 }
 
 KeepingScope::~KeepingScope() { ctx_.quarantine = nullptr; }
 
+void reportKeepRefusal(RunContext& ctx, KeepRefusal refusal) {
+    if (refusal == KeepRefusal::None) return;
+    const RefusalText why = refusalText(refusal);
+    ctx.os.dialogs.messageBox(
+        ctx.say(std::string("O que a quarentena não pôde guardar não foi excluído: ") + why.pt + ".",
+                std::string("What the quarantine could not keep was not deleted: ") + why.en + "."),
+        ctx.say("Aviso", "Warning"), platform::Icon::Warning, platform::Buttons::Ok);
+}
+
 // --- reading -----------------------------------------------------------------------
 
 bool markItemsGone(platform::Platform os, const KeptRun& run, const std::vector<size_t>& indexes) {
-    IoResult error;
+    platform::IoResult error;
     auto manifest = os.fs.appendUtf8TextFile(run.folder + kManifestName, error);
     if (!manifest) return false;
+    std::vector<std::string> lines;
+    for (size_t index : indexes)
+        if (index < run.items.size()) lines.push_back(formatGoneRecord(os.crypto, run.items[index].id));
+    if (!manifest->writeLines(lines)) return false;
     for (size_t index : indexes) {
         if (index >= run.items.size()) continue;
         const KeptItem& item = run.items[index];
-        if (!manifest->writeLine(sealed(os.crypto, "gone\t" + std::to_string(item.id)))) return false;
-        if (item.kind == KeptKind::File && item.number > 0) os.fs.deleteFile(run.folder + contentFileName(item.number));
+        // Version 1 kept every file in a content file of its own.
+        if (run.version == 1 && item.kind == KeptKind::File && isContentName(item.content))
+            os.fs.deleteFile(run.folder + item.content);
     }
     return static_cast<bool>(manifest->close());
 }
@@ -531,73 +563,39 @@ KeptRun readKeptRun(platform::Platform os, const std::string& runFolder) {
     run.folder = runFolder;
     if (run.folder.empty() || run.folder.back() != '\\') run.folder += '\\';
 
+    // The sizes of the run's files, from one listing: enough to tell that
+    // every kept range is there without reading it.
+    std::map<std::string, uint64_t> sizes;
     if (auto finder = fs.find(run.folder + "*.*")) {
         platform::FindEntry e;
-        while (finder->next(e))
-            if (!e.isDirectory()) run.bytes += e.size;
+        while (finder->next(e)) {
+            if (e.isDirectory()) continue;
+            run.bytes += e.size;
+            if (!(e.attributes & platform::attr::ReparsePoint)) sizes[platform::upperAscii(e.name)] = e.size;
+        }
     }
 
-    const auto lines = fs.readUtf8TextLines(run.folder + kManifestName, kMaxRecords, kMaxRecordBytes);
+    // One byte more than a record may hold, so an over-long line is seen.
+    const auto lines = fs.readUtf8TextLines(run.folder + kManifestName, kMaxRecords, kMaxRecordBytes + 1);
     if (!lines) {
         run.readable = false;
         return run;
     }
-    const bool knownVersion = !lines->empty() && (*lines)[0] == kQuarantineVersionLine;
-    if (lines->size() >= 2) {
-        const std::vector<std::string> f = openSealed(os.crypto, (*lines)[1]);
-        if (f.size() == 5 && f[0] == "run") {
-            run.header.device = f[1] == "device";
-            run.header.deviceRoot = unescape(f[2]).value_or("");
-            run.header.date = unescape(f[3]).value_or("");
-            run.header.time = unescape(f[4]).value_or("");
+    ParsedManifest parsed = parseManifest(os.crypto, *lines);
+    run.version = parsed.version;
+    run.header = parsed.header;
+    run.items = std::move(parsed.items);
+    for (KeptItem& item : run.items) {
+        if (item.damaged || item.kind != KeptKind::File) continue;
+        const auto found = sizes.find(platform::upperAscii(item.content));
+        const bool present = found != sizes.end() && (run.version == 1 ? found->second == item.size
+                                                                       : found->second >= item.offset &&
+                                                                             found->second - item.offset >= item.size);
+        if (!present) {
+            item.damaged = true;
+            item.damage = "the kept copy is missing";
         }
     }
-
-    const std::string store = quarantineFolder(os.shell);
-    std::set<int> gone;
-    std::vector<KeptItem> items;
-    std::set<int> ids, numbers;
-    for (size_t i = 2; i < lines->size(); ++i) {
-        const std::string& line = (*lines)[i];
-        if (line.empty()) continue;
-        const std::vector<std::string> f = openSealed(os.crypto, line);
-        if (f.size() == 2 && f[0] == "gone") {
-            if (auto id = parseNumber(f[1]); id && *id <= 0x7FFFFFFF) gone.insert(static_cast<int>(*id));
-            continue;
-        }
-        KeptItem item = parseRecord(os.crypto, line);
-        if (!knownVersion && !item.damaged) {
-            item.damaged = true;
-            item.damage = "the store's version is unknown";
-        }
-        // An id or content number met twice is a record copied by hand.
-        if (!item.damaged && (!ids.insert(item.id).second ||
-                              (item.kind == KeptKind::File && !numbers.insert(item.number).second))) {
-            item.damaged = true;
-            item.damage = "the record is damaged";
-        }
-        if (!item.damaged && (item.kind == KeptKind::File || item.kind == KeptKind::Folder) &&
-            isInside(item.path, store)) {
-            item.damaged = true;
-            item.damage = "the path lies inside the store";
-        }
-        if (!item.damaged && item.kind == KeptKind::File) {
-            auto reader = fs.openBytes(run.folder + contentFileName(item.number));
-            if (!reader) {
-                item.damaged = true;
-                item.damage = "the kept copy is missing";
-            } else {
-                const auto d = digestOf(os.crypto, *reader, true);
-                if (!d || d->size != item.size || d->sha256 != item.sha256) {
-                    item.damaged = true;
-                    item.damage = "the kept copy does not match";
-                }
-            }
-        }
-        items.push_back(std::move(item));
-    }
-    for (KeptItem& item : items)
-        if (item.id == 0 || !gone.count(item.id)) run.items.push_back(std::move(item));
     return run;
 }
 

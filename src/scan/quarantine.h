@@ -1,108 +1,125 @@
 // The quarantine: what a disinfection deletes is first kept here, verified,
 // so that the user can take it back.
 //
-// The store lives in the local data folder + "\quarantine". Each run that
-// kept something has a folder named by its date-time stamp, holding
-//  - "manifest.txt": UTF-8 text, a version line, one line for the run, then
-//    one record per item kept, appended and flushed one at a time;
-//  - one content file per kept file, named by its number ("000001.vxq"),
-//    whose bytes pass through a reversible transform: nothing in the store can
-//    be started, opened by a double click or match a virus scanner's pattern.
-// Each record carries a checksum of its own text, so a line cut short by a
-// power cut or edited by hand is seen as damaged and never acted on.
+// Two stores. A process with administrator rights keeps in the machine's
+// store, CSIDL_COMMON_APPDATA + "\Varrex\Quarantine", which only SYSTEM and
+// Administrators may read or change; before it is used or read, it and its
+// "Varrex" folder are opened without following a link and their owner and
+// access list are checked, and a folder that fails is moved aside and made
+// anew. Without those rights the program keeps in the per-user store, the
+// local data folder + "\quarantine". Trust follows the writer: a process with
+// administrator rights restores only from the machine's store.
+//
+// Each run that kept something has a folder named by its date-time stamp,
+// holding
+//  - "manifest.txt": the records (kept_records.h), appended batch by batch;
+//  - one pack file ("pack.vxp") holding the kept bytes one file after the
+//    other, passed through a mask keyed by a random key of the run, so that
+//    nothing in the store can be started, opened by a double click, match a
+//    virus scanner's pattern or be predicted.
 //
 // Keeping follows one order, so that a power cut at any point leaves the
-// original or a complete kept copy: copy into the store, flush, read the copy
-// back and verify its size and SHA-256 against the original's, append and
-// flush the record, and only then may the caller delete the original.
+// original or a complete kept copy. The originals of a batch are held open
+// (without following a reparse point, shared for reading only), copied into
+// the pack, the pack is flushed, the copies are read back and verified, the
+// batch's records are appended and flushed, and only then may the caller
+// delete each original, through the handle that was copied from.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "scan/kept_records.h"
 #include "scan/run_context.h"
 
 namespace vx::scan {
 
-inline constexpr const char* kQuarantineVersionLine = "VARREX-QUARANTINE 1";
 inline constexpr const char* kManifestName = "manifest.txt";
+inline constexpr const char* kPackName = "pack.vxp";
 // The store keeps at least this much free on its drive.
 inline constexpr uint64_t kQuarantineFreeSpaceFloor = uint64_t{1} << 30;
-
-enum class KeptKind { File, Folder, Value, Key };
-
-// One registry value as kept: its name, type and raw data.
-struct KeptValue {
-    std::string name;
-    platform::RegValue value;
-};
-
-// One item of a run's store, as its record tells it.
-struct KeptItem {
-    KeptKind kind = KeptKind::File;
-    // The record's place in the manifest (1 for the first item), by which
-    // markItemsGone names it.
-    int id = 0;
-    // Files and folders: the original full path; for items of a removable
-    // drive, that drive's volume serial number.
-    std::string path;
-    std::optional<uint32_t> volumeSerial;
-    uint32_t attributes = 0;
-    // Files: the content file's number, the size and SHA-256 (hex) of the
-    // original bytes.
-    int number = 0;
-    uint64_t size = 0;
-    std::string sha256;
-    // Registry values and keys: root and key path; a value's name, type and
-    // data; a key's values and, as further records, its subkeys.
-    platform::RootKey root = platform::RootKey::CurrentUser;
-    std::string keyPath;
-    KeptValue value;
-    std::vector<KeptValue> keyValues;
-    // Set when the item cannot be restored (the reason, in English words for
-    // the log: "the record is damaged", "the kept copy is missing", ...).
-    bool damaged = false;
-    std::string damage;
-};
-
-// What the run was: a device disinfection of a root, or a computer one.
-struct KeptRunHeader {
-    bool device = false;
-    std::string deviceRoot;      // "E:\" for a device run
-    std::string date, time;      // as the user's formats showed them
-};
+// The originals kept together before any of them is deleted: at most this
+// many files, and a batch's copies are checked once they reach this size.
+inline constexpr size_t kKeepBatchFiles = 256;
+inline constexpr uint64_t kKeepBatchBytes = uint64_t{64} << 20;
 
 // One run's folder in the store, as read back.
 struct KeptRun {
-    std::string folder;          // full path of the run's folder, final "\"
+    std::string folder;  // full path of the run's folder, final "\"
     KeptRunHeader header;
-    bool readable = true;        // false: the manifest could not be read at all
+    int version = 0;
+    bool readable = true;  // false: the manifest could not be read at all
+    // False for a run of the per-user store listed by a process with
+    // administrator rights: it was kept without them and is restored by
+    // starting the program without them.
+    bool restorableHere = true;
     std::vector<KeptItem> items;
-    uint64_t bytes = 0;          // bytes the run's folder takes on disk
+    uint64_t bytes = 0;  // bytes the run's folder takes on disk
 };
-// Kept sizes are 64-bit in the 32-bit build too.
-static_assert(sizeof(KeptItem::size) == 8 && sizeof(KeptRun::bytes) == 8, "kept sizes are 64-bit everywhere");
+static_assert(sizeof(KeptRun::bytes) == 8, "kept sizes are 64-bit everywhere");
 
-// The store's folder: the local data folder + "\quarantine" (no final "\").
+// The store a process keeps in and restores from.
+struct QuarantineStore {
+    std::string folder;  // no final "\"; empty when Windows gives no folder
+    bool machine = false;
+};
+// The machine's store when the process has administrator rights, the
+// per-user store otherwise.
+QuarantineStore quarantineStore(platform::Shell& shell);
+std::string machineQuarantineFolder(platform::Shell& shell);
+std::string userQuarantineFolder(platform::Shell& shell);
+// The folder of quarantineStore().
 std::string quarantineFolder(platform::Shell& shell);
 
+// Makes the store's folder ready: the machine's store (and its "Varrex"
+// folder) must be a folder, not a link, owned by SYSTEM or Administrators and
+// changeable by no one else, and is made with that protection when missing;
+// on a disk that keeps no access lists (FAT, Wine) a plain folder is the best
+// there is and is used. The per-user store must be a plain folder. Whatever
+// stands in the way (a file, a link, a folder others may change) is moved
+// aside, one log line each, and the folder is made anew. False when the store
+// cannot be had.
+bool prepareStore(RunContext& ctx, const QuarantineStore& store);
+// True when the machine's store is still one only administrators can change
+// (checked again before every restore). A store on a disk without access
+// lists is trusted only where the system gives every program the same rights
+// (Wine): a restore from it can then give no program more than it has.
+bool machineStoreTrusted(platform::FileSystem& fs, platform::Shell& shell);
+
+// Why keeping became impossible for a whole run; nothing more is deleted
+// once it has.
+enum class KeepRefusal {
+    None,
+    NoStore,        // Windows gives no folder for the store
+    StoreNotMade,   // the store's folder or the run's folder cannot be made
+    DiskFloor,      // the store's disk would keep less than the free-space floor
+    NoRandomKey,    // the system gave no random bytes for the mask key
+    StoreWrite,     // the pack or the manifest refused a write
+};
+
 // The keeping side, one per disinfection run. Nothing is written until the
-// first item is kept, so a run that deletes nothing leaves no folder. Every
-// keep answers true only once the verified copy and its record are on disk;
-// on false the caller must not delete the original.
+// first item is kept, so a run that deletes nothing leaves no folder.
 class QuarantineRun {
 public:
-    QuarantineRun(platform::Platform os, KeptRunHeader header);
+    QuarantineRun(RunContext& ctx, KeptRunHeader header);
+    ~QuarantineRun();
     QuarantineRun(const QuarantineRun&) = delete;
     QuarantineRun& operator=(const QuarantineRun&) = delete;
 
-    // A file about to be deleted.
+    // Files about to be deleted, kept as one batch: for each path, the held
+    // original once its verified copy and record are on disk (delete it
+    // through that handle), or null when it was not kept and must not be
+    // deleted (missing, a reparse point, in use, inside the store, a path the
+    // reader would refuse, or the store refused).
+    std::vector<std::unique_ptr<platform::HeldFile>> keepFiles(const std::vector<std::string>& paths);
+    // Keeps one file without deleting it: true when kept.
     bool keepFile(const std::string& path);
     // A folder about to be removed by a tree deletion (its files are kept one
-    // by one with keepFile); restoring recreates it with its attributes.
+    // by one); restoring recreates it with its attributes.
     bool keepFolder(const std::string& path, uint32_t attributes);
     // A registry value about to be deleted: kept with its type and raw data.
     // A value that cannot be read (missing) counts as kept: nothing is lost.
@@ -111,23 +128,41 @@ public:
     // The run's folder, empty until something was kept.
     const std::string& folder() const { return folder_; }
     int itemsKept() const { return records_; }
+    // Why keeping became impossible for the run (None while it is possible).
+    KeepRefusal refusal() const { return refusal_; }
 
 private:
     bool open();
-    bool append(const std::string& record);
+    bool startFolder(const std::string& store);
+    bool appendLines(const std::vector<std::string>& lines);
+    std::optional<uint64_t> roomLeft();
+    void refuse(KeepRefusal why);
+    struct Copy;
+    void commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out);
+    bool insideStore(const std::string& path, platform::HeldFile& held);
 
-    platform::Platform os_;
+    RunContext& ctx_;
     KeptRunHeader header_;
     std::string folder_;
+    std::optional<platform::FileIdentity> storeIdentity_;
     std::unique_ptr<platform::TextWriter> manifest_;
+    std::unique_ptr<platform::ByteWriter> pack_;
+    std::string packName_;
+    uint64_t packSize_ = 0;
     bool failed_ = false;
-    int nextNumber_ = 1;
+    KeepRefusal refusal_ = KeepRefusal::None;
     int records_ = 0;
 };
 
+// When keeping became impossible during a run (`why` is not None), one box
+// (warning icon) tells the user that what could not be kept was not deleted,
+// and why. Shown after the run's verdict.
+void reportKeepRefusal(RunContext& ctx, KeepRefusal why);
+
 // Gives a disinfection's context a quarantine for as long as the scope lives:
-// every file and value the run deletes through removeFile / removeValue is
-// kept first. The header takes the date and time of this moment.
+// every file and value the run deletes through removeFile / RemovalBatch /
+// removeValue is kept first. The header takes the date and time of this
+// moment.
 class KeepingScope {
 public:
     KeepingScope(RunContext& ctx, bool device, const std::string& deviceRoot);
@@ -136,38 +171,34 @@ public:
     KeepingScope& operator=(const KeepingScope&) = delete;
     QuarantineRun& run() { return run_; }
 
+    // After the verdict: see reportKeepRefusal.
+    void reportRefusal() { reportKeepRefusal(ctx_, run_.refusal()); }
+
 private:
     RunContext& ctx_;
     QuarantineRun run_;
 };
 
-// --- the record format (shared by keeping and reading) -----------------------
-
-// The record line of an item (without line end), checksum included.
-std::string formatRecord(platform::Crypto& crypto, const KeptItem& item);
-std::string formatRunLine(platform::Crypto& crypto, const KeptRunHeader& header);
-// Parses one record line; an item marked damaged when the line is not a
-// well-formed record with a matching checksum, names an unknown kind, or a
-// path that is not absolute.
-KeptItem parseRecord(platform::Crypto& crypto, const std::string& line);
-
-// The name of the content file of number `n` ("000001.vxq").
+// The name of a version 1 content file of number `n` ("000001.vxq").
 std::string contentFileName(int number);
 
-// The reversible transform of content bytes; `offset` is the position of
-// data[0] in the file. Applying it twice gives the bytes back.
-void transformContent(uint8_t* data, size_t size, uint64_t offset);
+// The reversible mask of kept bytes; `offset` is the position of data[0] in
+// the content file. With a key (version 2) the mask is keyed; without one it
+// is the fixed mask of version 1 stores. Applying it twice gives the bytes
+// back.
+void transformContent(uint8_t* data, size_t size, uint64_t offset, const std::optional<MaskKey>& key = std::nullopt);
 
 // Records that the items of `run` at `indexes` (into run.items) left the
-// store, restored: one record each is appended to the run's manifest and the
-// content files of kept files are deleted. readKeptRun leaves such items out.
-// False when the manifest cannot be written.
+// store, restored: one "gone" record each is appended to the run's manifest
+// (version 1 content files are deleted too). False when the manifest cannot
+// be written.
 bool markItemsGone(platform::Platform os, const KeptRun& run, const std::vector<size_t>& indexes);
 
-// Reads one run's folder: header and items. Items are checked: a damaged
-// record, a path inside the store itself, a content file that is missing or
-// whose bytes do not give the recorded size and SHA-256 mark the item
-// damaged. Never throws on bad input.
+// Reads one run's folder: header and items. An item whose record is damaged,
+// or whose kept bytes are missing from the run's folder, is marked damaged.
+// The bytes themselves are checked against the recorded size and SHA-256
+// when the item is restored, so reading a run never reads what it kept.
+// Never throws on bad input.
 KeptRun readKeptRun(platform::Platform os, const std::string& runFolder);
 
 }  // namespace vx::scan

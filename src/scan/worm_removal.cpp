@@ -1,10 +1,13 @@
 #include "scan/worm_removal.h"
 
 #include <cstdint>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "platform/paths.h"
 #include "scan/primitives.h"
+#include "scan/quarantine.h"
 #include "scan/startup_entries.h"
 
 namespace vx::scan {
@@ -93,17 +96,31 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         return;
     }
     bool found = false;
-    forEachFileMatching(ctx, folder, mask, [&](const platform::FindEntry& entry) {
-        const std::string& name = entry.name;
+    // The matches are taken first and kept in batches before any of them is
+    // deleted; each is then handled in find order, as it was met.
+    std::vector<std::string> names;
+    forEachFileMatching(ctx, folder, mask, [&](const platform::FindEntry& entry) { names.push_back(entry.name); });
+    std::unique_ptr<RemovalBatch> batch;
+    size_t batchStart = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i % kKeepBatchFiles == 0) {
+            batch.reset();
+            batchStart = i;
+            std::vector<std::string> paths;
+            for (size_t j = i; j < names.size() && j < i + kKeepBatchFiles; ++j) {
+                paths.push_back(folder + names[j]);
+                fs.setAttributes(paths.back(), 0);
+            }
+            batch = std::make_unique<RemovalBatch>(ctx, std::move(paths));
+        }
+        const std::string& name = names[i];
         const std::string path = folder + name;
         const std::string stem = runValueStem(name, mask);
-
-        fs.setAttributes(path, 0);
 
         // The file name stays out of the log: a marker stands for it.
         if (killAndReport(ctx, name, "[vx00x]") != 0) ctx.flags.infectionFound = 1;
 
-        if (!removeFile(ctx, path)) {
+        if (!batch->remove(i - batchStart)) {
             ctx.flags.removalFailed = 1;
             if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
             ctx.write("[VX] > Não foi possível Excluir o Arquivo " + path, "[VX] > Could not delete file " + path);
@@ -135,7 +152,7 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
 
         found = true;
         ctx.flags.infectionFound = 1;
-    });
+    }
     if (!found) writeNothingFoundIn(ctx, folder);
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <tuple>
 #include <optional>
 
 #include "platform/paths.h"
@@ -37,6 +38,13 @@ constexpr Reason kThroughJunction{"o caminho passa por uma junção", "the path 
 constexpr Reason kCouldNotWrite{"não foi possível gravar", "could not write"};
 constexpr Reason kCopyMismatch{"a cópia não confere", "the copy does not match"};
 constexpr Reason kDeviceAbsent{"dispositivo ausente", "device absent"};
+constexpr Reason kInsideStore{"o caminho fica dentro da quarentena", "the path lies inside the quarantine"};
+constexpr Reason kNotAPlaceKept{"o Varrex nunca remove itens deste lugar", "Varrex never removes items from this place"};
+constexpr Reason kKeptWithoutRights{
+    "guardado sem direitos de administrador; restaure-o iniciando o Varrex sem direitos de administrador",
+    "kept without administrator rights; restore it by starting Varrex without administrator rights"};
+constexpr Reason kStoreNotTrusted{"a quarentena do computador não está protegida",
+                                  "the computer's quarantine is not protected"};
 
 // What became of one item: the place it was restored to, or why not.
 struct Outcome {
@@ -76,55 +84,55 @@ std::string serialText(uint32_t serial) {
     return text;
 }
 
-bool isDriveLetterPath(const std::string& path) {
-    return path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
-           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+// The registry keys the disinfections delete values from: a value comes back
+// only to one of them, whatever a record names. The runs never delete a
+// whole key, so no key record is ever restored.
+bool isPlaceValuesAreKeptFrom(const KeptItem& item) {
+    static const char* const kKeys[] = {
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Run",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
+        "Software\\Policies\\Microsoft\\Internet Explorer\\control panel",
+        "Software\\Policies\\Microsoft\\Windows NT\\SystemRestore",
+    };
+    std::string key = item.keyPath;
+    while (!key.empty() && key.front() == '\\') key.erase(key.begin());
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    for (const char* k : kKeys)
+        if (platform::equalNoCase(key, k)) return true;
+    return false;
 }
 
-// The letter of the drive whose volume serial is `serial`, if one is present.
-// Network and CD drives never hold a kept item's volume.
-std::optional<char> driveWithSerial(platform::FileSystem& fs, uint32_t serial) {
+// The removable drive an item of a removable drive goes back to: the one
+// whose volume serial, file system and label are those recorded (a record
+// of an earlier version holds only the serial), whatever its letter. A fixed
+// drive never receives such an item.
+struct VolumeKey {
+    uint32_t serial = 0;
+    std::string fileSystem, label;
+    bool operator<(const VolumeKey& o) const {
+        return std::tie(serial, fileSystem, label) < std::tie(o.serial, o.fileSystem, o.label);
+    }
+};
+
+std::optional<char> driveWithVolume(platform::FileSystem& fs, const VolumeKey& volume) {
     const uint32_t drives = fs.logicalDrives();
     for (int n = 0; n < 26; ++n) {
         if (!(drives & (1u << n))) continue;
         const char letter = static_cast<char>('A' + n);
         const std::string root = std::string(1, letter) + ":\\";
-        const platform::DriveType type = fs.driveType(root);
-        if (type != platform::DriveType::Removable && type != platform::DriveType::Fixed &&
-            type != platform::DriveType::RamDisk)
+        if (fs.driveType(root) != platform::DriveType::Removable) continue;
+        if (fs.volumeSerial(root) != volume.serial) continue;
+        if (!volume.fileSystem.empty() &&
+            (fs.fileSystemName(root) != volume.fileSystem || fs.volumeLabel(root) != volume.label))
             continue;
-        if (fs.volumeSerial(root) == serial) return letter;
-    }
-    return std::nullopt;
-}
-
-// Creates the missing folders above `path`. An existing component that is a
-// junction or link is never passed through: what lies behind it may be
-// another disk altogether.
-std::optional<Reason> prepareParents(platform::FileSystem& fs, const std::string& path) {
-    platform::PathParts parts;
-    if (!platform::splitPath(path, "", parts) || parts.components.empty()) return kCouldNotWrite;
-    std::string at = parts.root + "\\";
-    for (size_t i = 0; i + 1 < parts.components.size(); ++i) {
-        at += parts.components[i];
-        const uint32_t a = fs.getAttributes(at);
-        if (a == attr::Invalid) {
-            if (!fs.createDirectory(at)) return kCouldNotWrite;
-        } else if (a & attr::ReparsePoint) {
-            return kThroughJunction;
-        } else if (!(a & attr::Directory)) {
-            return kCouldNotWrite;
-        }
-        at += "\\";
+        return letter;
     }
     return std::nullopt;
 }
 
 // "name (restaurado).ext", then "name (restaurado 2).ext", ...
-std::string besideName(const std::string& path, int n, bool portuguese) {
-    const size_t slash = path.find_last_of('\\');
-    const std::string folder = path.substr(0, slash + 1);
-    const std::string name = path.substr(slash + 1);
+std::string besideName(const std::string& name, int n, bool portuguese) {
     size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || dot == 0) dot = name.size();
     std::string tag = portuguese ? "restaurado" : "restored";
@@ -132,107 +140,148 @@ std::string besideName(const std::string& path, int n, bool portuguese) {
         tag += ' ';
         tag += std::to_string(n);
     }
-    return folder + name.substr(0, dot) + " (" + tag + ")" + name.substr(dot);
+    return name.substr(0, dot) + " (" + tag + ")" + name.substr(dot);
 }
 
-// The path itself when nothing stands there, else the first free name beside
-// it; empty when every name is taken.
-std::string freePlace(platform::FileSystem& fs, const std::string& path, bool portuguese) {
-    if (fs.getAttributes(path) == attr::Invalid) return path;
-    for (int n = 1; n <= kMaxBesideNames; ++n) {
-        std::string candidate = besideName(path, n, portuguese);
-        if (fs.getAttributes(candidate) == attr::Invalid) return candidate;
+std::vector<std::string> componentsOf(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t start = 3;
+    while (start < path.size()) {
+        size_t slash = path.find('\\', start);
+        if (slash == std::string::npos) slash = path.size();
+        parts.push_back(path.substr(start, slash - start));
+        start = slash + 1;
     }
-    return {};
+    return parts;
 }
 
-std::string lowerHex(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-    return s;
+// The folder that will hold the restored entry, opened one component at a
+// time from the drive's root, each relative to its parent's handle; missing
+// folders are made. A component that is a junction, symbolic link or mount
+// point stops the item, and so does one that is the store itself.
+struct Chain {
+    std::unique_ptr<platform::FolderHandle> folder;
+    std::string path;  // the folder's path, final "\"
+    std::optional<Reason> failure;
+};
+
+Chain openParentChain(platform::FileSystem& fs, const std::string& target,
+                      const std::optional<platform::FileIdentity>& store) {
+    Chain chain;
+    platform::HandleStatus status = platform::HandleStatus::Ok;
+    chain.path = target.substr(0, 3);
+    chain.folder = fs.openFolder(chain.path, status);
+    if (!chain.folder) return {nullptr, chain.path, kCouldNotWrite};
+    const std::vector<std::string> parts = componentsOf(target);
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        auto next = chain.folder->openFolder(parts[i], status);
+        if (!next && status == platform::HandleStatus::Missing) {
+            next = chain.folder->createFolder(parts[i], status);
+            if (!next && status == platform::HandleStatus::Exists) next = chain.folder->openFolder(parts[i], status);
+        }
+        if (!next) return {nullptr, chain.path, status == platform::HandleStatus::Link ? kThroughJunction : kCouldNotWrite};
+        if (store && next->identity() == store) return {nullptr, chain.path, kInsideStore};
+        chain.folder = std::move(next);
+        chain.path += parts[i] + "\\";
+    }
+    return chain;
 }
 
-// Size and SHA-256 of a file's bytes as they are on disk now.
-bool fileMatches(platform::Platform& os, const std::string& path, uint64_t size, const std::string& sha256) {
-    auto reader = os.fs.openBytes(path);
-    auto digest = os.crypto.sha256();
-    if (!reader || !digest) return false;
+// Size and SHA-256 of what a new file holds now, read through its own handle.
+bool newFileMatches(platform::Crypto& crypto, platform::NewFile& file, uint64_t size, const std::string& sha256) {
+    auto digest = crypto.sha256();
+    if (!digest || !file.seek(0)) return false;
     std::vector<uint8_t> buffer(kChunk);
     uint64_t total = 0;
     for (;;) {
-        const std::optional<size_t> n = reader->read(buffer.data(), buffer.size());
+        const std::optional<size_t> n = file.read(buffer.data(), buffer.size());
         if (!n) return false;
         if (*n == 0) break;
         digest->update(buffer.data(), *n);
         total += *n;
     }
-    return total == size && platform::hexDigest(digest->finish()) == lowerHex(sha256);
+    return total == size && platform::hexDigest(digest->finish()) == sha256;
 }
 
-Outcome restoreFile(scan::RunContext& ctx, const KeptRun& run, const KeptItem& item, const std::string& target) {
+Outcome restoreFile(scan::RunContext& ctx, const KeptRun& run, const KeptItem& item, const std::string& target,
+                    const std::optional<platform::FileIdentity>& store) {
     platform::FileSystem& fs = ctx.os.fs;
-    if (auto r = prepareParents(fs, target)) return {target, r};
-    const std::string place = freePlace(fs, target, ctx.portuguese());
-    if (place.empty()) return {target, kCouldNotWrite};
+    Chain chain = openParentChain(fs, target, store);
+    if (chain.failure) return {target, chain.failure};
+    const std::string name = componentsOf(target).back();
 
-    auto source = fs.openBytes(run.folder + scan::contentFileName(item.number));
-    if (!source) return {target, kDamaged};
-    platform::IoResult error;
-    auto out = fs.createBytes(place, error);
-    if (!out) return {place, kCouldNotWrite};
+    // The kept bytes, shared with no writer while they are read.
+    auto source = fs.openBytesExclusive(run.folder + item.content);
+    if (!source || !source->seek(item.offset)) return {target, kDamaged};
 
-    std::vector<uint8_t> buffer(kChunk);
-    uint64_t offset = 0;
-    bool written = true;
-    for (;;) {
-        const std::optional<size_t> n = source->read(buffer.data(), buffer.size());
-        if (!n) {
-            written = false;
-            break;
-        }
-        if (*n == 0) break;
-        scan::transformContent(buffer.data(), *n, offset);
-        offset += *n;
-        if (!out->write(buffer.data(), *n)) {
-            written = false;
-            break;
-        }
+    // The name itself when nothing stands there, else the first free name
+    // beside it; nothing is ever replaced.
+    platform::HandleStatus status = platform::HandleStatus::Ok;
+    std::unique_ptr<platform::NewFile> out;
+    std::string place;
+    for (int n = 0; n <= kMaxBesideNames && !out; ++n) {
+        const std::string candidate = n == 0 ? name : besideName(name, n, ctx.portuguese());
+        out = chain.folder->createFile(candidate, status);
+        place = chain.path + candidate;
+        if (!out && status != platform::HandleStatus::Exists) return {place, kCouldNotWrite};
     }
-    if (!out->close()) written = false;
-    out.reset();
+    if (!out) return {target, kCouldNotWrite};
+
+    auto digest = ctx.os.crypto.sha256();
+    std::vector<uint8_t> buffer(kChunk);
+    uint64_t done = 0;
+    bool written = digest != nullptr;
+    while (written && done < item.size) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), item.size - done));
+        const std::optional<size_t> n = source->read(buffer.data(), want);
+        if (!n || *n == 0) {
+            written = false;
+            break;
+        }
+        scan::transformContent(buffer.data(), *n, item.offset + done, run.header.maskKey);
+        digest->update(buffer.data(), *n);
+        done += *n;
+        if (!out->write(buffer.data(), *n)) written = false;
+    }
     source.reset();
-    if (!written) {
-        fs.deleteFile(place);
+    if (!written || !out->flush()) {
+        out->discard();
         return {place, kCouldNotWrite};
     }
-    // What reached the disk is read back: only a copy that gives the kept
-    // size and SHA-256 stays.
-    if (!fileMatches(ctx.os, place, item.size, item.sha256)) {
-        fs.deleteFile(place);
+    // The kept bytes must be the ones recorded, and what reached the disk,
+    // read back through the file's own handle, must be them too.
+    if (platform::hexDigest(digest->finish()) != item.sha256 ||
+        !newFileMatches(ctx.os.crypto, *out, item.size, item.sha256)) {
+        out->discard();
         return {place, kCopyMismatch};
     }
-    fs.setAttributes(place, item.attributes & kSettableAttributes);
+    out->setAttributes(item.attributes & kSettableAttributes);
     return {place, std::nullopt};
 }
 
-Outcome restoreFolder(scan::RunContext& ctx, const KeptItem& item, const std::string& target) {
-    platform::FileSystem& fs = ctx.os.fs;
-    if (auto r = prepareParents(fs, target)) return {target, r};
-    const uint32_t a = fs.getAttributes(target);
-    if (a != attr::Invalid) {
-        if (a & attr::ReparsePoint) return {target, kThroughJunction};
-        if (!(a & attr::Directory)) return {target, kCouldNotWrite};
+Outcome restoreFolder(scan::RunContext& ctx, const KeptItem& item, const std::string& target,
+                      const std::optional<platform::FileIdentity>& store) {
+    Chain chain = openParentChain(ctx.os.fs, target, store);
+    if (chain.failure) return {target, chain.failure};
+    const std::string name = componentsOf(target).back();
+    platform::HandleStatus status = platform::HandleStatus::Ok;
+    if (auto there = chain.folder->openFolder(name, status)) {
+        if (store && there->identity() == store) return {target, kInsideStore};
         // The folder is there already (restored with an earlier item, or made
         // again since): its files go into it, and it keeps what it has.
         return {target, std::nullopt};
     }
-    if (!fs.createDirectory(target)) return {target, kCouldNotWrite};
-    fs.setAttributes(target, item.attributes & kSettableAttributes);
+    if (status == platform::HandleStatus::Link) return {target, kThroughJunction};
+    if (status != platform::HandleStatus::Missing) return {target, kCouldNotWrite};
+    auto made = chain.folder->createFolder(name, status);
+    if (!made) return {target, kCouldNotWrite};
+    made->setAttributes(item.attributes & kSettableAttributes);
     return {target, std::nullopt};
 }
 
 Outcome restoreValue(scan::RunContext& ctx, const KeptItem& item) {
     const std::string place = originalPlace(item);
+    if (!isPlaceValuesAreKeptFrom(item)) return {place, kNotAPlaceKept};
     auto key = ctx.os.registry.create(item.root, item.keyPath);
     if (!key) return {place, kCouldNotWrite};
     if (key->valueExists(item.value.name)) return {place, kValueExists};
@@ -243,17 +292,9 @@ Outcome restoreValue(scan::RunContext& ctx, const KeptItem& item) {
     return {place, std::nullopt};
 }
 
-// A key comes back with its values only when none of them would replace one
-// that is there now.
-Outcome restoreKey(scan::RunContext& ctx, const KeptItem& item) {
-    const std::string place = originalPlace(item);
-    auto key = ctx.os.registry.create(item.root, item.keyPath);
-    if (!key) return {place, kCouldNotWrite};
-    for (const scan::KeptValue& v : item.keyValues)
-        if (key->valueExists(v.name)) return {place, kValueExists};
-    for (const scan::KeptValue& v : item.keyValues)
-        if (!key->writeValue(v.name, v.value)) return {place, kCouldNotWrite};
-    return {place, std::nullopt};
+bool isInsideFolder(const std::string& path, const std::string& folder) {
+    return !folder.empty() && path.size() > folder.size() &&
+           platform::equalNoCase(path.substr(0, folder.size() + 1), folder + "\\");
 }
 
 std::vector<std::string> digitGroups(const std::string& text) {
@@ -365,14 +406,11 @@ void sortNewestFirst(std::vector<std::string>& names, platform::Clock& clock) {
     for (auto& k : keyed) names.push_back(std::move(k.second));
 }
 
-}  // namespace
-
-std::vector<KeptRun> listKeptRuns(scan::RunContext& ctx) {
-    std::vector<KeptRun> runs;
-    const std::string store = scan::quarantineFolder(ctx.os.shell);
-    if (!platform::isAbsolutePath(store)) return runs;
+// Lists the runs of one store, newest first.
+void listStore(scan::RunContext& ctx, const std::string& store, bool restorableHere, std::vector<KeptRun>& runs) {
+    if (!platform::isAbsolutePath(store)) return;
     auto finder = ctx.os.fs.find(store + "\\*.*");
-    if (!finder) return runs;
+    if (!finder) return;
     std::vector<std::string> names;
     platform::FindEntry entry;
     while (finder->next(entry)) {
@@ -392,13 +430,47 @@ std::vector<KeptRun> listKeptRuns(scan::RunContext& ctx) {
             continue;
         }
         if (run.items.empty()) continue;
+        run.restorableHere = restorableHere;
         runs.push_back(std::move(run));
+    }
+}
+
+}  // namespace
+
+std::vector<KeptRun> listKeptRuns(scan::RunContext& ctx) {
+    std::vector<KeptRun> runs;
+    const scan::QuarantineStore store = scan::quarantineStore(ctx.os.shell);
+    if (store.machine) {
+        // Read only once its folders pass the check (a folder that fails is
+        // moved aside and made anew, so nothing is listed from it).
+        if (scan::prepareStore(ctx, store)) listStore(ctx, store.folder, true, runs);
+        // What was kept without administrator rights is shown, never
+        // restored with them.
+        listStore(ctx, scan::userQuarantineFolder(ctx.os.shell), false, runs);
+    } else {
+        listStore(ctx, store.folder, true, runs);
     }
     return runs;
 }
 
+bool machineStoreHidden(scan::RunContext& ctx) {
+    if (ctx.os.shell.hasAdministratorRights()) return false;
+    const std::string machine = scan::machineQuarantineFolder(ctx.os.shell);
+    return platform::isAbsolutePath(machine) && ctx.os.fs.directoryExists(machine);
+}
+
+std::string machineStoreNote(scan::RunContext& ctx) {
+    return ctx.say("Quarentena do computador: itens guardados com direitos de administrador (inicie o Varrex como "
+                   "administrador para vê-los)",
+                   "Computer quarantine: items kept with administrator rights (start Varrex as administrator to "
+                   "see them)");
+}
+
 uint64_t quarantineStoreBytes(platform::FileSystem& fs, platform::Shell& shell) {
-    return folderSize(fs, scan::quarantineFolder(shell));
+    const scan::QuarantineStore store = scan::quarantineStore(shell);
+    uint64_t bytes = folderSize(fs, store.folder);
+    if (store.machine) bytes += folderSize(fs, scan::userQuarantineFolder(shell));
+    return bytes;
 }
 
 std::string runListLine(scan::RunContext& ctx, const KeptRun& run) {
@@ -411,7 +483,7 @@ std::string runListLine(scan::RunContext& ctx, const KeptRun& run) {
     return line;
 }
 
-std::string itemListLine(scan::RunContext& ctx, const KeptItem& item) {
+std::string itemListLine(scan::RunContext& ctx, const KeptRun& run, const KeptItem& item) {
     std::string line;
     switch (item.kind) {
         case KeptKind::File:
@@ -430,7 +502,10 @@ std::string itemListLine(scan::RunContext& ctx, const KeptItem& item) {
     line += " - " + originalPlace(item);
     if (item.kind == KeptKind::File) line += " - " + sizeText(ctx.os.clock, item.size);
     if (item.kind == KeptKind::Value) line += " - " + sizeText(ctx.os.clock, item.value.value.data.size());
-    if (item.damaged) line += ctx.say(" - danificado", " - damaged");
+    if (item.damaged)
+        line += ctx.say(" - danificado", " - damaged");
+    else if (!run.restorableHere)
+        line += " - " + ctx.say(kKeptWithoutRights.pt, kKeptWithoutRights.en);
     return line;
 }
 
@@ -446,22 +521,37 @@ RestoreCount restoreItems(scan::RunContext& ctx, const KeptRun& run, const std::
     std::stable_partition(order.begin(), order.end(),
                           [&](size_t i) { return run.items[i].kind == KeptKind::Folder; });
 
-    // The drive of each volume serial met, looked up once per restore.
-    std::map<uint32_t, std::optional<char>> drives;
-    auto driveFor = [&](uint32_t serial) {
-        auto found = drives.find(serial);
+    // Trust follows the writer: with administrator rights, only a run of the
+    // machine's store, while that store is still one only administrators
+    // can change; without them, only the per-user store.
+    const bool admin = ctx.os.shell.hasAdministratorRights();
+    const std::string machine = scan::machineQuarantineFolder(ctx.os.shell);
+    const std::string user = scan::userQuarantineFolder(ctx.os.shell);
+    std::optional<Reason> refused;
+    if (!run.restorableHere || (admin && !isInsideFolder(run.folder, machine)) ||
+        (!admin && !isInsideFolder(run.folder, user)))
+        refused = kKeptWithoutRights;
+    else if (admin && !scan::machineStoreTrusted(ctx.os.fs, ctx.os.shell))
+        refused = kStoreNotTrusted;
+    const std::optional<platform::FileIdentity> store =
+        ctx.os.fs.identity(admin ? machine : user);
+
+    // The drive of each removable volume met, looked up once per restore.
+    std::map<VolumeKey, std::optional<char>> drives;
+    auto driveFor = [&](const VolumeKey& volume) {
+        auto found = drives.find(volume);
         if (found != drives.end()) return found->second;
-        std::optional<char> letter = driveWithSerial(ctx.os.fs, serial);
+        std::optional<char> letter = driveWithVolume(ctx.os.fs, volume);
         if (!letter) {
             ctx.os.dialogs.messageBox(
-                ctx.say("Insira o dispositivo de onde vieram estes itens (número de série " + serialText(serial) +
-                            ") e pressione OK.",
-                        "Insert the device these items came from (serial number " + serialText(serial) +
+                ctx.say("Insira o dispositivo de onde vieram estes itens (número de série " +
+                            serialText(volume.serial) + ") e pressione OK.",
+                        "Insert the device these items came from (serial number " + serialText(volume.serial) +
                             ") and press OK."),
                 ctx.say("Atenção", "Heads up"), platform::Icon::Information, platform::Buttons::Ok);
-            letter = driveWithSerial(ctx.os.fs, serial);
+            letter = driveWithVolume(ctx.os.fs, volume);
         }
-        drives.emplace(serial, letter);
+        drives.emplace(volume, letter);
         return letter;
     };
 
@@ -469,17 +559,26 @@ RestoreCount restoreItems(scan::RunContext& ctx, const KeptRun& run, const std::
     for (size_t index : order) {
         const KeptItem& item = run.items[index];
         Outcome outcome{originalPlace(item), std::nullopt};
+        const bool onDisk = item.kind == KeptKind::File || item.kind == KeptKind::Folder;
         if (item.damaged) {
             outcome.failure = kDamaged;
+        } else if (refused) {
+            outcome.failure = refused;
+        } else if (item.kind == KeptKind::Key) {
+            outcome.failure = kNotAPlaceKept;
         } else if (item.kind == KeptKind::Value) {
             outcome = restoreValue(ctx, item);
-        } else if (item.kind == KeptKind::Key) {
-            outcome = restoreKey(ctx, item);
+        } else if (onDisk && run.header.device &&
+                   (run.header.deviceRoot.empty() ||
+                    platform::upperAscii(item.path.substr(0, 1)) !=
+                        platform::upperAscii(run.header.deviceRoot.substr(0, 1)))) {
+            // A device run keeps only what lay on its device.
+            outcome.failure = kNotAPlaceKept;
         } else {
             std::string target = item.path;
             std::optional<Reason> absent;
-            if (item.volumeSerial && isDriveLetterPath(target)) {
-                if (std::optional<char> letter = driveFor(*item.volumeSerial))
+            if (item.volumeSerial) {
+                if (std::optional<char> letter = driveFor({*item.volumeSerial, item.fileSystem, item.label}))
                     target[0] = *letter;
                 else
                     absent = kDeviceAbsent;
@@ -487,9 +586,9 @@ RestoreCount restoreItems(scan::RunContext& ctx, const KeptRun& run, const std::
             if (absent)
                 outcome = {target, absent};
             else if (item.kind == KeptKind::Folder)
-                outcome = restoreFolder(ctx, item, target);
+                outcome = restoreFolder(ctx, item, target, store);
             else
-                outcome = restoreFile(ctx, run, item, target);
+                outcome = restoreFile(ctx, run, item, target, store);
         }
 
         if (outcome.failure) {
@@ -519,14 +618,28 @@ void showRestoreCount(scan::RunContext& ctx, const RestoreCount& count) {
 }
 
 bool deleteRunForGood(scan::RunContext& ctx, const KeptRun& run) {
-    // Only a folder directly inside the store is ever removed this way.
-    const std::string store = scan::quarantineFolder(ctx.os.shell);
-    if (!platform::isAbsolutePath(store) || run.folder.size() <= store.size() + 1) return false;
-    if (!platform::equalNoCase(run.folder.substr(0, store.size() + 1), store + "\\")) return false;
+    // Only a folder directly inside one of the stores is ever removed, and
+    // only through handles: the store is opened, the run's folder relative to
+    // it (never through a link), its files are deleted relative to that, and
+    // the emptied folder last.
+    auto& fs = ctx.os.fs;
+    std::string store;
+    for (const std::string& s : {scan::machineQuarantineFolder(ctx.os.shell), scan::userQuarantineFolder(ctx.os.shell)})
+        if (platform::isAbsolutePath(s) && isInsideFolder(run.folder, s)) store = s;
+    if (store.empty()) return false;
     std::string name = run.folder.substr(store.size() + 1);
     if (!name.empty() && name.back() == '\\') name.pop_back();
     if (name.empty() || name == "." || name == ".." || name.find('\\') != std::string::npos) return false;
-    return emptyAndRemoveFolder(ctx.os.fs, store + "\\" + name);
+
+    platform::HandleStatus status = platform::HandleStatus::Ok;
+    auto storeFolder = fs.openFolder(store, status);
+    if (!storeFolder) return false;
+    {
+        auto runFolder = storeFolder->openFolder(name, status);
+        if (!runFolder) return status == platform::HandleStatus::Missing;
+        for (const platform::FindEntry& entry : runFolder->list()) runFolder->deleteEntry(entry.name);
+    }
+    return storeFolder->deleteEntry(name);
 }
 
 }  // namespace vx::tools

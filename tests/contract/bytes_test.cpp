@@ -56,6 +56,10 @@ TEST_F(Contract, BytesWrittenInPiecesReadBackTheSame) {
     for (size_t at = 0, n = 1; at < all.size(); at += n, n = n * 3 % 4099 + 1) {
         n = std::min(n, all.size() - at);
         ASSERT_TRUE(writer->write(reinterpret_cast<const uint8_t*>(all.data() + at), n).ok);
+        // A flush keeps the file open for more.
+        if (at == 0) {
+            EXPECT_TRUE(writer->flush().ok);
+        }
     }
     EXPECT_TRUE(writer->close().ok);
     EXPECT_FALSE(writer->write(reinterpret_cast<const uint8_t*>("x"), 1).ok);
@@ -65,6 +69,10 @@ TEST_F(Contract, BytesWrittenInPiecesReadBackTheSame) {
     auto reader = fs().openBytes(path);
     ASSERT_TRUE(reader);
     EXPECT_EQ(readAll(*reader, 777), all);
+    ASSERT_TRUE(reader->seek(5000));
+    EXPECT_EQ(readAll(*reader, 512), all.substr(5000));
+    ASSERT_TRUE(reader->seek(0));
+    EXPECT_EQ(readAll(*reader, 4096), all);
 
     // An empty file: created, closed, read as no bytes.
     auto empty = fs().createBytes(scratch + "empty.bin", error);

@@ -51,6 +51,26 @@ public:
     // True when commands handed to Processes::startCommand really run (the
     // memory machine only records them).
     virtual bool runsStartedCommands() = 0;
+
+    // Makes `path` (which must not exist) a junction leading to the absolute
+    // folder path `target`. False when this world cannot make one (Wine has
+    // no reparse points).
+    virtual bool makeJunction(const std::string& path, const std::string& target) = 0;
+
+    // Gives the program administrator rights where the world can (the memory
+    // machine); answers whether the program has them now (under Wine it
+    // always does).
+    virtual bool runAsAdministrator() = 0;
+
+    // True when the file system keeps the owner and access list a folder is
+    // given (Windows on NTFS, the memory machine); Wine makes both up from
+    // the Unix permissions.
+    virtual bool keepsAccessLists() = 0;
+
+    // The owner and access list of `path` in the system's own text form
+    // ("O:BAD:P(A;OICI;FA;;;SY)..."); std::nullopt where the world has no
+    // such form.
+    virtual std::optional<std::string> securityText(const std::string& path) = 0;
 };
 
 // Defined once per side.

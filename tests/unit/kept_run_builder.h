@@ -1,6 +1,6 @@
 // Builds a run's folder in the quarantine store by hand, in the store's own
-// format: the manifest's version line, run line and records, and one content
-// file per kept file with its bytes transformed.
+// format: the manifest's version line, run line and records, and the pack
+// file holding the kept bytes, masked.
 #pragma once
 
 #include <optional>
@@ -19,17 +19,20 @@ struct KeptRunBuilder {
     std::string folder;  // with its final "\"
     scan::KeptRunHeader header;
     std::vector<std::string> records;
-    int nextNumber = 1;
+    std::string pack;  // the masked bytes of the run's pack file
 
-    KeptRunBuilder(memory::Machine& m, const std::string& name, scan::KeptRunHeader h)
-        : machine(m), folder(kQuarantineStore + "\\" + name + "\\"), header(std::move(h)) {}
+    KeptRunBuilder(memory::Machine& m, const std::string& name, scan::KeptRunHeader h,
+                   const std::string& store = kQuarantineStore)
+        : machine(m), folder(store + "\\" + name + "\\"), header(std::move(h)) {
+        if (!header.maskKey) header.maskKey = scan::MaskKey{7, 1, 9, 3, 8, 2, 6, 4, 5, 0, 11, 13, 17, 19, 23, 29};
+    }
 
     static scan::KeptRunHeader computerRun(std::string date = "07/12/2026", std::string time = "09:15:42") {
-        return {false, "", std::move(date), std::move(time)};
+        return {false, "", std::move(date), std::move(time), std::nullopt};
     }
     static scan::KeptRunHeader deviceRun(std::string root, std::string date = "07/12/2026",
                                          std::string time = "09:15:42") {
-        return {true, std::move(root), std::move(date), std::move(time)};
+        return {true, std::move(root), std::move(date), std::move(time), std::nullopt};
     }
 
     // A file or folder item as the disinfection records it.
@@ -46,14 +49,15 @@ struct KeptRunBuilder {
     KeptRunBuilder& file(const std::string& path, const std::string& content, uint32_t attributes = 0x20,
                          std::optional<uint32_t> serial = std::nullopt) {
         scan::KeptItem item = entry(scan::KeptKind::File, path, attributes, serial);
-        item.number = nextNumber++;
+        item.content = scan::kPackName;
+        item.offset = pack.size();
         item.size = content.size();
         auto sha = machine.platform().crypto.sha256();
         sha->update(reinterpret_cast<const uint8_t*>(content.data()), content.size());
         item.sha256 = platform::hexDigest(sha->finish());
         std::string stored = content;
-        scan::transformContent(reinterpret_cast<uint8_t*>(stored.data()), stored.size(), 0);
-        machine.addFile(folder + scan::contentFileName(item.number), stored);
+        scan::transformContent(reinterpret_cast<uint8_t*>(stored.data()), stored.size(), item.offset, header.maskKey);
+        pack += stored;
         return add(item);
     }
     KeptRunBuilder& folderItem(const std::string& path, uint32_t attributes = 0x10,
@@ -81,6 +85,7 @@ struct KeptRunBuilder {
                            scan::formatRunLine(machine.platform().crypto, header) + "\r\n";
         for (const std::string& r : records) text += r + "\r\n";
         machine.addFile(folder + scan::kManifestName, text);
+        machine.addFile(folder + scan::kPackName, pack);
         return folder;
     }
 };

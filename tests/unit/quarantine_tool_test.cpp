@@ -90,22 +90,22 @@ TEST_F(QuarantineTool, ARegistryValueComesBackUnlessOneOfThatNameExists) {
         .value(RootKey::CurrentUser, "Software\\Nova\\Chave", "Numero", platform::RegValue::dword(42))
         .write();
     const auto count = restoreAll(onlyRun());
-    EXPECT_EQ(count.restored, 2);
-    EXPECT_EQ(count.failed, 1);
+    EXPECT_EQ(count.restored, 1);
+    EXPECT_EQ(count.failed, 2);
     const auto agenda = machine.value(RootKey::CurrentUser, run, "Agenda");
     ASSERT_TRUE(agenda);
     EXPECT_EQ(agenda->type, platform::regtype::ExpandSz);
     EXPECT_EQ(agenda->asText(), "C:\\agenda.exe");
     EXPECT_EQ(machine.text(RootKey::CurrentUser, run, "Taken"), "C:\\novo.exe") << "left as it is";
-    EXPECT_EQ(machine.value(RootKey::CurrentUser, "Software\\Nova\\Chave", "Numero")->data,
-              platform::RegValue::dword(42).data)
-        << "a missing key is created";
+    EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, "Software\\Nova\\Chave"))
+        << "no value goes back to a key the disinfections never delete from";
     EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: HKEY_CURRENT_USER\\" + run + "\\Agenda",
                                      "[VX] - Não foi possível restaurar HKEY_CURRENT_USER\\" + run +
                                          "\\Taken: já existe um valor com este nome",
-                                     "[VX] > Restaurado: HKEY_CURRENT_USER\\Software\\Nova\\Chave\\Numero"));
+                                     "[VX] - Não foi possível restaurar HKEY_CURRENT_USER\\Software\\Nova\\Chave\\"
+                                     "Numero: o Varrex nunca remove itens deste lugar"));
     const auto left = onlyRun();
-    ASSERT_EQ(left.items.size(), 1u) << "the refused value stays in the store";
+    ASSERT_EQ(left.items.size(), 2u) << "the refused values stay in the store";
     EXPECT_EQ(left.items[0].value.name, "Taken");
 }
 
@@ -129,7 +129,7 @@ TEST_F(QuarantineTool, ADeviceItemGoesToTheDriveWithItsSerialWhateverItsLetter) 
 
 TEST_F(QuarantineTool, AnAbsentDriveIsAskedForOnceThenItsItemsFail) {
     machine.setVolumeSerial('E', 0x99998888);
-    build("07-12-2026-09-15-42", KeptRunBuilder::deviceRun("E:\\"))
+    build("07-12-2026-09-15-42", KeptRunBuilder::computerRun())
         .file("E:\\a.doc", "A", attr::Archive, kPenSerial)
         .file("E:\\b.doc", "B", attr::Archive, kPenSerial)
         .file(kDesk + "c.doc", "C")
@@ -151,28 +151,34 @@ TEST_F(QuarantineTool, AnAbsentDriveIsAskedForOnceThenItsItemsFail) {
 }
 
 TEST_F(QuarantineTool, ADamagedItemIsListedAsSuchAndNeverRestoredTheRestIs) {
-    build().file(kDesk + "bom.txt", "good").file(kDesk + "ruim.txt", "bad").write();
-    // The second kept copy no longer gives its recorded bytes.
-    machine.addFile(kRun1 + scan::contentFileName(2), "tampered");
+    build().file(kDesk + "bom.txt", "good").file(kDesk + "ruim.txt", "bad").file(kDesk + "feio.txt", "ugly").write();
+    // The third copy is cut off the pack; the second no longer gives its
+    // recorded bytes, which only a restore, reading them, can tell.
+    std::string pack = machine.content(kRun1 + scan::kPackName).value();
+    pack[5] ^= 0x55;
+    machine.addFile(kRun1 + scan::kPackName, pack.substr(0, 7));
     auto run = onlyRun();
-    ASSERT_EQ(run.items.size(), 2u);
-    EXPECT_EQ(tools::itemListLine(ctx, run.items[0]), "Arquivo - " + kDesk + "bom.txt - 4B");
-    EXPECT_EQ(tools::itemListLine(ctx, run.items[1]), "Arquivo - " + kDesk + "ruim.txt - 3B - danificado");
+    ASSERT_EQ(run.items.size(), 3u);
+    EXPECT_EQ(tools::itemListLine(ctx, run, run.items[0]), "Arquivo - " + kDesk + "bom.txt - 4B");
+    EXPECT_EQ(tools::itemListLine(ctx, run, run.items[1]), "Arquivo - " + kDesk + "ruim.txt - 3B");
+    EXPECT_EQ(tools::itemListLine(ctx, run, run.items[2]), "Arquivo - " + kDesk + "feio.txt - 4B - danificado");
     const auto count = restoreAll(run);
     EXPECT_EQ(count.restored, 1);
-    EXPECT_EQ(count.failed, 1);
+    EXPECT_EQ(count.failed, 2);
     EXPECT_EQ(machine.content(kDesk + "bom.txt"), "good");
-    EXPECT_FALSE(machine.exists(kDesk + "ruim.txt"));
+    EXPECT_FALSE(machine.exists(kDesk + "ruim.txt")) << "a copy that does not verify is removed";
+    EXPECT_FALSE(machine.exists(kDesk + "feio.txt"));
     EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: " + kDesk + "bom.txt",
-                                     "[VX] - Não foi possível restaurar " + kDesk + "ruim.txt: item danificado"));
-    EXPECT_EQ(onlyRun().items.size(), 1u) << "the damaged item stays, the run with it";
+                                     "[VX] - Não foi possível restaurar " + kDesk + "ruim.txt: a cópia não confere",
+                                     "[VX] - Não foi possível restaurar " + kDesk + "feio.txt: item danificado"));
+    EXPECT_EQ(onlyRun().items.size(), 2u) << "the damaged items stay, the run with them";
 }
 
 TEST_F(QuarantineTool, ACopyThatCannotBeWrittenOrVerifiedLeavesNothingBehind) {
     build().file(kDesk + "a.txt", "A").file(kDesk + "b.txt", "B").write();
     machine.failPath(kDesk + "a.txt");
     machine.setFaultHook([&](std::string_view op, const std::string& path) {
-        return op == "openBytes" && path == kDesk + "b.txt";
+        return op == "newFileRead" && path == kDesk + "b.txt";
     });
     const auto count = restoreAll(onlyRun());
     EXPECT_EQ(count.failed, 2);

@@ -21,35 +21,22 @@ namespace attr = platform::attr;
 
 namespace {
 
-// The drive a handle was opened on, while it is still in the machine.
-class DriveWatch {
-public:
-    DriveWatch(Machine::State& s, char letter) : letter_(letter) {
-        if (detail::Drive* d = s.drive(letter)) root_ = d->root;
-    }
-    // Null once the drive has vanished (or was replaced by another).
-    detail::Drive* get(Machine::State& s) const {
-        detail::Drive* d = s.drive(letter_);
-        std::shared_ptr<Node> root = root_.lock();
-        return d && root && d->root == root ? d : nullptr;
-    }
-
-private:
-    char letter_;
-    std::weak_ptr<Node> root_;
-};
-
-// Takes `size` bytes of the drive's free space; false when they are not there.
-bool consumeSpace(detail::Drive& d, uint64_t size) {
-    if (size > d.freeBytes) return false;
-    d.freeBytes -= size;
-    return true;
-}
-
+// A reader opened sharing reading only counts as such on its file until it
+// is destroyed.
 class MemoryByteReader final : public platform::ByteReader {
 public:
-    MemoryByteReader(Machine::State& s, std::shared_ptr<Node> file, char drive, std::string path)
-        : s_(s), lifetime_(s.lifetime), file_(std::move(file)), drive_(s, drive), path_(std::move(path)) {}
+    MemoryByteReader(Machine::State& s, std::shared_ptr<Node> file, char drive, std::string path, bool exclusive)
+        : s_(s),
+          lifetime_(s.lifetime),
+          file_(std::move(file)),
+          drive_(s, drive),
+          path_(std::move(path)),
+          exclusive_(exclusive) {
+        if (exclusive_) ++file_->exclusiveReaders;
+    }
+    ~MemoryByteReader() override {
+        if (exclusive_) --file_->exclusiveReaders;
+    }
 
     std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
         if (lifetime_.expired()) return std::nullopt;
@@ -78,6 +65,7 @@ private:
     std::shared_ptr<Node> file_;
     DriveWatch drive_;
     std::string path_;
+    bool exclusive_;
     uint64_t offset_ = 0;
 };
 
@@ -185,11 +173,20 @@ Node* attachNewFile(Machine::State& s, const Resolved& r) {
 
 }  // namespace
 
+namespace detail {
+
+std::unique_ptr<platform::ByteReader> makeByteReader(Machine::State& s, Node& file, char drive, std::string path,
+                                                     bool exclusive) {
+    return std::make_unique<MemoryByteReader>(s, file.shared_from_this(), drive, std::move(path), exclusive);
+}
+
+}  // namespace detail
+
 std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytes(const std::string& path) {
     if (s_.failCall("openBytes", path)) return nullptr;
     Resolved r = s_.resolve(path, false);
-    if (!r.node || r.node->kind != Kind::File) return nullptr;
-    return std::make_unique<MemoryByteReader>(s_, r.node->shared_from_this(), r.drive, s_.absolutePath(path));
+    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return nullptr;
+    return makeByteReader(s_, *r.node, r.drive, s_.absolutePath(path), false);
 }
 
 std::unique_ptr<platform::ByteWriter> MemoryFileSystem::createBytes(const std::string& path, IoResult& error) {
@@ -204,6 +201,10 @@ std::unique_ptr<platform::ByteWriter> MemoryFileSystem::createBytes(const std::s
         return nullptr;
     }
     if (!checkNewFile(r, error)) return nullptr;
+    if (!s_.mayCreateIn(r.parent)) {
+        error = failure(kAccessDenied);
+        return nullptr;
+    }
     Node* file = attachNewFile(s_, r);
     error = IoResult{};
     return std::make_unique<MemoryByteWriter>(s_, file, r.drive, s_.absolutePath(path));
@@ -217,7 +218,7 @@ std::unique_ptr<platform::TextWriter> MemoryFileSystem::appendUtf8TextFile(const
     Resolved r = s_.resolve(path, false);
     Node* file = r.node;
     if (file) {
-        if (file->kind != Kind::File || (file->bits & attr::ReadOnly)) {
+        if (file->kind != Kind::File || (file->bits & attr::ReadOnly) || !s_.mayChange(file)) {
             error = failure(kAccessDenied);
             return nullptr;
         }
@@ -231,8 +232,22 @@ std::unique_ptr<platform::TextWriter> MemoryFileSystem::appendUtf8TextFile(const
             file->hasSizeOnly = false;
             file->sizeOnly = 0;
         }
+        // A line torn by a crash is ended first, so that it never swallows
+        // the next one.
+        if (!file->data.empty() && file->data.back() != '\n' && file->data.back() != '\r') {
+            detail::Drive* d = s_.drive(r.drive);
+            if (!d || !consumeSpace(*d, 2)) {
+                error = failure(d ? kDiskFull : kNotReady);
+                return nullptr;
+            }
+            file->data += "\r\n";
+        }
     } else {
         if (!checkNewFile(r, error)) return nullptr;
+        if (!s_.mayCreateIn(r.parent)) {
+            error = failure(kAccessDenied);
+            return nullptr;
+        }
         file = attachNewFile(s_, r);
     }
     error = IoResult{};
@@ -243,7 +258,7 @@ std::optional<std::vector<std::string>> MemoryFileSystem::readUtf8TextLines(cons
                                                                             size_t maxLineBytes) {
     if (s_.failCall("readUtf8TextLines", path)) return std::nullopt;
     Resolved r = s_.resolve(path, false);
-    if (!r.node || r.node->kind != Kind::File) return std::nullopt;
+    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return std::nullopt;
     const Node& file = *r.node;
     if (file.hasSizeOnly) {
         // Zeros, which hold no line end.

@@ -19,6 +19,38 @@ inline constexpr const char* kDiskFull = "There is not enough space on the disk"
 
 inline platform::IoResult failure(const char* reason) { return platform::IoResult{false, reason}; }
 
+// The drive a handle was opened on, while it is still in the machine.
+class DriveWatch {
+public:
+    DriveWatch(Machine::State& s, char letter) : letter_(letter) {
+        if (Drive* d = s.drive(letter)) root_ = d->root;
+    }
+    // Null once the drive has vanished (or was replaced by another).
+    Drive* get(Machine::State& s) const {
+        Drive* d = s.drive(letter_);
+        std::shared_ptr<Node> root = root_.lock();
+        return d && root && d->root == root ? d : nullptr;
+    }
+    char letter() const { return letter_; }
+
+private:
+    char letter_;
+    std::weak_ptr<Node> root_;
+};
+
+// Takes `size` bytes of the drive's free space; false when they are not there.
+inline bool consumeSpace(Drive& d, uint64_t size) {
+    if (size > d.freeBytes) return false;
+    d.freeBytes -= size;
+    return true;
+}
+
+// A reader of `file` (see ByteReader) whose reads and seeks meet the faults
+// "readBytes" and "seekBytes" with `path`; `exclusive`: it shares reading
+// only, so that the file cannot be deleted, moved or written while it is open.
+std::unique_ptr<platform::ByteReader> makeByteReader(Machine::State& s, Node& file, char drive, std::string path,
+                                                     bool exclusive);
+
 // Whether a new file may be made where `r` (a path resolved for it) leads;
 // false with `error` filled when the name or its folder does not allow one.
 inline bool checkNewFile(const Resolved& r, platform::IoResult& error) {

@@ -46,7 +46,7 @@ Node* openForWrite(Machine::State& s, const std::string& path, IoResult& error) 
     }
     if (r.node) {
         Node* n = r.node;
-        if (n->kind != Kind::File) {
+        if (n->kind != Kind::File || !s.mayChange(n)) {
             error = failure(kAccessDenied);
             return nullptr;
         }
@@ -66,6 +66,10 @@ Node* openForWrite(Machine::State& s, const std::string& path, IoResult& error) 
         return n;
     }
     if (!checkNewFile(r, error)) return nullptr;
+    if (!s.mayCreateIn(r.parent)) {
+        error = failure(kAccessDenied);
+        return nullptr;
+    }
     auto n = std::make_shared<Node>();
     n->kind = Kind::File;
     n->name = r.name;
@@ -240,7 +244,16 @@ bool Machine::State::failCall(std::string_view operation, const std::string& pat
         std::string absolute = p->empty() ? std::string() : absolutePath(*p);
         for (const std::string& prefix : faults.failPrefixes)
             if (startsWithNoCase(absolute, prefix)) return true;
-        if (faults.hook && faults.hook(operation, absolute)) return true;
+        if (!faults.hook || faults.inHook) continue;
+        // The hook may change the tree, set faults or make calls of its own:
+        // it is kept alive here and not offered the calls it makes.
+        std::shared_ptr<FaultHook> hook = faults.hook;
+        struct Running {
+            bool& flag;
+            explicit Running(bool& f) : flag(f) { flag = true; }
+            ~Running() { flag = false; }
+        } running(faults.inHook);
+        if ((*hook)(operation, absolute)) return true;
     }
     return false;
 }
@@ -277,6 +290,7 @@ std::unique_ptr<platform::Finder> MemoryFileSystem::find(const std::string& patt
         if (!r.node || r.node->kind != Kind::Folder) return nullptr;
         folderNode = r.node;
     }
+    if (!s_.mayRead(folderNode)) return nullptr;
     auto finder = std::make_unique<MemoryFinder>(s_, folderNode, detail::compileMask(mask), folder);
     if (!finder->start()) return nullptr;
     return finder;
@@ -285,13 +299,13 @@ std::unique_ptr<platform::Finder> MemoryFileSystem::find(const std::string& patt
 uint32_t MemoryFileSystem::getAttributes(const std::string& path) {
     if (s_.failCall("getAttributes", path)) return attr::Invalid;
     Resolved r = s_.resolve(path, false);
-    return r.node ? r.node->attributes() : attr::Invalid;
+    return r.node && s_.mayReadAttributes(r.node) ? r.node->attributes() : attr::Invalid;
 }
 
 bool MemoryFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
     if (s_.failCall("setAttributes", path)) return false;
     Resolved r = s_.resolve(path, false);
-    if (!r.node) return false;
+    if (!r.node || !s_.mayChange(r.node)) return false;
     r.node->bits = attributes & detail::kSettableAttributes;
     return true;
 }
@@ -300,7 +314,7 @@ bool MemoryFileSystem::deleteFile(const std::string& path) {
     if (s_.failCall("deleteFile", path)) return false;
     Resolved r = s_.resolve(path, false);
     Node* n = r.node;
-    if (!n || n->kind != Kind::File || (n->bits & attr::ReadOnly) || n->inUse()) return false;
+    if (!n || n->kind != Kind::File || !s_.mayChange(n) || (n->bits & attr::ReadOnly) || n->inUse()) return false;
     s_.detach(n);
     return true;
 }
@@ -309,6 +323,7 @@ bool MemoryFileSystem::createDirectory(const std::string& path) {
     if (s_.failCall("createDirectory", path)) return false;
     Resolved r = s_.resolve(path, false);
     if (r.node || r.error != Resolved::Error::FileNotFound || !detail::isValidName(r.name)) return false;
+    if (!s_.mayCreateIn(r.parent)) return false;
     auto n = std::make_shared<Node>();
     n->kind = Kind::Folder;
     n->name = r.name;
@@ -320,9 +335,11 @@ bool MemoryFileSystem::removeDirectory(const std::string& path) {
     if (s_.failCall("removeDirectory", path)) return false;
     Resolved r = s_.resolve(path, false);
     Node* n = r.node;
-    if (!n || !n->parent || n->kind == Kind::File) return false;
+    if (!n || !n->parent || n->kind == Kind::File || !s_.mayChange(n)) return false;
     if (n->kind == Kind::Folder) {
-        if (!n->children.empty() || (n->bits & attr::ReadOnly) || s_.holdsCurrentDirectory(n)) return false;
+        if (!n->children.empty() || (n->bits & attr::ReadOnly) || n->folderHandles > 0 ||
+            s_.holdsCurrentDirectory(n))
+            return false;
     }
     s_.detach(n);
     return true;
@@ -345,19 +362,24 @@ bool MemoryFileSystem::move(const std::string& from, const std::string& to) {
     }
     if (!detail::isValidName(newName)) return false;
 
+    Node* destination = b.node ? n->parent : b.parent;
+    if (!s_.mayChange(n) || !s_.mayCreateIn(destination)) return false;
     if (n->kind == Kind::File) {
-        if (n->locked || n->writers > 0) return false;
+        if (n->locked || n->openAgainstSharing()) return false;
         // Between drives a file is copied and the original deleted.
         if (a.drive != b.drive && n->images > 0) return false;
     } else {
         if (a.drive != b.drive) return false;
         if (b.parent && Machine::State::contains(n, b.parent)) return false;
-        if (n->kind == Kind::Folder && (Machine::State::subtreeInUse(n) || s_.holdsCurrentDirectory(n))) return false;
+        if (n->kind == Kind::Folder && (n->folderHandles > 0 || Machine::State::subtreeInUse(n) ||
+                                        s_.holdsCurrentDirectory(n)))
+            return false;
     }
-    Node* destination = b.node ? n->parent : b.parent;
     std::shared_ptr<Node> held = s_.detach(n);
     if (!held) return false;
     held->name = newName;
+    // A file moved to another drive is a new file there.
+    if (a.drive != b.drive) held->fileIndex = 0;
     s_.attach(destination, std::move(held));
     return true;
 }
@@ -366,16 +388,17 @@ bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to, 
     if (s_.failCall("copyFile", from, to)) return false;
     Resolved a = s_.resolve(from, false);
     Node* src = a.node;
-    if (!src || src->kind != Kind::File) return false;
+    if (!src || src->kind != Kind::File || !s_.mayRead(src)) return false;
     Resolved b = s_.resolve(to, false);
     Node* dst = b.node;
     if (dst) {
-        if (dst == src || dst->kind != Kind::File || failIfExists) return false;
+        if (dst == src || dst->kind != Kind::File || failIfExists || !s_.mayChange(dst)) return false;
         if ((dst->bits & attr::ReadOnly) || dst->inUse()) return false;
         // Replacing a hidden or system file needs the same bits on the new one.
         if (dst->bits & (attr::Hidden | attr::System) & ~src->bits) return false;
     } else {
-        if (b.error != Resolved::Error::FileNotFound || b.trailingSeparator || !detail::isValidName(b.name))
+        if (b.error != Resolved::Error::FileNotFound || b.trailingSeparator || !detail::isValidName(b.name) ||
+            !s_.mayCreateIn(b.parent))
             return false;
         auto n = std::make_shared<Node>();
         n->kind = Kind::File;
@@ -392,13 +415,13 @@ bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to, 
 bool MemoryFileSystem::fileExists(const std::string& path) {
     if (s_.failCall("fileExists", path)) return false;
     Resolved r = s_.resolve(path, false);
-    return r.node && r.node->kind == Kind::File;
+    return r.node && r.node->kind == Kind::File && s_.mayReadAttributes(r.node);
 }
 
 bool MemoryFileSystem::directoryExists(const std::string& path) {
     if (s_.failCall("directoryExists", path)) return false;
     Resolved r = s_.resolve(path, false);
-    return r.node && r.node->kind != Kind::File;
+    return r.node && r.node->kind != Kind::File && s_.mayReadAttributes(r.node);
 }
 
 uint32_t MemoryFileSystem::logicalDrives() {
@@ -454,7 +477,7 @@ std::optional<std::vector<std::string>> MemoryFileSystem::readTextLines(const st
                                                                         size_t maxLineBytes) {
     if (s_.failCall("readTextLines", path)) return std::nullopt;
     Resolved r = s_.resolve(path, false);
-    if (!r.node || r.node->kind != Kind::File) return std::nullopt;
+    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return std::nullopt;
     const Node& file = *r.node;
     std::vector<std::string> lines;
     if (file.hasSizeOnly) {

@@ -1,22 +1,483 @@
-// Handles, file identities and folder trust (placeholders until implemented).
+// Handles opened without following a final junction (held files, folder
+// handles and the files they make), file identities, folder access and
+// trust, administrator rights and random bytes of the memory machine.
+//
+// A handle keeps the node it opened, wherever that node goes, and counts on
+// it for as long as it is open (held, exclusive reader, writer, folder
+// handle), which is what the other calls' sharing rules look at. Every call
+// asks the fault check first and only then looks at the tree, so that a
+// fault hook may change the tree in the middle of a keep or a restore.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/memory/memory_file_checks.h"
 #include "platform/memory/memory_impl.h"
 
 namespace vx::memory {
 
-std::string MemoryFileSystem::fileSystemName(const std::string&) { return {}; }
-std::optional<platform::FileIdentity> MemoryFileSystem::identity(const std::string&) { return std::nullopt; }
-std::unique_ptr<platform::HeldFile> MemoryFileSystem::holdFile(const std::string&, platform::HandleStatus& status) {
-    status = platform::HandleStatus::Failed;
+using namespace detail;  // node kinds and failure messages
+using detail::Kind;
+using detail::Node;
+using detail::Resolved;
+using platform::HandleStatus;
+using platform::IoResult;
+namespace attr = platform::attr;
+
+// ---------------------------------------------------------------------------
+// Access rules
+// ---------------------------------------------------------------------------
+
+bool Machine::State::mayChange(const Node* entry) const {
+    if (administrator) return true;
+    return entry->access == FolderAccess::Everyone &&
+           (!entry->parent || entry->parent->access == FolderAccess::Everyone);
+}
+
+bool Machine::State::mayCreateIn(const Node* folder) const {
+    return administrator || folder->access == FolderAccess::Everyone;
+}
+
+bool Machine::State::mayRead(const Node* entry) const {
+    return mayReadAttributes(entry) && (administrator || entry->access != FolderAccess::AdminsOnly);
+}
+
+bool Machine::State::mayReadAttributes(const Node* entry) const {
+    // An entry's attributes are readable to whoever may list its folder.
+    return administrator || !entry->parent || entry->parent->access != FolderAccess::AdminsOnly;
+}
+
+namespace {
+
+// A name relative to a folder handle: one component that could name an entry.
+bool isComponent(const std::string& name) { return isValidName(name) && name != "." && name != ".."; }
+
+std::string childPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '\\') return folder + name;
+    return folder + "\\" + name;
+}
+
+// ---------------------------------------------------------------------------
+// Held file
+// ---------------------------------------------------------------------------
+
+class MemoryHeldFile final : public platform::HeldFile {
+public:
+    MemoryHeldFile(Machine::State& s, Node& file, char drive, std::string path)
+        : s_(s), lifetime_(s.lifetime), file_(file.shared_from_this()), drive_(s, drive), path_(std::move(path)) {
+        ++file_->held;
+    }
+
+    ~MemoryHeldFile() override {
+        --file_->held;
+        // The delete disposition takes effect when the handle closes.
+        if (!marked_ || lifetime_.expired() || !drive_.get(s_) || !file_->parent) return;
+        s_.detach(file_.get());
+    }
+
+    uint64_t size() override { return alive() ? file_->size() : 0; }
+    uint32_t attributes() override { return alive() ? file_->attributes() : attr::Invalid; }
+
+    std::optional<platform::FileIdentity> identity() override {
+        if (lifetime_.expired() || s_.failCall("identity", path_)) return std::nullopt;
+        detail::Drive* d = drive_.get(s_);
+        if (!d) return std::nullopt;
+        return platform::FileIdentity{d->serial, file_->fileIndex};
+    }
+
+    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (lifetime_.expired() || s_.failCall("heldRead", path_) || !drive_.get(s_)) return std::nullopt;
+        const uint64_t size = file_->size();
+        if (offset_ >= size) return size_t{0};
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(capacity, size - offset_));
+        if (file_->hasSizeOnly)
+            std::memset(buffer, 0, n);  // stored without bytes: zeros
+        else
+            std::memcpy(buffer, file_->data.data() + offset_, n);
+        offset_ += n;
+        return n;
+    }
+
+    bool markForDeletion() override {
+        if (lifetime_.expired() || s_.failCall("markForDeletion", path_)) return false;
+        if (!drive_.get(s_) || !file_->parent) return false;
+        if ((file_->bits & attr::ReadOnly) || file_->images > 0) return false;
+        marked_ = true;
+        return true;
+    }
+
+private:
+    bool alive() const { return !lifetime_.expired() && drive_.get(s_); }
+
+    Machine::State& s_;
+    std::weak_ptr<int> lifetime_;
+    std::shared_ptr<Node> file_;
+    DriveWatch drive_;
+    std::string path_;
+    uint64_t offset_ = 0;
+    bool marked_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// New file made through a folder handle
+// ---------------------------------------------------------------------------
+
+class MemoryNewFile final : public platform::NewFile {
+public:
+    MemoryNewFile(Machine::State& s, Node& file, char drive, std::string path)
+        : s_(s), lifetime_(s.lifetime), file_(file.shared_from_this()), drive_(s, drive), path_(std::move(path)) {
+        ++file_->writers;
+    }
+
+    ~MemoryNewFile() override {
+        if (!discarded_) --file_->writers;
+    }
+
+    IoResult write(const uint8_t* data, size_t size) override {
+        if (discarded_) return failure(kInvalidHandle);
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall("newFileWrite", path_)) return failure(kAccessDenied);
+        detail::Drive* d = drive_.get(s_);
+        if (!d) return failure(kNotReady);
+        std::string& bytes = file_->data;
+        const uint64_t end = position_ + size;
+        if (end > bytes.size() && !consumeSpace(*d, end - bytes.size())) return failure(kDiskFull);
+        if (end > bytes.size()) bytes.resize(static_cast<size_t>(end), '\0');
+        if (size > 0) std::memcpy(bytes.data() + position_, data, size);
+        position_ = end;
+        return {};
+    }
+
+    IoResult flush() override {
+        if (discarded_) return failure(kInvalidHandle);
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall("newFileFlush", path_)) return failure(kAccessDenied);
+        return drive_.get(s_) ? IoResult{} : failure(kNotReady);
+    }
+
+    bool seek(uint64_t offset) override {
+        if (!usable("seekBytes")) return false;
+        position_ = offset;
+        return true;
+    }
+
+    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (!usable("newFileRead")) return std::nullopt;
+        const std::string& bytes = file_->data;
+        if (position_ >= bytes.size()) return size_t{0};
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(capacity, bytes.size() - position_));
+        std::memcpy(buffer, bytes.data() + position_, n);
+        position_ += n;
+        return n;
+    }
+
+    bool setAttributes(uint32_t attributes) override {
+        if (!usable("newFileSetAttributes")) return false;
+        file_->bits = attributes & kSettableAttributes;
+        return true;
+    }
+
+    bool discard() override {
+        if (!usable("discard")) return false;
+        // Windows refuses to delete a read-only file, through a handle too.
+        if (file_->bits & attr::ReadOnly) return false;
+        if (file_->parent) s_.detach(file_.get());
+        --file_->writers;
+        discarded_ = true;
+        return true;
+    }
+
+private:
+    // Open, on its drive, and not failed by the fault check for `operation`.
+    bool usable(std::string_view operation) {
+        return !discarded_ && !lifetime_.expired() && !s_.failCall(operation, path_) && drive_.get(s_);
+    }
+
+    Machine::State& s_;
+    std::weak_ptr<int> lifetime_;
+    std::shared_ptr<Node> file_;
+    DriveWatch drive_;
+    std::string path_;
+    uint64_t position_ = 0;
+    bool discarded_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Folder handle
+// ---------------------------------------------------------------------------
+
+class MemoryFolderHandle final : public platform::FolderHandle {
+public:
+    MemoryFolderHandle(Machine::State& s, Node& folder, char drive, std::string path)
+        : s_(s),
+          lifetime_(s.lifetime),
+          folder_(folder.shared_from_this()),
+          drive_(s, drive),
+          path_(std::move(path)) {
+        ++folder_->folderHandles;
+    }
+
+    ~MemoryFolderHandle() override { --folder_->folderHandles; }
+
+    uint32_t childAttributes(const std::string& name) override {
+        Node* c = child("childAttributes", name);
+        return c && s_.mayReadAttributes(c) ? c->attributes() : attr::Invalid;
+    }
+
+    std::unique_ptr<platform::FolderHandle> openFolder(const std::string& name, HandleStatus& status) override {
+        Node* c = child("openFolder", name, &status);
+        if (!c) return nullptr;
+        if (c->kind == Kind::Link) return refuse(status, HandleStatus::Link);
+        if (c->kind == Kind::File) return refuse(status, HandleStatus::NotAFolder);
+        if (!s_.mayRead(c)) return refuse(status, HandleStatus::Denied);
+        status = HandleStatus::Ok;
+        return std::make_unique<MemoryFolderHandle>(s_, *c, drive_.letter(), childPath(path_, name));
+    }
+
+    std::unique_ptr<platform::FolderHandle> createFolder(const std::string& name, HandleStatus& status) override {
+        Node* c = place("createFolder", name, Kind::Folder, status);
+        if (!c) return nullptr;
+        return std::make_unique<MemoryFolderHandle>(s_, *c, drive_.letter(), childPath(path_, name));
+    }
+
+    std::unique_ptr<platform::NewFile> createFile(const std::string& name, HandleStatus& status) override {
+        Node* c = place("createFile", name, Kind::File, status);
+        if (!c) return nullptr;
+        return std::make_unique<MemoryNewFile>(s_, *c, drive_.letter(), childPath(path_, name));
+    }
+
+    std::unique_ptr<platform::ByteReader> openFile(const std::string& name, HandleStatus& status) override {
+        Node* c = child("openFile", name, &status);
+        if (!c) return nullptr;
+        if (c->kind == Kind::Link) return refuse(status, HandleStatus::Link);
+        if (c->kind == Kind::Folder) return refuse(status, HandleStatus::IsFolder);
+        if (!s_.mayRead(c)) return refuse(status, HandleStatus::Denied);
+        if (c->writers > 0 || c->held > 0) return refuse(status, HandleStatus::InUse);
+        status = HandleStatus::Ok;
+        return makeByteReader(s_, *c, drive_.letter(), childPath(path_, name), true);
+    }
+
+    std::vector<platform::FindEntry> list() override {
+        std::vector<platform::FindEntry> entries;
+        if (!open("listFolder", path_) || !s_.mayRead(folder_.get())) return entries;
+        for (const auto& [key, n] : folder_->children) {
+            platform::FindEntry e;
+            e.name = n->name;
+            e.attributes = n->attributes();
+            e.size = n->size();
+            entries.push_back(std::move(e));
+        }
+        return entries;
+    }
+
+    bool deleteEntry(const std::string& name) override {
+        Node* c = child("deleteEntry", name);
+        if (!c || !s_.mayChange(c)) return false;
+        if (c->kind == Kind::File && ((c->bits & attr::ReadOnly) || c->inUse())) return false;
+        if (c->kind == Kind::Folder && (!c->children.empty() || (c->bits & attr::ReadOnly) || c->folderHandles > 0 ||
+                                        s_.holdsCurrentDirectory(c)))
+            return false;
+        // A junction goes itself; what it leads to is not touched.
+        s_.detach(c);
+        return true;
+    }
+
+    bool setAttributes(uint32_t attributes) override {
+        if (!open("setFolderAttributes", path_) || !s_.mayChange(folder_.get())) return false;
+        folder_->bits = attributes & kSettableAttributes;
+        return true;
+    }
+
+    std::optional<platform::FileIdentity> identity() override {
+        if (!open("identity", path_)) return std::nullopt;
+        return platform::FileIdentity{drive_.get(s_)->serial, folder_->fileIndex};
+    }
+
+private:
+    static std::nullptr_t refuse(HandleStatus& status, HandleStatus why) {
+        status = why;
+        return nullptr;
+    }
+
+    // The machine and the drive are there and the fault check lets the call
+    // `operation` on `path` go on.
+    bool open(std::string_view operation, const std::string& path) {
+        return !lifetime_.expired() && !s_.failCall(operation, path) && drive_.get(s_);
+    }
+
+    // The entry `name` of this folder, or null with `status` (when given)
+    // telling why not.
+    Node* child(std::string_view operation, const std::string& name, HandleStatus* status = nullptr) {
+        HandleStatus ignored;
+        HandleStatus& why = status ? *status : ignored;
+        if (!open(operation, childPath(path_, name)) || !isComponent(name)) {
+            why = HandleStatus::Failed;
+            return nullptr;
+        }
+        auto it = folder_->children.find(nameKey(name));
+        if (it == folder_->children.end()) {
+            why = HandleStatus::Missing;
+            return nullptr;
+        }
+        return it->second.get();
+    }
+
+    // A new entry `name` of `kind`, or null with `status` telling why not.
+    Node* place(std::string_view operation, const std::string& name, Kind kind, HandleStatus& status) {
+        if (!open(operation, childPath(path_, name)) || !isComponent(name)) {
+            status = HandleStatus::Failed;
+            return nullptr;
+        }
+        if (folder_->children.count(nameKey(name))) {
+            status = HandleStatus::Exists;
+            return nullptr;
+        }
+        if (!s_.mayCreateIn(folder_.get())) {
+            status = HandleStatus::Denied;
+            return nullptr;
+        }
+        auto n = std::make_shared<Node>();
+        n->kind = kind;
+        n->name = name;
+        if (kind == Kind::File) n->bits = attr::Archive;
+        status = HandleStatus::Ok;
+        return s_.attach(folder_.get(), std::move(n));
+    }
+
+    Machine::State& s_;
+    std::weak_ptr<int> lifetime_;
+    std::shared_ptr<Node> folder_;
+    DriveWatch drive_;
+    std::string path_;
+};
+
+// The path a handle was opened with, absolute, as faults are offered it.
+std::string handlePath(Machine::State& s, const std::string& path) { return s.absolutePath(path); }
+
+HandleStatus whyMissing(const Resolved& r) {
+    return r.error == Resolved::Error::BadPath ? HandleStatus::Failed : HandleStatus::Missing;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// FileSystem
+// ---------------------------------------------------------------------------
+
+std::string MemoryFileSystem::fileSystemName(const std::string& root) {
+    if (s_.failCall("fileSystemName", root)) return {};
+    char letter = rootLetter(root);
+    detail::Drive* d = letter ? s_.drive(letter) : nullptr;
+    return d ? d->fileSystem : std::string();
+}
+
+std::optional<platform::FileIdentity> MemoryFileSystem::identity(const std::string& path) {
+    if (s_.failCall("identity", path)) return std::nullopt;
+    Resolved r = s_.resolve(path, false);
+    if (!r.node || !s_.mayReadAttributes(r.node)) return std::nullopt;
+    detail::Drive* d = s_.drive(r.drive);
+    if (!d) return std::nullopt;
+    return platform::FileIdentity{d->serial, r.node->fileIndex};
+}
+
+std::unique_ptr<platform::HeldFile> MemoryFileSystem::holdFile(const std::string& path, HandleStatus& status) {
+    status = HandleStatus::Failed;
+    if (s_.failCall("holdFile", path)) return nullptr;
+    Resolved r = s_.resolve(path, false);
+    Node* n = r.node;
+    if (!n) {
+        status = whyMissing(r);
+        return nullptr;
+    }
+    if (n->kind == Kind::Link) {
+        status = HandleStatus::Link;
+    } else if (n->kind == Kind::Folder) {
+        status = HandleStatus::IsFolder;
+    } else if (!s_.mayRead(n) || !s_.mayChange(n)) {
+        status = HandleStatus::Denied;
+    } else if (n->locked || n->openAgainstSharing()) {
+        status = HandleStatus::InUse;
+    } else {
+        status = HandleStatus::Ok;
+        return std::make_unique<MemoryHeldFile>(s_, *n, r.drive, handlePath(s_, path));
+    }
     return nullptr;
 }
-std::unique_ptr<platform::FolderHandle> MemoryFileSystem::openFolder(const std::string&, platform::HandleStatus& status) {
-    status = platform::HandleStatus::Failed;
+
+std::unique_ptr<platform::FolderHandle> MemoryFileSystem::openFolder(const std::string& path, HandleStatus& status) {
+    status = HandleStatus::Failed;
+    if (s_.failCall("openFolder", path)) return nullptr;
+    Resolved r = s_.resolve(path, false);
+    Node* n = r.node;
+    if (!n) {
+        status = whyMissing(r);
+        return nullptr;
+    }
+    if (n->kind == Kind::Link) {
+        status = HandleStatus::Link;
+    } else if (n->kind == Kind::File) {
+        status = HandleStatus::NotAFolder;
+    } else if (!s_.mayRead(n)) {
+        status = HandleStatus::Denied;
+    } else {
+        status = HandleStatus::Ok;
+        return std::make_unique<MemoryFolderHandle>(s_, *n, r.drive, handlePath(s_, path));
+    }
     return nullptr;
 }
-std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytesExclusive(const std::string&) { return nullptr; }
-platform::FolderTrust MemoryFileSystem::folderTrust(const std::string&) { return platform::FolderTrust::Unreadable; }
-bool MemoryFileSystem::createProtectedDirectory(const std::string&) { return false; }
-bool MemoryShell::hasAdministratorRights() { return false; }
-bool MemoryCrypto::randomBytes(uint8_t*, size_t) { return false; }
+
+std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytesExclusive(const std::string& path) {
+    if (s_.failCall("openBytesExclusive", path)) return nullptr;
+    Resolved r = s_.resolve(path, false);
+    Node* n = r.node;
+    if (!n || n->kind != Kind::File || !s_.mayRead(n)) return nullptr;
+    // Sharing reading only conflicts with a writer and with a holder's delete access.
+    if (n->writers > 0 || n->held > 0) return nullptr;
+    return makeByteReader(s_, *n, r.drive, handlePath(s_, path), true);
+}
+
+platform::FolderTrust MemoryFileSystem::folderTrust(const std::string& path) {
+    using platform::FolderTrust;
+    if (s_.failCall("folderTrust", path)) return FolderTrust::Unreadable;
+    Resolved r = s_.resolve(path, false);
+    const Node* n = r.node;
+    if (!n) return FolderTrust::Missing;
+    if (n->kind == Kind::Link) return FolderTrust::Link;
+    if (n->kind == Kind::File) return FolderTrust::NotAFolder;
+    if (n->trustUnreadable) return FolderTrust::Unreadable;
+    return n->access == FolderAccess::Everyone ? FolderTrust::Open : FolderTrust::AdminsOnly;
+}
+
+bool MemoryFileSystem::createProtectedDirectory(const std::string& path) {
+    if (s_.failCall("createProtectedDirectory", path)) return false;
+    // Only a process with an enabled Administrators membership may make
+    // Administrators the owner.
+    if (!s_.administrator) return false;
+    Resolved r = s_.resolve(path, false);
+    if (r.node || r.error != Resolved::Error::FileNotFound || !isValidName(r.name)) return false;
+    auto n = std::make_shared<Node>();
+    n->kind = Kind::Folder;
+    n->name = r.name;
+    s_.attach(r.parent, std::move(n))->access = FolderAccess::AdminsOnly;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Shell and crypto
+// ---------------------------------------------------------------------------
+
+bool MemoryShell::hasAdministratorRights() { return s_.administrator; }
+
+bool MemoryCrypto::randomBytes(uint8_t* buffer, size_t size) {
+    if (s_.randomFails) return false;
+    // splitmix64: every output of the stream is used once.
+    for (size_t done = 0; done < size;) {
+        uint64_t z = (s_.randomState += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        for (int i = 0; i < 8 && done < size; ++i, ++done) buffer[done] = static_cast<uint8_t>(z >> (8 * i));
+    }
+    return true;
+}
 
 }  // namespace vx::memory

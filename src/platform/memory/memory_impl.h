@@ -87,6 +87,7 @@ public:
     platform::WindowsVersion windowsVersion() override;
     std::string programPath() override;
     bool hasAdministratorRights() override;
+    bool separatesAccounts() override;
 
 private:
     Machine::State& s_;
@@ -116,11 +117,16 @@ private:
     Machine::State& s_;
 };
 
-// SHA-256 computed in software (FIPS 180-4); needs nothing of the state.
+// SHA-256 computed in software (FIPS 180-4); random bytes from the
+// machine's seeded generator.
 class MemoryCrypto final : public platform::Crypto {
 public:
+    explicit MemoryCrypto(Machine::State& state) : s_(state) {}
     std::unique_ptr<platform::Sha256> sha256() override;
     bool randomBytes(uint8_t* buffer, size_t size) override;
+
+private:
+    Machine::State& s_;
 };
 
 namespace detail {

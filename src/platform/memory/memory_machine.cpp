@@ -27,7 +27,7 @@ Machine::State::State()
       shellImpl(std::make_unique<MemoryShell>(*this)),
       clockImpl(std::make_unique<MemoryClock>(*this)),
       dialogsImpl(std::make_unique<MemoryDialogs>(*this)),
-      cryptoImpl(std::make_unique<MemoryCrypto>()) {}
+      cryptoImpl(std::make_unique<MemoryCrypto>(*this)) {}
 
 Machine::State::~State() = default;
 
@@ -367,7 +367,9 @@ void Machine::addDrive(char letter, platform::DriveType type, const std::string&
     d.type = type;
     d.label = label;
     d.root = newNode(Kind::Folder, "");
+    d.root->fileIndex = state_->nextFileIndex++;
     d.serial = detail::defaultVolumeSerial(letter);
+    d.fileSystem = detail::defaultFileSystemName(type);
     state_->drives.emplace(letter, std::move(d));
 }
 
@@ -381,6 +383,12 @@ void Machine::setVolumeSerial(char letter, uint32_t serial) {
     detail::Drive* d = state_->drive(driveLetter(letter));
     if (!d) refuse("no such drive", std::string(1, letter));
     d->serial = serial;
+}
+
+void Machine::setFileSystemName(char letter, const std::string& name) {
+    detail::Drive* d = state_->drive(driveLetter(letter));
+    if (!d) refuse("no such drive", std::string(1, letter));
+    d->fileSystem = name;
 }
 
 bool Machine::removeDrive(char letter) { return state_->removeDriveNow(letter); }
@@ -424,6 +432,31 @@ void Machine::lockFile(const std::string& path, bool locked) {
     Resolved r = state_->resolve(path, false);
     if (!r.node || r.node->kind != Kind::File) refuse("no such file", path);
     r.node->locked = locked;
+}
+
+void Machine::setFolderAccess(const std::string& path, FolderAccess access) {
+    Resolved r = state_->resolve(path, false);
+    if (!r.node) refuse("no such entry", path);
+    std::vector<Node*> pending{r.node};
+    while (!pending.empty()) {
+        Node* n = pending.back();
+        pending.pop_back();
+        n->access = access;
+        if (n->kind != Kind::Folder) continue;  // a junction's target is not inside it
+        for (auto& entry : n->children) pending.push_back(entry.second.get());
+    }
+}
+
+FolderAccess Machine::folderAccess(const std::string& path) const {
+    Resolved r = state_->resolve(path, false);
+    if (!r.node) refuse("no such entry", path);
+    return r.node->access;
+}
+
+void Machine::setFolderTrustUnreadable(const std::string& path, bool unreadable) {
+    Resolved r = state_->resolve(path, false);
+    if (!r.node) refuse("no such entry", path);
+    r.node->trustUnreadable = unreadable;
 }
 
 bool Machine::exists(const std::string& path) const { return state_->resolve(path, false).node != nullptr; }
@@ -621,6 +654,10 @@ void Machine::setWow64(platform::Wow64 answer) { state_->wow64 = answer; }
 void Machine::set64BitProcess(bool is64) { state_->is64Bit = is64; }
 void Machine::setWindowsVersion(platform::WindowsVersion version) { state_->version = version; }
 void Machine::setProgramPath(const std::string& path) { state_->programPath = path; }
+void Machine::setAdministratorRights(bool administrator) { state_->administrator = administrator; }
+
+void Machine::setRandomSeed(uint64_t seed) { state_->randomState = seed; }
+void Machine::failRandomBytes(bool fails) { state_->randomFails = fails; }
 
 void Machine::setNow(const platform::DateTime& now) { state_->now = now; }
 void Machine::setLocale(const Locale& locale) { state_->locale = locale; }
@@ -651,8 +688,15 @@ void Machine::vanishDriveAfter(uint64_t calls, char letter) {
     state_->faults.vanishLetter = driveLetter(letter);
 }
 
-void Machine::setFaultHook(FaultHook hook) { state_->faults.hook = std::move(hook); }
-void Machine::clearFaults() { state_->faults = detail::Faults{}; }
+void Machine::setFaultHook(FaultHook hook) {
+    state_->faults.hook = hook ? std::make_shared<FaultHook>(std::move(hook)) : nullptr;
+}
+void Machine::clearFaults() {
+    // A hook that clears the faults while it runs is still running.
+    const bool inHook = state_->faults.inHook;
+    state_->faults = detail::Faults{};
+    state_->faults.inHook = inHook;
+}
 uint64_t Machine::fileSystemCalls() const { return state_->calls; }
 
 }  // namespace vx::memory

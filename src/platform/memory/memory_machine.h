@@ -45,6 +45,47 @@
 //    included). Byte and journal writes consume the drive's free space
 //    (setFreeBytes) and fail as on a full disk when it runs out. Every handle
 //    fails once its drive vanishes, even if the letter comes back.
+//  - Every entry gets a file index when it is made, unique in the machine and
+//    kept when it is moved or renamed on its drive (a copy, or a file moved to
+//    another drive, gets a new one); identity() is the drive's serial with it.
+//    fileSystemName() answers "NTFS" for fixed and RAM drives, "FAT32" for
+//    removable ones and "CDFS" for CDs unless set (setFileSystemName).
+//  - Folder access (setFolderAccess) is what a folder's owner and access list
+//    allow: Everyone (the default), AdminsWrite (everyone reads and lists,
+//    only administrators change anything, as C:\Windows) or AdminsOnly (only
+//    SYSTEM and administrators, not even reading, as a protected store). An
+//    entry takes the access of the folder it is made in, by program calls and
+//    set-up calls alike, and keeps it when moved on its drive. Without
+//    administrator rights (setAdministratorRights, false by default) every
+//    program call that creates, writes, deletes, renames or sets the
+//    attributes of an AdminsWrite or AdminsOnly entry or of anything inside
+//    such a folder fails as access denied; inside an AdminsOnly folder
+//    finding, reading, opening, getAttributes and identity fail too (the
+//    folder's own attributes stay readable, as its parent lists it).
+//    createProtectedDirectory makes an AdminsOnly folder and needs
+//    administrator rights (only they may make Administrators the owner).
+//    folderTrust answers Open for Everyone and AdminsOnly for the other two.
+//  - Handles opened without following a final junction: holdFile (HeldFile),
+//    openFolder (FolderHandle), openBytesExclusive and the files a folder
+//    handle opens or creates. A held file, a file opened sharing reading only
+//    and a new file made through a folder handle cannot be deleted, moved
+//    (nor can a folder above them) or opened for writing or replacing, which
+//    fail as a sharing violation; plain readers, find, getAttributes and
+//    setAttributes still work. holdFile answers InUse for a file locked by
+//    lockFile, open for writing, held, or open sharing reading only;
+//    openBytesExclusive and FolderHandle::openFile refuse a file open for
+//    writing or held. A folder with an open FolderHandle cannot be moved or
+//    removed; the handle keeps working on its folder when a folder above it
+//    moves. markForDeletion refuses a read-only file and a running program's
+//    image; the held file leaves its folder, wherever it is then, when the
+//    HeldFile is destroyed (unless its drive has vanished). A new file's
+//    writes consume free space as byte writes do; discard() removes it (and
+//    refuses while its read-only bit is set, as Windows refuses to delete a
+//    read-only file).
+//  - appendUtf8TextFile on a file that is not empty and does not end with CR
+//    or LF writes CR LF at once, before any line.
+//  - Crypto::randomBytes is a splitmix64 stream from a seed (setRandomSeed),
+//    the same on every run; failRandomBytes makes it fail.
 //  - With denyLocalMachineFullAccess(true), the registry behaves as for a user
 //    without administrator rights: HKEY_LOCAL_MACHINE opens for reading only.
 //  - isCritical() answers only where the system can tell (Windows 8.1, that
@@ -55,8 +96,9 @@
 // machine cannot hold (a file under a missing drive, a folder where a file
 // is); they bypass fault injection and never count as program calls.
 //
-// Handles (finders, text writers, registry keys) that outlive their machine
-// fail like handles to a vanished device. The registry holds at most 512
+// Handles (finders, text writers, byte readers and writers, held files,
+// folder handles, new files, registry keys) that outlive their machine fail
+// like handles to a vanished device. The registry holds at most 512
 // levels of keys and key names of at most 255 characters, as Windows does.
 #pragma once
 
@@ -93,6 +135,13 @@ std::string formatDateTime(const std::string& pattern, const platform::DateTime&
 // `value` rounded to `decimals` (0 to 9) with the locale's separators,
 // digits grouped by three, a leading "-" for negative numbers.
 std::string formatNumber(double value, int decimals, const Locale& locale);
+
+// What a folder's owner and access list allow (see the header comment).
+enum class FolderAccess {
+    Everyone,     // any account may read and change it
+    AdminsWrite,  // everyone reads and lists; only administrators change it
+    AdminsOnly,   // only SYSTEM and administrators, reading included
+};
 
 // One entry of a folder tree, as listTree() reports it.
 struct EntryInfo {
@@ -135,6 +184,21 @@ struct TerminationRecord {
 // Decides whether a file-system call fails: `operation` is the FileSystem
 // method ("find", "findNext", "getAttributes", "writeLine", ...), `path` its
 // path argument made absolute (each path of a move or copy is offered in turn).
+// Handle calls have names of their own: "readBytes" and "seekBytes" (byte
+// readers, those of openBytesExclusive and FolderHandle::openFile included,
+// and NewFile::seek), "writeBytes", "flushBytes", "closeBytes",
+// "fileSystemName", "identity" (FileSystem, HeldFile and FolderHandle),
+// "holdFile", "heldRead", "markForDeletion", "openFolder" (FileSystem and
+// FolderHandle), "childAttributes", "createFolder", "createFile", "openFile",
+// "listFolder", "deleteEntry", "setFolderAttributes", "newFileWrite",
+// "newFileFlush", "newFileRead", "newFileSetAttributes", "discard",
+// "openBytesExclusive", "folderTrust" and "createProtectedDirectory". A call
+// through a handle offers the entry's full path: the path the handle was
+// opened with, and for a name relative to a folder handle, "\" and the name.
+// The hook may call the machine's set-up and FileSystem methods (to change
+// the tree in the middle of a call); the calls it makes are not offered to it
+// again. An injected fault makes a handle call answer HandleStatus::Failed,
+// false, std::nullopt, an empty answer or "Access is denied".
 using FaultHook = std::function<bool(std::string_view operation, const std::string& path)>;
 
 class Machine {
@@ -195,6 +259,8 @@ public:
     // fixed serial derived from its letter (a drive added again gets it
     // again), so two drives differ and runs are repeatable.
     void setVolumeSerial(char letter, uint32_t serial);
+    // What fileSystemName() answers for the drive ("NTFS", "FAT32", "exFAT").
+    void setFileSystemName(char letter, const std::string& name);
 
     // --- files and folders (set-up and inspection) ----------------------------
     // Creates the folder and any missing parent; sets the attributes of an
@@ -211,6 +277,14 @@ public:
     // Marks a file in use (delete, move and writing fail; reading works, as
     // for a file another program holds open) or releases it.
     void lockFile(const std::string& path, bool locked = true);
+    // Sets the access of the entry `path` (normally a folder) and of
+    // everything inside it, junctions not entered, as a change of a folder's
+    // inherited access list does.
+    void setFolderAccess(const std::string& path, FolderAccess access);
+    FolderAccess folderAccess(const std::string& path) const;
+    // Makes folderTrust(path) answer Unreadable (owner and access list
+    // cannot be read), or ends that.
+    void setFolderTrustUnreadable(const std::string& path, bool unreadable = true);
 
     bool exists(const std::string& path) const;
     // The bytes of a file; std::nullopt for folders, junctions, size-only files
@@ -286,11 +360,20 @@ public:
     void set64BitProcess(bool is64);
     void setWindowsVersion(platform::WindowsVersion version);
     void setProgramPath(const std::string& path);
+    // What hasAdministratorRights() answers, and the file-system access rules
+    // follow (false: a standard user, as by default).
+    void setAdministratorRights(bool administrator);
 
     // --- clock and locale ---------------------------------------------------------
     void setNow(const platform::DateTime& now);
     void setLocale(const Locale& locale);
     const Locale& locale() const;
+
+    // --- crypto ----------------------------------------------------------------------
+    // Restarts randomBytes() from `seed` (a fixed seed by default).
+    void setRandomSeed(uint64_t seed);
+    // Makes randomBytes() fail, as when the system offers no generator.
+    void failRandomBytes(bool fails);
 
     // --- dialogs --------------------------------------------------------------------
     // Answers for the next Yes/No boxes, in order; with none queued a Yes/No

@@ -68,8 +68,16 @@ struct Node : std::enable_shared_from_this<Node> {
     bool hasSizeOnly = false;
     std::string linkTarget;  // absolute path, for links
     bool locked = false;     // in use (set-up)
-    int writers = 0;         // open text writers
+    int writers = 0;         // open text, byte and new-file writers
     int images = 0;          // running processes started from this file
+    int held = 0;            // HeldFile handles (delete access, sharing reading only)
+    int exclusiveReaders = 0;  // readers that share reading only
+    int folderHandles = 0;     // open FolderHandles on this folder
+    // Machine-wide unique, given when the entry is first attached; kept on
+    // moves and renames within a drive.
+    uint64_t fileIndex = 0;
+    FolderAccess access = FolderAccess::Everyone;  // taken from the folder it is made in
+    bool trustUnreadable = false;                  // folderTrust answers Unreadable
     Node* parent = nullptr;
     std::map<NameKey, std::shared_ptr<Node>> children;
 
@@ -82,7 +90,11 @@ struct Node : std::enable_shared_from_this<Node> {
     bool isFolderLike() const { return kind != Kind::File; }
     uint64_t size() const { return kind != Kind::File ? 0 : hasSizeOnly ? sizeOnly : data.size(); }
     uint32_t attributes() const;
-    bool inUse() const { return locked || writers > 0 || images > 0; }
+    // Open in a way that refuses deleting, renaming and writing by others.
+    bool inUse() const { return locked || writers > 0 || images > 0 || held > 0 || exclusiveReaders > 0; }
+    // Open for writing, or open sharing reading only: what a new handle that
+    // shares reading only (or asks for delete access) conflicts with.
+    bool openAgainstSharing() const { return writers > 0 || held > 0 || exclusiveReaders > 0; }
 };
 
 // Free space a new drive reports: plenty, so that only tests that set it meet
@@ -102,7 +114,20 @@ struct Drive {
     uint32_t serial = 0;
     // What freeBytes() answers; the byte and journal writers consume it.
     uint64_t freeBytes = kDefaultFreeBytes;
+    std::string fileSystem;  // what fileSystemName() answers
 };
+
+// The file system a new drive reports for its type.
+inline const char* defaultFileSystemName(platform::DriveType type) {
+    switch (type) {
+        case platform::DriveType::Removable:
+            return "FAT32";
+        case platform::DriveType::CdRom:
+            return "CDFS";
+        default:
+            return "NTFS";
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Registry
@@ -147,7 +172,10 @@ struct Faults {
     bool vanishArmed = false;
     uint64_t vanishAt = 0;  // the call number that first sees the drive gone
     char vanishLetter = 0;
-    FaultHook hook;
+    // Shared so that a call in progress keeps the hook alive while the hook
+    // itself replaces or clears the faults.
+    std::shared_ptr<FaultHook> hook;
+    bool inHook = false;  // calls the hook makes are not offered to it again
 };
 
 // Result of resolving a path in the tree.
@@ -185,6 +213,8 @@ struct Machine::State {
     std::string temporaryPath;
     uint64_t calls = 0;
     detail::Faults faults;
+    uint64_t nextFileIndex = 1;
+    bool administrator = false;  // Shell::hasAdministratorRights
     // Folder chains kept for the next lookups: deep trees are walked with
     // paths that share a long prefix (see memory_tree.cpp).
     uint64_t epoch = 0;
@@ -228,6 +258,11 @@ struct Machine::State {
     // Clock
     platform::DateTime now{2026, 12, 7, 9, 15, 42, 0};
     Locale locale = Locale::brazil();
+
+    // Crypto: a splitmix64 stream, so that runs repeat
+    static constexpr uint64_t kDefaultRandomSeed = 0x5EED0F0A7E5ull;
+    uint64_t randomState = kDefaultRandomSeed;
+    bool randomFails = false;
 
     // Dialogs
     std::deque<platform::Answer> answers;
@@ -274,6 +309,15 @@ struct Machine::State {
     // The absolute form of a path, for fault matching ("" when it has none).
     std::string absolutePath(const std::string& path) const;
     bool removeDriveNow(char letter);
+
+    // --- access rules for program calls (memory_handles.cpp) ---
+    // Without administrator rights, AdminsWrite and AdminsOnly entries and
+    // everything inside such folders cannot be changed, and nothing inside an
+    // AdminsOnly folder (nor the folder's content) can be read.
+    bool mayChange(const detail::Node* entry) const;       // write, delete, rename, set attributes
+    bool mayCreateIn(const detail::Node* folder) const;    // a new entry in `folder`
+    bool mayRead(const detail::Node* entry) const;         // open, read, list
+    bool mayReadAttributes(const detail::Node* entry) const;  // attributes and identity
 
     // --- faults (memory_filesystem.cpp) ---
     // Counts one file-system call and answers whether it must fail.

@@ -330,6 +330,12 @@ void Machine::State::forgetFolder(const Node* folder) {
 }
 
 Node* Machine::State::attach(Node* folder, std::shared_ptr<Node> child) {
+    // An entry attached for the first time is being made: it gets its index
+    // and the access of the folder it is made in.
+    if (child->fileIndex == 0) {
+        child->fileIndex = nextFileIndex++;
+        child->access = folder->access;
+    }
     child->parent = folder;
     Node* raw = child.get();
     detail::NameKey key = detail::nameKey(child->name);
@@ -413,6 +419,9 @@ std::shared_ptr<Node> copyNode(const Node& src) {
     n->linkTarget = src.linkTarget;
     n->locked = src.locked;
     n->images = src.images;
+    n->fileIndex = src.fileIndex;
+    n->access = src.access;
+    n->trustUnreadable = src.trustUnreadable;
     return n;
 }
 
@@ -467,6 +476,7 @@ void Machine::State::copyFrom(const State& o) {
         copy.label = d.label;
         copy.serial = d.serial;
         copy.freeBytes = d.freeBytes;
+        copy.fileSystem = d.fileSystem;
         copy.root = copyTree(*d.root, map);
         drives.emplace(letter, std::move(copy));
     }
@@ -476,6 +486,13 @@ void Machine::State::copyFrom(const State& o) {
     temporaryPath = o.temporaryPath;
     calls = o.calls;
     faults = o.faults;
+    // The copy's hook is its own, so that its state is not shared.
+    if (o.faults.hook) faults.hook = std::make_shared<FaultHook>(*o.faults.hook);
+    faults.inHook = false;
+    nextFileIndex = o.nextFileIndex;
+    administrator = o.administrator;
+    randomState = o.randomState;
+    randomFails = o.randomFails;
     invalidatePaths();
     for (PathChain& c : chains) c = PathChain{};
 

@@ -3,8 +3,9 @@
 #include <vector>
 
 #include "platform/text_lines.h"
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_heartbeat.h"
+#include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
@@ -83,18 +84,27 @@ private:
 
 // Every line reaches the disk before writeLine returns. After a failed line
 // the journal takes no more: a later line must never be glued to the torn
-// end of the failed one.
+// end of the failed one. `lineEndFirst` is set when the file's last line has
+// no line end (torn by a crash): the first write ends it first.
 class Utf8JournalWriter final : public platform::TextWriter {
 public:
-    explicit Utf8JournalWriter(FileHandle file) : file_(std::move(file)) {}
+    Utf8JournalWriter(FileHandle file, bool lineEndFirst) : file_(std::move(file)), lineEndFirst_(lineEndFirst) {}
     ~Utf8JournalWriter() override { close(); }
 
-    IoResult writeLine(const std::string& line) override {
+    IoResult writeLine(const std::string& line) override { return writeLines({line}); }
+
+    // One write and one flush for all the lines.
+    IoResult writeLines(const std::vector<std::string>& lines) override {
         if (!file_) return status_.ok ? failure(ERROR_INVALID_HANDLE) : status_;
-        if (!status_.ok) return status_;
-        std::string bytes = line + "\r\n";
+        if (!status_.ok || lines.empty()) return status_;
+        std::string bytes = lineEndFirst_ ? "\r\n" : "";
+        for (const std::string& line : lines) {
+            bytes += line;
+            bytes += "\r\n";
+        }
         status_ = writeAll(file_.get(), bytes.data(), bytes.size());
         if (status_.ok && !::FlushFileBuffers(file_.get())) status_ = failure(::GetLastError());
+        if (status_.ok) lineEndFirst_ = false;
         return status_;
     }
 
@@ -106,8 +116,27 @@ public:
 
 private:
     FileHandle file_;
+    bool lineEndFirst_;
     IoResult status_;
 };
+
+// True when the file holds bytes and the last one is neither LF nor CR. The
+// file pointer is left at the end.
+bool endsWithoutLineEnd(HANDLE file) {
+    LARGE_INTEGER size{};
+    bool torn = false;
+    if (::GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        LARGE_INTEGER last;
+        last.QuadPart = size.QuadPart - 1;
+        char byte = 0;
+        DWORD got = 0;
+        torn = ::SetFilePointerEx(file, last, nullptr, FILE_BEGIN) && ::ReadFile(file, &byte, 1, &got, nullptr) &&
+               got == 1 && byte != '\n' && byte != '\r';
+    }
+    LARGE_INTEGER zero{};
+    ::SetFilePointerEx(file, zero, nullptr, FILE_END);
+    return torn;
+}
 
 FileHandle openFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
     std::wstring p = systemPath(path);
@@ -121,6 +150,10 @@ FileHandle openFile(const std::string& path, DWORD access, DWORD share, DWORD di
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace
+
+std::unique_ptr<platform::ByteReader> makeByteReader(FileHandle file) {
+    return std::make_unique<Win32ByteReader>(std::move(file));
+}
 
 std::unique_ptr<platform::ByteReader> Win32FileSystem::openBytes(const std::string& path) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open.
@@ -142,18 +175,23 @@ std::unique_ptr<platform::ByteWriter> Win32FileSystem::createBytes(const std::st
 }
 
 std::unique_ptr<platform::TextWriter> Win32FileSystem::appendUtf8TextFile(const std::string& path, IoResult& error) {
-    FileHandle file =
-        openFile(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    // Reading is asked for only to look at the last byte; without write-data
+    // access every write still goes to the end. A file that may be appended
+    // to but not read is taken as it is.
+    FileHandle file = openFile(path, FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_APPEND_DATA | SYNCHRONIZE,
+                               FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    if (!file && ::GetLastError() == ERROR_ACCESS_DENIED)
+        file = openFile(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (!file) {
         error = failure(::GetLastError());
         return nullptr;
     }
-    // Append-only access writes at the end already; the explicit move keeps
-    // that true on systems that take the file pointer regardless.
-    LARGE_INTEGER zero{};
-    ::SetFilePointerEx(file.get(), zero, nullptr, FILE_END);
+    // Append-only access writes at the end already; the explicit move (made
+    // by endsWithoutLineEnd) keeps that true on systems that take the file
+    // pointer regardless.
+    const bool torn = endsWithoutLineEnd(file.get());
     error = IoResult{};
-    return std::make_unique<Utf8JournalWriter>(std::move(file));
+    return std::make_unique<Utf8JournalWriter>(std::move(file), torn);
 }
 
 std::optional<std::vector<std::string>> Win32FileSystem::readUtf8TextLines(const std::string& path, size_t maxLines,

@@ -66,15 +66,36 @@ Win32Crypto::~Win32Crypto() {
     if (provider_) ::CryptReleaseContext(static_cast<HCRYPTPROV>(provider_), 0);
 }
 
+namespace {
+
+// Acquires the provider on first use; false when the system offers none.
+bool acquire(uintptr_t& provider) {
+    if (provider) return true;
+    HCRYPTPROV acquired = 0;
+    if (!::CryptAcquireContextW(&acquired, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) return false;
+    provider = static_cast<uintptr_t>(acquired);
+    return true;
+}
+
+}  // namespace
+
 std::unique_ptr<platform::Sha256> Win32Crypto::sha256() {
-    if (!provider_) {
-        HCRYPTPROV provider = 0;
-        if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) return nullptr;
-        provider_ = static_cast<uintptr_t>(provider);
-    }
+    if (!acquire(provider_)) return nullptr;
     HCRYPTHASH hash = 0;
     if (!::CryptCreateHash(static_cast<HCRYPTPROV>(provider_), CALG_SHA_256, 0, 0, &hash)) return nullptr;
     return std::make_unique<CryptoApiSha256>(hash);
+}
+
+bool Win32Crypto::randomBytes(uint8_t* buffer, size_t size) {
+    if (size == 0) return true;
+    if (!acquire(provider_)) return false;
+    while (size > 0) {
+        DWORD piece = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+        if (!::CryptGenRandom(static_cast<HCRYPTPROV>(provider_), piece, buffer)) return false;
+        buffer += piece;
+        size -= piece;
+    }
+    return true;
 }
 
 }  // namespace vx::win32

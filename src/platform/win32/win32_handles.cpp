@@ -1,22 +1,563 @@
-// Handles, file identities and folder trust (placeholders until implemented).
+// Handles opened without following links: files held to keep and delete
+// them, folders whose entries are opened, created and deleted relative to the
+// folder's own handle, and the identities of entries. Relative operations go
+// through the native NtCreateFile with the folder's handle as the root, so a
+// name is always looked up in the folder that was opened, whatever happened
+// to the path that led to it.
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_heartbeat.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
 
-std::string Win32FileSystem::fileSystemName(const std::string&) { return {}; }
-std::optional<platform::FileIdentity> Win32FileSystem::identity(const std::string&) { return std::nullopt; }
-std::unique_ptr<platform::HeldFile> Win32FileSystem::holdFile(const std::string&, platform::HandleStatus& status) {
-    status = platform::HandleStatus::Failed;
-    return nullptr;
+using platform::FileIdentity;
+using platform::HandleStatus;
+using platform::IoResult;
+
+// ---------------------------------------------------------------------------
+// Native calls
+// ---------------------------------------------------------------------------
+
+namespace nt {
+
+const Api* api() {
+    static const Api table = [] {
+        Api a{};
+        a.createFile = systemFunction<decltype(a.createFile)>(L"ntdll.dll", "NtCreateFile");
+        a.setInformationFile = systemFunction<decltype(a.setInformationFile)>(L"ntdll.dll", "NtSetInformationFile");
+        a.queryInformationFile =
+            systemFunction<decltype(a.queryInformationFile)>(L"ntdll.dll", "NtQueryInformationFile");
+        a.queryDirectoryFile = systemFunction<decltype(a.queryDirectoryFile)>(L"ntdll.dll", "NtQueryDirectoryFile");
+        return a;
+    }();
+    const bool complete =
+        table.createFile && table.setInformationFile && table.queryInformationFile && table.queryDirectoryFile;
+    return complete ? &table : nullptr;
 }
-std::unique_ptr<platform::FolderHandle> Win32FileSystem::openFolder(const std::string&, platform::HandleStatus& status) {
-    status = platform::HandleStatus::Failed;
-    return nullptr;
+
+// Stands for any failure of a call that never reached the system.
+constexpr Status kUnavailable = static_cast<Status>(0xC0000001);
+
+Status createFile(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG fileAttributes, ULONG share,
+                  ULONG disposition, ULONG options, PVOID securityDescriptor, FileHandle& out) {
+    out.reset();
+    const Api* calls = api();
+    if (!calls || name.size() > 32000) return kUnavailable;
+    std::wstring buffer = name;
+    UnicodeString objectName{static_cast<USHORT>(buffer.size() * sizeof(wchar_t)),
+                             static_cast<USHORT>(buffer.size() * sizeof(wchar_t)), buffer.data()};
+    // Names compare without regard to case, as the Win32 calls look them up.
+    ObjectAttributes attributes{sizeof(ObjectAttributes), root, &objectName, kObjCaseInsensitive, securityDescriptor,
+                                nullptr};
+    IoStatusBlock io{};
+    HANDLE handle = nullptr;
+    Status s = calls->createFile(&handle, access, &attributes, &io, nullptr, fileAttributes, share, disposition,
+                                 options, nullptr, 0);
+    if (succeeded(s) && handle) out.reset(handle);
+    return s;
 }
-std::unique_ptr<platform::ByteReader> Win32FileSystem::openBytesExclusive(const std::string&) { return nullptr; }
-platform::FolderTrust Win32FileSystem::folderTrust(const std::string&) { return platform::FolderTrust::Unreadable; }
-bool Win32FileSystem::createProtectedDirectory(const std::string&) { return false; }
-bool Win32Shell::hasAdministratorRights() { return false; }
-bool Win32Crypto::randomBytes(uint8_t*, size_t) { return false; }
+
+Status setDeleteDisposition(HANDLE handle, bool deleteFile) {
+    const Api* calls = api();
+    if (!calls) return kUnavailable;
+    FileDispositionInformation info{deleteFile ? BOOLEAN{1} : BOOLEAN{0}};
+    IoStatusBlock io{};
+    return calls->setInformationFile(handle, &io, &info, sizeof info, kFileDispositionInformation);
+}
+
+Status setAttributes(HANDLE handle, uint32_t attributes) {
+    const Api* calls = api();
+    if (!calls) return kUnavailable;
+    // The bits SetFileAttributes may change; zero times leave the times as
+    // they are, and a zero attribute word would leave the attributes too.
+    constexpr uint32_t kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                   FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FileBasicInformation info{};
+    info.FileAttributes = attributes & kSettable;
+    if (info.FileAttributes == 0) info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    IoStatusBlock io{};
+    return calls->setInformationFile(handle, &io, &info, sizeof info, kFileBasicInformation);
+}
+
+Status attributeTag(HANDLE handle, FileAttributeTagInformation& out) {
+    const Api* calls = api();
+    if (!calls) return kUnavailable;
+    IoStatusBlock io{};
+    return calls->queryInformationFile(handle, &io, &out, sizeof out, kFileAttributeTagInformation);
+}
+
+std::wstring ntPath(const std::string& path) {
+    std::wstring p = systemPath(path);
+    // systemPath gives "\\?\C:\..." or "\\?\UNC\..." for every plain path;
+    // the native form differs only in its second character.
+    if (p.size() < 4 || p.compare(0, 4, L"\\\\?\\") != 0) return {};
+    p[1] = L'?';
+    return p;
+}
+
+}  // namespace nt
+
+HandleStatus handleStatusOf(nt::Status status) {
+    switch (status) {
+        case nt::kSuccess: return HandleStatus::Ok;
+        case nt::kObjectNameCollision: return HandleStatus::Exists;
+        case nt::kObjectNameNotFound:
+        case nt::kObjectPathNotFound:
+        case nt::kNoSuchFile: return HandleStatus::Missing;
+        case nt::kSharingViolation:
+        case nt::kDeletePending: return HandleStatus::InUse;
+        case nt::kAccessDenied:
+        case nt::kCannotDelete: return HandleStatus::Denied;
+        case nt::kNotADirectory: return HandleStatus::NotAFolder;
+        case nt::kFileIsADirectory: return HandleStatus::IsFolder;
+        default: return nt::succeeded(status) ? HandleStatus::Ok : HandleStatus::Failed;
+    }
+}
+
+HandleStatus handleStatusOfError(DWORD error) {
+    switch (error) {
+        case ERROR_SUCCESS: return HandleStatus::Ok;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE: return HandleStatus::Missing;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return HandleStatus::Exists;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_DELETE_PENDING: return HandleStatus::InUse;
+        case ERROR_ACCESS_DENIED: return HandleStatus::Denied;
+        case ERROR_DIRECTORY: return HandleStatus::NotAFolder;
+        default: return HandleStatus::Failed;
+    }
+}
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A folder handle lists, reaches and describes its entries and may change
+// its own attributes. It shares no deletion: the folder cannot be renamed or
+// removed while it is open. Where the attributes may not be changed, the
+// folder still opens for the rest.
+constexpr ACCESS_MASK kFolderReadAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr ACCESS_MASK kFolderAccess = kFolderReadAccess | FILE_WRITE_ATTRIBUTES;
+constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Largest piece handed to one ReadFile or WriteFile (they count in DWORD).
+constexpr size_t kMaxPiece = 1u << 30;
+
+FileHandle openPath(const std::string& path, DWORD access, DWORD share, DWORD flags) {
+    std::wstring p = systemPath(path);
+    if (p.empty()) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return FileHandle();
+    }
+    return FileHandle(::CreateFileW(p.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr));
+}
+
+std::optional<BY_HANDLE_FILE_INFORMATION> informationOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    return info;
+}
+
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return FileIdentity{static_cast<uint32_t>(info.dwVolumeSerialNumber),
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::optional<FileIdentity> identityOf(HANDLE handle) {
+    auto info = informationOf(handle);
+    if (!info) return std::nullopt;
+    return identityOf(*info);
+}
+
+// True for one plain component: no separator, no stream (":"), not "." or
+// "..". Anything else could reach outside the folder.
+bool isOneComponent(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find_first_of(std::string("\\/:\0", 4)) == std::string::npos;
+}
+
+// The status of an open folder handle: Ok for a folder (a reparse point that
+// stands for no other name included), Link for a name surrogate, NotAFolder
+// for a file.
+HandleStatus folderStatus(HANDLE handle) {
+    nt::FileAttributeTagInformation tag{};
+    if (nt::succeeded(nt::attributeTag(handle, tag))) {
+        if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && isNameSurrogate(tag.ReparseTag))
+            return HandleStatus::Link;
+        return (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? HandleStatus::Ok : HandleStatus::NotAFolder;
+    }
+    // A file system that cannot tell the tag: any reparse point is taken
+    // for a link.
+    auto info = informationOf(handle);
+    if (!info) return HandleStatus::Failed;
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return HandleStatus::Link;
+    return (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? HandleStatus::Ok : HandleStatus::NotAFolder;
+}
+
+IoResult failure(DWORD code) { return IoResult{false, errorText(code)}; }
+
+std::optional<size_t> readFrom(HANDLE file, uint8_t* buffer, size_t capacity) {
+    heartbeat();
+    DWORD got = 0;
+    if (!::ReadFile(file, buffer, static_cast<DWORD>(std::min(capacity, kMaxPiece)), &got, nullptr))
+        return std::nullopt;
+    return size_t{got};
+}
+
+// ---------------------------------------------------------------------------
+// Held files
+// ---------------------------------------------------------------------------
+
+class Win32HeldFile final : public platform::HeldFile {
+public:
+    Win32HeldFile(FileHandle file, const BY_HANDLE_FILE_INFORMATION& info) : file_(std::move(file)), info_(info) {}
+
+    uint64_t size() override { return (static_cast<uint64_t>(info_.nFileSizeHigh) << 32) | info_.nFileSizeLow; }
+    uint32_t attributes() override { return info_.dwFileAttributes; }
+    std::optional<FileIdentity> identity() override { return identityOf(info_); }
+
+    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+        return readFrom(file_.get(), buffer, capacity);
+    }
+
+    bool markForDeletion() override { return nt::succeeded(nt::setDeleteDisposition(file_.get(), true)); }
+
+private:
+    FileHandle file_;
+    BY_HANDLE_FILE_INFORMATION info_;
+};
+
+// ---------------------------------------------------------------------------
+// New files
+// ---------------------------------------------------------------------------
+
+class Win32NewFile final : public platform::NewFile {
+public:
+    explicit Win32NewFile(FileHandle file) : file_(std::move(file)) {}
+
+    IoResult write(const uint8_t* data, size_t size) override {
+        if (!file_) return failure(ERROR_INVALID_HANDLE);
+        size_t done = 0;
+        while (done < size) {
+            heartbeat();
+            DWORD piece = static_cast<DWORD>(std::min(size - done, kMaxPiece));
+            DWORD written = 0;
+            if (!::WriteFile(file_.get(), data + done, piece, &written, nullptr)) return failure(::GetLastError());
+            if (written == 0) return failure(ERROR_WRITE_FAULT);
+            done += written;
+        }
+        return {};
+    }
+
+    IoResult flush() override {
+        if (!file_) return failure(ERROR_INVALID_HANDLE);
+        if (!::FlushFileBuffers(file_.get())) return failure(::GetLastError());
+        return {};
+    }
+
+    bool seek(uint64_t offset) override {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        return file_ && ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN);
+    }
+
+    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (!file_) return std::nullopt;
+        return readFrom(file_.get(), buffer, capacity);
+    }
+
+    bool setAttributes(uint32_t attributes) override {
+        return file_ && nt::succeeded(nt::setAttributes(file_.get(), attributes));
+    }
+
+    // A read-only copy refuses the delete disposition; its attributes are
+    // cleared first, so a copy that did not verify never stays behind.
+    bool discard() override {
+        if (!file_) return false;
+        nt::Status s = nt::setDeleteDisposition(file_.get(), true);
+        if (s == nt::kCannotDelete && nt::succeeded(nt::setAttributes(file_.get(), 0)))
+            s = nt::setDeleteDisposition(file_.get(), true);
+        if (!nt::succeeded(s)) return false;
+        file_.reset();
+        return true;
+    }
+
+private:
+    FileHandle file_;
+};
+
+// ---------------------------------------------------------------------------
+// Folder handles
+// ---------------------------------------------------------------------------
+
+// Opens the folder `name` relative to `root` (or the whole native path
+// `name` with a null root), with the folder access, falling back to the
+// access without attribute changes where that is refused. `status` tells why
+// nothing was opened.
+FileHandle openFolderHandle(HANDLE root, const std::wstring& name, HandleStatus& status) {
+    FileHandle folder;
+    const ULONG options = nt::kDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert;
+    nt::Status s = nt::createFile(root, name, kFolderAccess, 0, kFolderShare, nt::kOpen, options, nullptr, folder);
+    if (s == nt::kAccessDenied)
+        s = nt::createFile(root, name, kFolderReadAccess, 0, kFolderShare, nt::kOpen, options, nullptr, folder);
+    status = handleStatusOf(s);
+    if (!folder) {
+        if (status == HandleStatus::Ok) status = HandleStatus::Failed;
+        return folder;
+    }
+    status = folderStatus(folder.get());
+    if (status != HandleStatus::Ok) folder.reset();
+    return folder;
+}
+
+class Win32FolderHandle final : public platform::FolderHandle {
+public:
+    explicit Win32FolderHandle(FileHandle folder) : folder_(std::move(folder)) {}
+
+    uint32_t childAttributes(const std::string& name) override {
+        if (!isOneComponent(name)) return platform::attr::Invalid;
+        FileHandle child;
+        nt::Status s = nt::createFile(folder_.get(), widen(name), FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, kShareAll,
+                                      nt::kOpen, nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, nullptr, child);
+        if (child) {
+            nt::FileBasicInformation info{};
+            nt::IoStatusBlock io{};
+            if (nt::succeeded(nt::api()->queryInformationFile(child.get(), &io, &info, sizeof info,
+                                                                nt::kFileBasicInformation)))
+                return info.FileAttributes;
+        }
+        if (handleStatusOf(s) == HandleStatus::Missing) return platform::attr::Invalid;
+        // An entry that cannot be opened even for its attributes is looked
+        // up in the listing.
+        for (const platform::FindEntry& e : list())
+            if (platform::equalNoCase(e.name, name)) return e.attributes;
+        return platform::attr::Invalid;
+    }
+
+    std::unique_ptr<FolderHandle> openFolder(const std::string& name, HandleStatus& status) override {
+        if (!isOneComponent(name)) {
+            status = HandleStatus::Failed;
+            return nullptr;
+        }
+        FileHandle folder = openFolderHandle(folder_.get(), widen(name), status);
+        if (!folder) return nullptr;
+        return std::make_unique<Win32FolderHandle>(std::move(folder));
+    }
+
+    std::unique_ptr<FolderHandle> createFolder(const std::string& name, HandleStatus& status) override {
+        if (!isOneComponent(name)) {
+            status = HandleStatus::Failed;
+            return nullptr;
+        }
+        FileHandle folder;
+        nt::Status s = nt::createFile(folder_.get(), widen(name), kFolderAccess, FILE_ATTRIBUTE_NORMAL, kFolderShare,
+                                      nt::kCreate,
+                                      nt::kDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, nullptr,
+                                      folder);
+        status = folder ? HandleStatus::Ok : handleStatusOf(s);
+        if (!folder) {
+            if (status == HandleStatus::Ok) status = HandleStatus::Failed;
+            return nullptr;
+        }
+        return std::make_unique<Win32FolderHandle>(std::move(folder));
+    }
+
+    std::unique_ptr<platform::NewFile> createFile(const std::string& name, HandleStatus& status) override {
+        if (!isOneComponent(name)) {
+            status = HandleStatus::Failed;
+            return nullptr;
+        }
+        FileHandle file;
+        nt::Status s = nt::createFile(folder_.get(), widen(name), GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE,
+                                      FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, nt::kCreate,
+                                      nt::kNonDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert,
+                                      nullptr, file);
+        status = file ? HandleStatus::Ok : handleStatusOf(s);
+        if (!file) {
+            if (status == HandleStatus::Ok) status = HandleStatus::Failed;
+            return nullptr;
+        }
+        return std::make_unique<Win32NewFile>(std::move(file));
+    }
+
+    std::unique_ptr<platform::ByteReader> openFile(const std::string& name, HandleStatus& status) override {
+        if (!isOneComponent(name)) {
+            status = HandleStatus::Failed;
+            return nullptr;
+        }
+        FileHandle file;
+        nt::Status s = nt::createFile(
+            folder_.get(), widen(name), GENERIC_READ | SYNCHRONIZE, 0, FILE_SHARE_READ, nt::kOpen,
+            nt::kNonDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert | nt::kSequentialOnly, nullptr,
+            file);
+        status = handleStatusOf(s);
+        if (!file) {
+            // A junction is a folder to the system; to the caller it is a link.
+            if (status == HandleStatus::IsFolder) {
+                uint32_t a = childAttributes(name);
+                if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_REPARSE_POINT)) status = HandleStatus::Link;
+            }
+            if (status == HandleStatus::Ok) status = HandleStatus::Failed;
+            return nullptr;
+        }
+        auto info = informationOf(file.get());
+        if (!info) {
+            status = HandleStatus::Failed;
+            return nullptr;
+        }
+        if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            status = HandleStatus::Link;
+            return nullptr;
+        }
+        status = HandleStatus::Ok;
+        return makeByteReader(std::move(file));
+    }
+
+    std::vector<platform::FindEntry> list() override {
+        std::vector<platform::FindEntry> entries;
+        const nt::Api* calls = nt::api();
+        if (!calls) return entries;
+        // Entries are aligned on 8 bytes within the buffer.
+        std::vector<uint64_t> buffer(64 * 1024 / sizeof(uint64_t));
+        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(uint64_t));
+        bool restart = true;
+        for (;;) {
+            heartbeat();
+            nt::IoStatusBlock io{};
+            nt::Status s = calls->queryDirectoryFile(folder_.get(), nullptr, nullptr, nullptr, &io, buffer.data(),
+                                                     bytes, nt::kFileDirectoryInformation, FALSE, nullptr,
+                                                     restart ? TRUE : FALSE);
+            restart = false;
+            if (!nt::succeeded(s) || s == nt::kNoMoreFiles || io.Information == 0) break;
+            const size_t filled = std::min<size_t>(io.Information, bytes);
+            const auto* base = reinterpret_cast<const uint8_t*>(buffer.data());
+            size_t at = 0;
+            for (;;) {
+                constexpr size_t kHeader = offsetof(nt::FileDirectoryInformation, FileName);
+                if (at + kHeader > filled) break;
+                const auto* e = reinterpret_cast<const nt::FileDirectoryInformation*>(base + at);
+                if (at + kHeader + e->FileNameLength > filled) break;
+                std::wstring name(e->FileName, e->FileNameLength / sizeof(wchar_t));
+                if (name != L"." && name != L"..") {
+                    platform::FindEntry entry;
+                    entry.name = narrow(name);
+                    entry.attributes = e->FileAttributes;
+                    const bool folder = (e->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                    entry.size = folder ? 0 : static_cast<uint64_t>(e->EndOfFile.QuadPart);
+                    entries.push_back(std::move(entry));
+                }
+                if (e->NextEntryOffset == 0) break;
+                at += e->NextEntryOffset;
+            }
+        }
+        return entries;
+    }
+
+    bool deleteEntry(const std::string& name) override {
+        heartbeat();
+        if (!isOneComponent(name)) return false;
+        // Opened as itself (a link is not followed), shared with everyone:
+        // the entry goes once the last handle to it closes.
+        FileHandle entry;
+        nt::createFile(folder_.get(), widen(name), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, kShareAll,
+                       nt::kOpen, nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, nullptr, entry);
+        return entry && nt::succeeded(nt::setDeleteDisposition(entry.get(), true));
+    }
+
+    bool setAttributes(uint32_t attributes) override {
+        return nt::succeeded(nt::setAttributes(folder_.get(), attributes));
+    }
+
+    std::optional<FileIdentity> identity() override { return identityOf(folder_.get()); }
+
+private:
+    FileHandle folder_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The file system's calls
+// ---------------------------------------------------------------------------
+
+// Like the other drive functions, the root is taken as written ("E:\").
+std::string Win32FileSystem::fileSystemName(const std::string& root) {
+    if (root.empty()) return {};
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!::GetVolumeInformationW(widen(root).c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1))
+        return {};
+    return narrowZ(name);
+}
+
+std::optional<FileIdentity> Win32FileSystem::identity(const std::string& path) {
+    FileHandle entry = openPath(path, FILE_READ_ATTRIBUTES, kShareAll,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (!entry) return std::nullopt;
+    return identityOf(entry.get());
+}
+
+std::unique_ptr<platform::HeldFile> Win32FileSystem::holdFile(const std::string& path, HandleStatus& status) {
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open (access is
+    // denied); the attributes then tell a folder from a refusal.
+    FileHandle file = openPath(path, GENERIC_READ | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        status = handleStatusOfError(error);
+        if (error == ERROR_ACCESS_DENIED) {
+            const uint32_t a = getAttributes(path);
+            if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_REPARSE_POINT))
+                status = HandleStatus::Link;
+            else if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_DIRECTORY))
+                status = HandleStatus::IsFolder;
+        }
+        return nullptr;
+    }
+    auto info = informationOf(file.get());
+    if (!info) {
+        status = HandleStatus::Failed;
+        return nullptr;
+    }
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        status = HandleStatus::Link;
+        return nullptr;
+    }
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        status = HandleStatus::IsFolder;
+        return nullptr;
+    }
+    status = HandleStatus::Ok;
+    return std::make_unique<Win32HeldFile>(std::move(file), *info);
+}
+
+std::unique_ptr<platform::FolderHandle> Win32FileSystem::openFolder(const std::string& path, HandleStatus& status) {
+    std::wstring native = nt::ntPath(path);
+    // A final separator names the same folder ("E:\a\"); a drive root keeps
+    // its own ("\??\E:\").
+    while (native.size() > 4 && native.back() == L'\\' && native[native.size() - 2] != L':') native.pop_back();
+    if (native.empty()) {
+        status = HandleStatus::Missing;
+        return nullptr;
+    }
+    FileHandle folder = openFolderHandle(nullptr, native, status);
+    if (!folder) return nullptr;
+    return std::make_unique<Win32FolderHandle>(std::move(folder));
+}
+
+std::unique_ptr<platform::ByteReader> Win32FileSystem::openBytesExclusive(const std::string& path) {
+    FileHandle file =
+        openPath(path, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) return nullptr;
+    auto info = informationOf(file.get());
+    if (!info || (info->dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) return nullptr;
+    return makeByteReader(std::move(file));
+}
 
 }  // namespace vx::win32

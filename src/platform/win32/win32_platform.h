@@ -83,6 +83,7 @@ public:
     platform::WindowsVersion windowsVersion() override;
     std::string programPath() override;
     bool hasAdministratorRights() override;
+    bool separatesAccounts() override;
 
 private:
     void prepare() {

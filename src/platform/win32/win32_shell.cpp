@@ -76,6 +76,29 @@ platform::WindowsVersion Win32Shell::windowsVersion() {
     return v;
 }
 
+// An enabled Administrators membership: CheckTokenMembership counts only
+// enabled groups, so the filtered token of an administrator that UAC has not
+// elevated (where the group is deny-only) does not count. From Vista on the
+// token must also say it is elevated.
+bool Win32Shell::hasAdministratorRights() {
+    if (windowsVersion().major >= 6) {
+        KernelHandle token;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.out())) return false;
+        TOKEN_ELEVATION elevation{};
+        DWORD length = 0;
+        if (!::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &length) ||
+            !elevation.TokenIsElevated)
+            return false;
+    }
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sid;
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize)) return false;
+    BOOL member = FALSE;
+    return ::CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
+bool Win32Shell::separatesAccounts() { return !runsUnderWine(); }
+
 std::string Win32Shell::programPath() {
     std::vector<wchar_t> buf(MAX_PATH + 1);
     for (;;) {

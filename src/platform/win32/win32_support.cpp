@@ -98,4 +98,12 @@ std::wstring systemDirectoryFile(const wchar_t* fileName) {
     return dir.empty() ? dir : dir + fileName;
 }
 
+bool runsUnderWine() {
+    static const bool wine = [] {
+        HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
 }  // namespace vx::win32

@@ -195,6 +195,9 @@ Fn systemFunction(const wchar_t* module, const char* name) {
 // when Windows cannot give it. Every program the program starts runs there:
 // a command interpreter looks in its working folder first, and the folder the
 // program was started from may be an infected pen drive.
+// True when the program runs under Wine (ntdll exports wine_get_version).
+bool runsUnderWine();
+
 std::wstring systemDirectory();
 
 // Full path of a file in the system folder ("C:\Windows\System32\psapi.dll"),

@@ -50,6 +50,20 @@ public:
 
     bool runsStartedCommands() override { return false; }
 
+    bool makeJunction(const std::string& path, const std::string& target) override {
+        machine_.addLink(path, target);
+        return true;
+    }
+
+    bool runAsAdministrator() override {
+        machine_.setAdministratorRights(true);
+        return true;
+    }
+
+    bool keepsAccessLists() override { return true; }
+
+    std::optional<std::string> securityText(const std::string&) override { return std::nullopt; }
+
 private:
     memory::Machine machine_;
     std::string base_;

@@ -2,8 +2,13 @@
 // platform, a scratch folder under the temporary folder, and stand-in worm
 // processes started from copies of standin.exe.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <tlhelp32.h>
+#include <winioctl.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -78,6 +83,23 @@ void deleteTree(const std::wstring& root) {
         ::FindClose(h);
     }
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) ::RemoveDirectoryW(it->c_str());
+}
+
+// The mount-point form of a reparse buffer (the one a junction carries).
+struct MountPointReparseBuffer {
+    DWORD ReparseTag;
+    WORD ReparseDataLength;
+    WORD Reserved;
+    WORD SubstituteNameOffset;
+    WORD SubstituteNameLength;
+    WORD PrintNameOffset;
+    WORD PrintNameLength;
+    WCHAR PathBuffer[1];
+};
+
+bool runsUnderWine() {
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 }
 
 class Win32World final : public ContractWorld {
@@ -195,6 +217,58 @@ public:
 
     bool denyLocalMachineFullAccess() override { return false; }
     bool runsStartedCommands() override { return true; }
+
+    // A folder carrying a mount-point reparse point, as "mklink /J" makes it.
+    bool makeJunction(const std::string& path, const std::string& target) override {
+        std::wstring link = longPath(path);
+        std::wstring substitute = L"\\??\\" + widen(target), print = widen(target);
+        const size_t names = (substitute.size() + 1 + print.size() + 1) * sizeof(WCHAR);
+        std::vector<BYTE> buffer(offsetof(MountPointReparseBuffer, PathBuffer) + names);
+        auto* b = reinterpret_cast<MountPointReparseBuffer*>(buffer.data());
+        b->ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
+        b->ReparseDataLength =
+            static_cast<WORD>(buffer.size() - offsetof(MountPointReparseBuffer, SubstituteNameOffset));
+        b->SubstituteNameOffset = 0;
+        b->SubstituteNameLength = static_cast<WORD>(substitute.size() * sizeof(WCHAR));
+        b->PrintNameOffset = static_cast<WORD>((substitute.size() + 1) * sizeof(WCHAR));
+        b->PrintNameLength = static_cast<WORD>(print.size() * sizeof(WCHAR));
+        std::copy(substitute.begin(), substitute.end(), b->PathBuffer);
+        std::copy(print.begin(), print.end(), b->PathBuffer + substitute.size() + 1);
+
+        if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
+        HANDLE h = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        DWORD returned = 0;
+        bool ok = h != INVALID_HANDLE_VALUE &&
+                  ::DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                    nullptr, 0, &returned, nullptr);
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+        if (!ok) ::RemoveDirectoryW(link.c_str());
+        return ok;
+    }
+
+    bool runAsAdministrator() override { return system_.shell().hasAdministratorRights(); }
+
+    bool keepsAccessLists() override { return !runsUnderWine(); }
+
+    std::optional<std::string> securityText(const std::string& path) override {
+        HANDLE h = ::CreateFileW(longPath(path).c_str(), READ_CONTROL,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        DWORD r = ::GetSecurityInfo(h, SE_FILE_OBJECT, what, nullptr, nullptr, nullptr, nullptr, &sd);
+        ::CloseHandle(h);
+        if (r != ERROR_SUCCESS) return std::nullopt;
+        LPWSTR text = nullptr;
+        std::optional<std::string> out;
+        if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, what, &text, nullptr))
+            out = narrow(text);
+        ::LocalFree(text);
+        ::LocalFree(sd);
+        return out;
+    }
 
 private:
     win32::Win32Platform system_;
