@@ -63,8 +63,10 @@ std::string keyPlace(const KeptItem& item) {
     return rootKeyName(item.root) + "\\" + key;
 }
 
-// Where the item was: a path, a registry value or a registry key.
+// Where the item was: a path, a registry value or a registry key; a record
+// too damaged to tell is named by its number.
 std::string originalPlace(const KeptItem& item) {
+    if (item.damaged && item.path.empty() && item.keyPath.empty()) return "item " + std::to_string(item.id);
     switch (item.kind) {
         case KeptKind::Value:
             return keyPlace(item) + "\\" + item.value.name;
@@ -455,8 +457,12 @@ std::vector<KeptRun> listKeptRuns(scan::RunContext& ctx) {
 
 bool machineStoreHidden(scan::RunContext& ctx) {
     if (ctx.os.shell.hasAdministratorRights()) return false;
+    // The store's own folder cannot even be looked at without the rights;
+    // the "Varrex" folder that holds it can.
     const std::string machine = scan::machineQuarantineFolder(ctx.os.shell);
-    return platform::isAbsolutePath(machine) && ctx.os.fs.directoryExists(machine);
+    const size_t slash = machine.find_last_of('\\');
+    return platform::isAbsolutePath(machine) && slash != std::string::npos &&
+           ctx.os.fs.directoryExists(machine.substr(0, slash));
 }
 
 std::string machineStoreNote(scan::RunContext& ctx) {
