@@ -55,10 +55,12 @@ void filesUnder(const std::wstring& folder, std::map<std::wstring, std::string>&
     ::FindClose(h);
 }
 
-std::wstring localStore() {
+// The program runs with administrator rights under Wine, so it keeps in the
+// machine's store.
+std::wstring machineStore() {
     wchar_t buffer[MAX_PATH];
-    const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH);
-    return std::wstring(buffer, n) + L"\\varrex\\quarantine\\";
+    const DWORD n = ::GetEnvironmentVariableW(L"ProgramData", buffer, MAX_PATH);
+    return std::wstring(buffer, n) + L"\\Varrex\\Quarantine\\";
 }
 
 std::optional<std::wstring> runValue(const wchar_t* name) {
@@ -140,11 +142,11 @@ int wmain() {
 
     // The store holds disguised copies only.
     std::map<std::wstring, std::string> store;
-    filesUnder(localStore(), store);
+    filesUnder(machineStore(), store);
     int contents = 0;
     bool disguised = true;
     for (const auto& [path, bytes] : store) {
-        if (path.size() < 4 || path.substr(path.size() - 4) != L".vxq") continue;
+        if (path.size() < 4 || path.substr(path.size() - 4) != L".vxp") continue;
         ++contents;
         for (const auto& [original, originalBytes] : before)
             if (originalBytes.size() >= 8 && bytes.find(originalBytes) != std::string::npos) {
@@ -152,8 +154,8 @@ int wmain() {
                 std::printf("    %s holds the bytes of %s\n", narrow(path).c_str(), narrow(original).c_str());
             }
     }
-    check(contents > 0, "the store holds content files", std::to_string(contents));
-    check(disguised, "no content file holds the bytes of a file it keeps");
+    check(contents > 0, "the store holds pack files", std::to_string(contents));
+    check(disguised, "no pack holds the bytes of a file it keeps");
 
     // The Quarantine tab: two runs, the computer's first.
     selectTab(tabs, 3);
@@ -216,7 +218,7 @@ int wmain() {
           std::to_string(back) + " of " + std::to_string(before.size()));
     check(listLines(runs).empty(), "the Quarantine tab lists no run any more");
     std::map<std::wstring, std::string> left;
-    filesUnder(localStore(), left);
+    filesUnder(machineStore(), left);
     check(left.empty(), "the store is empty", std::to_string(left.size()) + " files left");
 
     closeVarrex(varrex);

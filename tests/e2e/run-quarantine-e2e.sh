@@ -63,7 +63,9 @@ check "the worm script of the computer is back" test "$(sha256sum <"$worm_script
 query="$(wine_step wine reg query "$run_key" /v 'Microsoft Excel' 2>/dev/null | tr -d '\r')"
 echo "$query" | sed 's/^/    /'
 check "reg query finds the Run value again" grep -q 'Microsoft Excel.*REG_SZ.*wscript.exe Microsoft Excel.WsF' <<<"$query"
-store="$(find "$prefix/drive_c/users" -path '*/AppData/Local/varrex/quarantine' -type d | head -n 1)"
+store="$prefix/drive_c/ProgramData/Varrex/Quarantine"
+check "the machine store was made" test -d "$store"
 check "the store is empty" test -z "$(find "$store" -mindepth 1 -print -quit 2>/dev/null)"
+check "nothing was kept in the per-user store" test -z "$(find "$prefix/drive_c/users" -path '*/AppData/Local/varrex/quarantine' -print -quit)"
 
 vx_e2e_finish e2e-quarantine
