@@ -1143,6 +1143,8 @@ TEST_F(MemoryPenDrive, FolderHandlesWorkOnTheirFolderWhereverItGoes) {
 
     // The folder itself stays; a folder above may move and the handle follows it.
     EXPECT_FALSE(fs.move("E:\\Keep\\run", "E:\\Keep\\run2"));
+    EXPECT_FALSE(fs.move("E:\\Keep", "E:\\Moved")) << "nor does the folder of an open handle";
+    keep.reset();
     EXPECT_TRUE(fs.move("E:\\Keep", "E:\\Moved"));
     m.addFolder("E:\\Keep\\run");  // a new folder where the old path led
     ASSERT_TRUE(run->createFolder("sub", status));
@@ -1221,11 +1223,11 @@ TEST_F(MemoryPenDrive, NewFilesAreWrittenCheckedAndDiscardedThroughTheirHandle) 
     EXPECT_TRUE(writeText(*file, "xyz")) << "overwriting takes only the growth";
     EXPECT_EQ(fs.freeBytes("E:\\"), 2u);
     EXPECT_EQ(m.content("E:\\copy.bin"), "123xyz");
-    EXPECT_TRUE(file->setAttributes(attr::ReadOnly | attr::Hidden));
-    EXPECT_FALSE(file->discard()) << "read-only";
     EXPECT_TRUE(file->setAttributes(0));
     EXPECT_EQ(m.attributes("E:\\copy.bin"), attr::Normal);
-    EXPECT_TRUE(file->discard());
+    EXPECT_TRUE(file->setAttributes(attr::ReadOnly | attr::Hidden));
+    EXPECT_EQ(m.attributes("E:\\copy.bin"), attr::ReadOnly | attr::Hidden);
+    EXPECT_TRUE(file->discard()) << "even once read-only";
     EXPECT_FALSE(m.exists("E:\\copy.bin"));
     EXPECT_FALSE(writeText(*file, "late"));
     EXPECT_FALSE(file->seek(0));

@@ -177,9 +177,9 @@ public:
     }
 
     bool discard() override {
+        // The copy goes whatever attributes it was given: the handle that
+        // made it deletes it.
         if (!usable("discard")) return false;
-        // Windows refuses to delete a read-only file, through a handle too.
-        if (file_->bits & attr::ReadOnly) return false;
         if (file_->parent) s_.detach(file_.get());
         --file_->writers;
         discarded_ = true;

@@ -79,9 +79,8 @@
 //    moves. markForDeletion refuses a read-only file and a running program's
 //    image; the held file leaves its folder, wherever it is then, when the
 //    HeldFile is destroyed (unless its drive has vanished). A new file's
-//    writes consume free space as byte writes do; discard() removes it (and
-//    refuses while its read-only bit is set, as Windows refuses to delete a
-//    read-only file).
+//    writes consume free space as byte writes do; discard() removes it,
+//    whatever attributes it was given meanwhile.
 //  - appendUtf8TextFile on a file that is not empty and does not end with CR
 //    or LF writes CR LF at once, before any line.
 //  - Crypto::randomBytes is a splitmix64 stream from a seed (setRandomSeed),
