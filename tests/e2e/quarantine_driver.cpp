@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "quarantine_support.h"
 
 namespace {
 
@@ -25,43 +26,6 @@ using namespace std::chrono_literals;
 using namespace vx::e2e;
 
 const wchar_t* const kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::string readAll(const std::wstring& path) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[65536];
-    DWORD n = 0;
-    while (::ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
-    ::CloseHandle(h);
-    return bytes;
-}
-
-// Every file under `folder` (with its final "\"), by full path, with its bytes.
-void filesUnder(const std::wstring& folder, std::map<std::wstring, std::string>& out) {
-    WIN32_FIND_DATAW d;
-    HANDLE h = ::FindFirstFileW((folder + L"*").c_str(), &d);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = d.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            filesUnder(folder + name + L"\\", out);
-        else
-            out[folder + name] = readAll(folder + name);
-    } while (::FindNextFileW(h, &d));
-    ::FindClose(h);
-}
-
-// The program runs with administrator rights under Wine, so it keeps in the
-// machine's store.
-std::wstring machineStore() {
-    wchar_t buffer[MAX_PATH];
-    const DWORD n = ::GetEnvironmentVariableW(L"ProgramData", buffer, MAX_PATH);
-    return std::wstring(buffer, n) + L"\\Varrex\\Quarantine\\";
-}
 
 std::optional<std::wstring> runValue(const wchar_t* name) {
     HKEY key = nullptr;
@@ -72,40 +36,6 @@ std::optional<std::wstring> runValue(const wchar_t* name) {
     ::RegCloseKey(key);
     if (r != ERROR_SUCCESS) return std::nullopt;
     return std::wstring(data);
-}
-
-int indexOf(const std::vector<std::wstring>& lines, const std::wstring& part) {
-    for (size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].find(part) != std::wstring::npos) return static_cast<int>(i);
-    return -1;
-}
-
-// Selects lines of a list box as a click would and tells its window.
-void choose(HWND list, const std::vector<int>& indexes, bool multiple) {
-    if (multiple) {
-        ::SendMessageW(list, LB_SETSEL, FALSE, -1);
-        for (int i : indexes) ::SendMessageW(list, LB_SETSEL, TRUE, i);
-    } else {
-        ::SendMessageW(list, LB_SETCURSEL, indexes.empty() ? -1 : indexes[0], 0);
-    }
-    const int id = ::GetDlgCtrlID(list);
-    ::SendMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-}
-
-// Presses a button and answers what the run shows: its result box with OK,
-// and any question after it (the restart question) with No.
-Box press(DWORD pid, HWND main, std::string_view button, const char* what) {
-    ::PostMessageW(control(main, button), BM_CLICK, 0, 0);
-    Box box = waitForBox(pid, main, 180s);
-    check(box.hwnd != nullptr, std::string(what) + " ends with a box", box.hwnd ? printable(box.text) : "");
-    if (!box.hwnd) return box;
-    closeBox(box.hwnd);
-    while (HWND more = waitForTopBox(pid, 3s)) {
-        std::printf("    then: \"%s\"\n", printable(boxText(more)).c_str());
-        closeBox(more, IDNO);
-    }
-    check(settled(main, 60s), std::string(what) + ": the window answers again");
-    return box;
 }
 
 }  // namespace
@@ -125,20 +55,20 @@ int wmain() {
     const DWORD pid = varrex.pid;
     HWND main = varrex.main;
 
-    // No save questions: both report switches off on the options tab.
     HWND tabs = control(main, "PageControl1");
-    selectTab(tabs, 2);
-    waitFor([&] { return ::IsWindowVisible(control(main, "CheckBox1")) != FALSE; }, 5s);
-    for (const char* name : {"CheckBox1", "CheckBox2"})
-        if (isChecked(control(main, name))) ::SendMessageW(control(main, name), BM_CLICK, 0, 0);
-    selectTab(tabs, 0);
-    waitFor([&] { return ::IsWindowVisible(control(main, "BitBtn1")) != FALSE; }, 5s);
+    turnReportsOff(main);
 
     press(pid, main, "BitBtn1", "the device disinfection");
     check(!fileExists(L"E:\\Fotos.lnk") && !fileExists(L"E:\\x.vbs"), "the worm files of E: are gone");
     ::Sleep(1100);  // the two runs' store folders are named by their second
     press(pid, main, "BitBtn2", "the computer disinfection");
     check(!runValue(L"Microsoft Excel"), "the Run value is gone");
+
+    // One run folder each, in the store's format, in folders only
+    // administrators may change.
+    check(checkRunFolders(machineStore(), "the machine store") == 2, "the machine store holds the two runs");
+    checkStoreProtection(machineStoreParent(), "the store's Varrex folder");
+    checkStoreProtection(machineStore(), "the store folder");
 
     // The store holds disguised copies only.
     std::map<std::wstring, std::string> store;
