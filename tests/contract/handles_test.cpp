@@ -345,20 +345,29 @@ TEST_F(Contract, JournalStartsANewLineAfterATornOne) {
 TEST_F(Contract, FolderTrustTellsWhatStandsThere) {
     EXPECT_EQ(fs().folderTrust(scratch + "missing"), FolderTrust::Missing);
     EXPECT_EQ(fs().folderTrust(makeFile("file.txt")), FolderTrust::NotAFolder);
-    // A folder the user made in the user's own temporary folder.
-    EXPECT_EQ(fs().folderTrust(makeFolder("Plain")), FolderTrust::Open);
+    // A folder the user made in the user's own temporary folder; where no
+    // access list is kept (Wine), no folder can be told apart by one.
+    EXPECT_EQ(fs().folderTrust(makeFolder("Plain")),
+              world().keepsAccessLists() ? FolderTrust::Open : FolderTrust::NoAccessLists);
 }
 
 TEST_F(Contract, ProtectedDirectoryIsForAdministratorsOnly) {
     const std::string store = scratch + "Store";
     const bool administrator = world().runAsAdministrator();
     EXPECT_EQ(shell().hasAdministratorRights(), administrator);
-    if (!administrator || !world().keepsAccessLists()) {
-        // Only an administrator may make Administrators the owner; and
-        // where no access list is kept, the folder cannot be protected. It
-        // is not made at all.
+    if (!administrator) {
+        // Only an administrator may make Administrators the owner: the
+        // folder is not made at all.
         EXPECT_FALSE(fs().createProtectedDirectory(store));
         EXPECT_EQ(fs().folderTrust(store), FolderTrust::Missing);
+        return;
+    }
+    if (!world().keepsAccessLists()) {
+        // Where no access list is kept the folder is made without one, and
+        // says so.
+        ASSERT_TRUE(fs().createProtectedDirectory(store));
+        EXPECT_EQ(fs().folderTrust(store), FolderTrust::NoAccessLists);
+        EXPECT_FALSE(fs().createProtectedDirectory(store));
         return;
     }
     ASSERT_TRUE(fs().createProtectedDirectory(store));

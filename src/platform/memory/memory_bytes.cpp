@@ -42,15 +42,7 @@ public:
         if (lifetime_.expired()) return std::nullopt;
         if (s_.failCall("readBytes", path_)) return std::nullopt;
         if (!drive_.get(s_)) return std::nullopt;
-        const uint64_t size = file_->size();
-        if (offset_ >= size) return size_t{0};
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(capacity, size - offset_));
-        if (file_->hasSizeOnly)
-            std::memset(buffer, 0, n);  // stored without bytes: zeros
-        else
-            std::memcpy(buffer, file_->data.data() + offset_, n);
-        offset_ += n;
-        return n;
+        return file_->readAt(offset_, buffer, capacity);
     }
 
     bool seek(uint64_t offset) override {

@@ -89,6 +89,9 @@ struct Node : std::enable_shared_from_this<Node> {
 
     bool isFolderLike() const { return kind != Kind::File; }
     uint64_t size() const { return kind != Kind::File ? 0 : hasSizeOnly ? sizeOnly : data.size(); }
+    // Copies up to `capacity` bytes from `offset` (a size-only file reads as
+    // zeros) and moves `offset` past them; the count copied, 0 at the end.
+    size_t readAt(uint64_t& offset, uint8_t* buffer, size_t capacity) const;
     uint32_t attributes() const;
     // Open in a way that refuses deleting, renaming and writing by others.
     bool inUse() const { return locked || writers > 0 || images > 0 || held > 0 || exclusiveReaders > 0; }

@@ -38,6 +38,18 @@ Node::~Node() {
     }
 }
 
+size_t Node::readAt(uint64_t& offset, uint8_t* buffer, size_t capacity) const {
+    const uint64_t total = size();
+    if (offset >= total) return 0;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(capacity, total - offset));
+    if (hasSizeOnly)
+        std::memset(buffer, 0, n);  // stored without bytes: zeros
+    else
+        std::memcpy(buffer, data.data() + offset, n);
+    offset += n;
+    return n;
+}
+
 uint32_t Node::attributes() const {
     switch (kind) {
         case Kind::Folder:

@@ -352,38 +352,15 @@ public:
     }
 
     std::unique_ptr<FolderHandle> createFolder(const std::string& name, HandleStatus& status) override {
-        if (!isOneComponent(name)) {
-            status = HandleStatus::Failed;
-            return nullptr;
-        }
-        FileHandle folder;
-        nt::Status s = nt::createFile(folder_.get(), widen(name), kFolderAccess, FILE_ATTRIBUTE_NORMAL, kFolderShare,
-                                      nt::kCreate,
-                                      nt::kDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, nullptr,
-                                      folder);
-        status = folder ? HandleStatus::Ok : handleStatusOf(s);
-        if (!folder) {
-            if (status == HandleStatus::Ok) status = HandleStatus::Failed;
-            return nullptr;
-        }
+        FileHandle folder = createChild(name, kFolderAccess, kFolderShare, nt::kDirectoryFile, status);
+        if (!folder) return nullptr;
         return std::make_unique<Win32FolderHandle>(std::move(folder));
     }
 
     std::unique_ptr<platform::NewFile> createFile(const std::string& name, HandleStatus& status) override {
-        if (!isOneComponent(name)) {
-            status = HandleStatus::Failed;
-            return nullptr;
-        }
-        FileHandle file;
-        nt::Status s = nt::createFile(folder_.get(), widen(name), GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE,
-                                      FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, nt::kCreate,
-                                      nt::kNonDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert,
-                                      nullptr, file);
-        status = file ? HandleStatus::Ok : handleStatusOf(s);
-        if (!file) {
-            if (status == HandleStatus::Ok) status = HandleStatus::Failed;
-            return nullptr;
-        }
+        FileHandle file = createChild(name, GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE, FILE_SHARE_READ,
+                                      nt::kNonDirectoryFile, status);
+        if (!file) return nullptr;
         return std::make_unique<Win32NewFile>(std::move(file));
     }
 
@@ -478,6 +455,22 @@ public:
     std::optional<FileIdentity> identity() override { return identityOf(folder_.get()); }
 
 private:
+    // Creates the entry `name` (one component) relative to this folder,
+    // never through a reparse point; a null handle and the reason otherwise.
+    FileHandle createChild(const std::string& name, ACCESS_MASK access, ULONG share, ULONG kindOption,
+                           HandleStatus& status) {
+        FileHandle child;
+        if (!isOneComponent(name)) {
+            status = HandleStatus::Failed;
+            return child;
+        }
+        nt::Status s = nt::createFile(folder_.get(), widen(name), access, FILE_ATTRIBUTE_NORMAL, share, nt::kCreate,
+                                      kindOption | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, nullptr, child);
+        status = child ? HandleStatus::Ok : handleStatusOf(s);
+        if (!child && status == HandleStatus::Ok) status = HandleStatus::Failed;
+        return child;
+    }
+
     FileHandle folder_;
 };
 
