@@ -35,26 +35,73 @@ bool isProtectedProcess(platform::Processes& processes, const platform::ProcessE
     return processes.isCritical(entry.pid);
 }
 
-int killProcessByName(platform::Processes& processes, const std::string& name) {
+namespace {
+
+// What killProcessByName does, over the list `list`; `terminated` tells
+// whether any process was terminated.
+int killIn(platform::Processes& processes, const std::vector<platform::ProcessEntry>& list, const std::string& name,
+           bool& terminated) {
     const std::string wanted = platform::upperAscii(name);
     int last = 0;
-    for (const auto& p : processes.snapshot()) {
+    for (const auto& p : list) {
         if (!matchesName(p, wanted)) continue;
         if (isProtectedProcess(processes, p)) {
             last = 0;
             continue;
         }
         last = processes.terminate(p.pid, 0) ? 1 : 0;
+        terminated = terminated || last == 1;
     }
     return last;
 }
 
-bool isProcessRunning(platform::Processes& processes, const std::string& name) {
+bool runningIn(const std::vector<platform::ProcessEntry>& list, const std::string& name) {
     const std::string wanted = platform::upperAscii(name);
-    bool found = false;
-    for (const auto& p : processes.snapshot())
-        if (matchesName(p, wanted)) found = true;
-    return found;
+    for (const auto& p : list)
+        if (matchesName(p, wanted)) return true;
+    return false;
+}
+
+}  // namespace
+
+int killProcessByName(platform::Processes& processes, const std::string& name) {
+    bool terminated = false;
+    return killIn(processes, processes.snapshot(), name, terminated);
+}
+
+bool isProcessRunning(platform::Processes& processes, const std::string& name) {
+    return runningIn(processes.snapshot(), name);
+}
+
+ProcessLookups::ProcessLookups(platform::Processes& processes, size_t reuse)
+    : processes_(processes), reuse_(reuse == 0 ? 1 : reuse) {}
+
+const std::vector<platform::ProcessEntry>& ProcessLookups::list() {
+    if (!list_ || uses_ >= reuse_) renew();
+    ++uses_;
+    return *list_;
+}
+
+void ProcessLookups::renew() {
+    list_ = processes_.snapshot();
+    uses_ = 0;
+}
+
+// A name the list holds is looked up again in a list taken now, so a process
+// that ended since (its number possibly given to another) is never acted on.
+int ProcessLookups::kill(const std::string& name) {
+    if (!runningIn(list(), name)) return 0;
+    renew();
+    bool terminated = false;
+    const int result = killIn(processes_, *list_, name, terminated);
+    if (terminated) list_.reset();
+    return result;
+}
+
+bool ProcessLookups::isRunning(const std::string& name) {
+    if (!runningIn(list(), name)) return false;
+    renew();
+    return runningIn(*list_, name);
 }
 
 bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
@@ -79,6 +126,7 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
         for (size_t i = 0; i < count; ++i) batch.remove(i);
     };
     std::vector<Frame> stack;
+    ProcessLookups lookups(ctx.os.processes, kKeepBatchFiles);
 
     auto enter = [&](std::string path, int quietFlag, uint32_t attributes) {
         if (path.empty() || path.back() != '\\') path += '\\';
@@ -120,7 +168,7 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
                 continue;
             }
             if (entry.attributes != 0) fs.setAttributes(path, 0);
-            if (killProcessByName(ctx.os.processes, entry.name) == 1)
+            if (lookups.kill(entry.name) == 1)
                 ctx.write("[VX] > Processo " + entry.name + " finalizado!",
                           "[VX] > Finalized " + entry.name + " process!");
             top.pending.push_back(std::move(path));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,25 @@ int killProcessByName(platform::Processes& processes, const std::string& name);
 
 // True when at least one running process matches `name` (same rule).
 bool isProcessRunning(platform::Processes& processes, const std::string& name);
+
+// The same two look-ups for a run of files handled one after another: the
+// process list is taken at the first look-up and used again until a process
+// is terminated (the list has changed) or `reuse` look-ups have passed (a
+// process started meanwhile is seen within that many files). A name found in
+// that list is confirmed in a list taken at once before anything is done.
+class ProcessLookups {
+public:
+    explicit ProcessLookups(platform::Processes& processes, size_t reuse);
+    int kill(const std::string& name);
+    bool isRunning(const std::string& name);
+
+private:
+    const std::vector<platform::ProcessEntry>& list();
+    void renew();
+    platform::Processes& processes_;
+    size_t reuse_, uses_ = 0;
+    std::optional<std::vector<platform::ProcessEntry>> list_;
+};
 
 // Empties and removes `folder` (with or without a final "\"), terminating any
 // process named like a file inside it, logging the way the disinfections do

@@ -30,19 +30,6 @@ std::string hexBytes(const uint8_t* bytes, size_t size) {
     return out;
 }
 
-// The serial, file system name and label of the removable drive `path` lies
-// on; nothing for other drives.
-struct Volume {
-    std::optional<uint32_t> serial;
-    std::string fileSystem, label;
-};
-Volume removableVolume(platform::FileSystem& fs, const std::string& path) {
-    if (path.size() < 3 || path[1] != ':') return {};
-    const std::string root = path.substr(0, 3);
-    if (fs.driveType(root) != platform::DriveType::Removable) return {};
-    return {fs.volumeSerial(root), fs.fileSystemName(root), fs.volumeLabel(root)};
-}
-
 // The folder that holds `path` ("E:\a\b" gives "E:\a"); empty at a root.
 std::string parentOf(const std::string& path) {
     const size_t slash = path.find_last_of('\\');
@@ -329,6 +316,24 @@ bool QuarantineRun::insideStore(const std::string& path, platform::HeldFile& hel
     return false;
 }
 
+// The serial, file system name and label of the removable drive `path` lies
+// on; nothing for other drives. With the serial of a held file the answer is
+// remembered for its drive; without one the drive is asked each time.
+QuarantineRun::Volume QuarantineRun::volumeOf(const std::string& path, std::optional<uint32_t> heldSerial) {
+    if (path.size() < 3 || path[1] != ':') return {};
+    auto& fs = ctx_.os.fs;
+    const std::string root = platform::upperAscii(path.substr(0, 3));
+    auto ask = [&]() -> Volume {
+        if (fs.driveType(root) != platform::DriveType::Removable) return {};
+        return {fs.volumeSerial(root), fs.fileSystemName(root), fs.volumeLabel(root)};
+    };
+    if (!heldSerial) return ask();
+    const auto key = std::pair(root, *heldSerial);
+    auto known = volumes_.find(key);
+    if (known == volumes_.end()) known = volumes_.emplace(key, ask()).first;
+    return known->second;
+}
+
 void QuarantineRun::commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out) {
     if (batch.empty()) return;
     std::vector<Copy> copies = std::move(batch);
@@ -388,7 +393,8 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
         c.index = i;
         c.item.kind = KeptKind::File;
         c.item.path = path;
-        const Volume volume = removableVolume(fs, path);
+        const auto id = held->identity();
+        const Volume volume = volumeOf(path, id ? std::optional(id->volumeSerial) : std::nullopt);
         c.item.volumeSerial = volume.serial;
         if (volume.serial) {
             c.item.fileSystem = volume.fileSystem;
@@ -456,7 +462,7 @@ bool QuarantineRun::keepFolder(const std::string& path, uint32_t attributes) {
     while (p.size() > 3 && p.back() == '\\') p.pop_back();
     if (!isKeepablePath(p) || !open()) return false;
     item.path = p;
-    const Volume volume = removableVolume(ctx_.os.fs, p);
+    const Volume volume = volumeOf(p, std::nullopt);
     item.volumeSerial = volume.serial;
     if (volume.serial) {
         item.fileSystem = volume.fileSystem;

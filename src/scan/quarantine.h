@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -140,6 +141,11 @@ private:
     struct Copy;
     void commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out);
     bool insideStore(const std::string& path, platform::HeldFile& held);
+    struct Volume {
+        std::optional<uint32_t> serial;  // set for removable drives only
+        std::string fileSystem, label;
+    };
+    Volume volumeOf(const std::string& path, std::optional<uint32_t> heldSerial);
 
     RunContext& ctx_;
     KeptRunHeader header_;
@@ -152,6 +158,9 @@ private:
     bool failed_ = false;
     KeepRefusal refusal_ = KeepRefusal::None;
     int records_ = 0;
+    // The facts of each drive kept from, asked once per drive root and volume
+    // serial (a drive swapped under its letter is asked again).
+    std::map<std::pair<std::string, uint32_t>, Volume> volumes_;
 };
 
 // When keeping became impossible during a run (`why` is not None), one box

@@ -102,6 +102,7 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
     forEachFileMatching(ctx, folder, mask, [&](const platform::FindEntry& entry) { names.push_back(entry.name); });
     std::unique_ptr<RemovalBatch> batch;
     size_t batchStart = 0;
+    ProcessLookups lookups(ctx.os.processes, kKeepBatchFiles);
     for (size_t i = 0; i < names.size(); ++i) {
         if (i % kKeepBatchFiles == 0) {
             batch.reset();
@@ -118,7 +119,9 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         const std::string stem = runValueStem(name, mask);
 
         // The file name stays out of the log: a marker stands for it.
-        if (killAndReport(ctx, name, "[vx00x]") != 0) ctx.flags.infectionFound = 1;
+        const int ended = lookups.kill(name);
+        writeProcessLines(ctx, "[vx00x]", ended != 0);
+        if (ended != 0) ctx.flags.infectionFound = 1;
 
         if (!batch->remove(i - batchStart)) {
             ctx.flags.removalFailed = 1;
@@ -189,6 +192,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
     constexpr uint64_t kShortcutWormBelow = 251000;
 
     bool found = false;
+    ProcessLookups lookups(processes, kKeepBatchFiles);
     forEachFileMatching(ctx, folder, mask, [&](const platform::FindEntry& entry) {
         const std::string& name = entry.name;
         const std::string path = folder + name;
@@ -200,10 +204,10 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
 
         // A file named like a running process; the program's own name is exempt
         // (the leading characters compared exactly, letter case included).
-        if (isProcessRunning(processes, name) && !name.starts_with("Varrex")) {
+        if (lookups.isRunning(name) && !name.starts_with("Varrex")) {
             ctx.flags.infectionFound = 1;
             found = true;
-            if (killProcessByName(processes, name) == 1)
+            if (lookups.kill(name) == 1)
                 ctx.write("[VX] > Processo " + name + " finalizado com sucesso!",
                           "[VX] > Process " + name + " finished successfully!");
         }

@@ -64,6 +64,43 @@ TEST_F(KillProcess, AnEmptySnapshotMatchesNothing) {
     EXPECT_FALSE(isProcessRunning(machine.processes(), "wscript.exe"));
 }
 
+// Counts the process lists taken, passing every call through.
+struct CountingProcesses : platform::Processes {
+    explicit CountingProcesses(platform::Processes& inner) : in(inner) {}
+    std::vector<platform::ProcessEntry> snapshot() override {
+        ++snapshots;
+        return in.snapshot();
+    }
+    std::string imagePath(uint32_t pid) override { return in.imagePath(pid); }
+    bool terminate(uint32_t pid, uint32_t code) override { return in.terminate(pid, code); }
+    bool isCritical(uint32_t pid) override { return in.isCritical(pid); }
+    uint32_t currentProcessId() override { return in.currentProcessId(); }
+    bool startCommand(const std::string& line) override { return in.startCommand(line); }
+    platform::Processes& in;
+    int snapshots = 0;
+};
+
+TEST_F(KillProcess, LookupsShareOneListAndActOnlyOnAFreshOne) {
+    CountingProcesses counted(machine.processes());
+    scan::ProcessLookups lookups(counted, 3);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(lookups.kill("file" + std::to_string(i) + ".lnk"), 0);
+    EXPECT_EQ(counted.snapshots, 2) << "one list per three look-ups";
+
+    // A process that ended after the list was taken is not acted on: the
+    // name is looked up again in a list taken at once.
+    const uint32_t pid = machine.addProcess("worm.exe");
+    EXPECT_TRUE(lookups.isRunning("worm.exe"));
+    machine.removeProcess(pid);
+    EXPECT_FALSE(lookups.isRunning("worm.exe"));
+    EXPECT_EQ(lookups.kill("worm.exe"), 0);
+
+    machine.addProcess("worm.exe");
+    EXPECT_EQ(lookups.kill("worm.exe"), 0) << "started after the last list: seen at the next one";
+    for (int i = 0; i < 3; ++i) lookups.isRunning("other.exe");
+    EXPECT_EQ(lookups.kill("worm.exe"), 1);
+    EXPECT_FALSE(lookups.isRunning("worm.exe")) << "the list is taken again after a termination";
+}
+
 struct DeleteFolderTree : ScanFixture {};
 
 TEST_F(DeleteFolderTree, MissingFolderIsReportedInBothLanguages) {
