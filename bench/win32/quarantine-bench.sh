@@ -17,7 +17,8 @@
 # the real platform with its boxes answered at once. Two more runs count and
 # time every platform call, to show where the time goes: as the program is,
 # and with the volume facts read once per drive and one process snapshot per
-# batch of kept files, to show what calling those less often would save.
+# batch of kept files forced by the counting layer (the program itself now
+# does both, so the two counted runs should take about the same time).
 # Then runs are added to the store until it holds STORE_BYTES (2 GiB by
 # default) and the listing of the Quarantine tab is timed, plain and
 # counted. Linux's dirty pages are written out (sync) before each step, so
