@@ -56,6 +56,15 @@ fi
 
 export WINEPREFIX="$prefix"
 cd "$run_dir" || fail "cannot enter $run_dir"
+# Wine's mount manager maps the drives a moment after the prefix starts; a
+# program started at once may find no C: among the logical drives and no
+# volume facts for it. "vol C:" answers only once the drive is mapped.
+ready=0
+for _ in $(seq 30); do
+    if vx_wine_exec wine cmd /c vol C: >/dev/null 2>&1; then ready=1; break; fi
+    sleep 0.5
+done
+[ $ready -eq 1 ] || fail "the prefix never mapped its drive C:"
 prepared=$(date +%s)
 vx_wine_exec wine "C:\\vxtest\\$exe_name" "$@"
 rc=$?
