@@ -3,6 +3,7 @@
 #include <string>
 
 #include "computer/computer_places.h"
+#include "computer/computer_run_commands.h"
 #include "scan/check_routines.h"
 #include "scan/primitives.h"
 #include "scan/startup_entries.h"
@@ -41,7 +42,11 @@ private:
 class ComputerCheck {
 public:
     explicit ComputerCheck(scan::RunContext& ctx)
-        : ctx_(ctx), fs_(ctx.os.fs), lines_(ctx), f_(ComputerFolders::read(ctx.os)) {}
+        : ctx_(ctx),
+          fs_(ctx.os.fs),
+          lines_(ctx),
+          f_(ComputerFolders::read(ctx.os)),
+          runCommands_(readRunCommands(ctx)) {}
 
     void run() {
         processes();
@@ -54,6 +59,7 @@ public:
         tableSteps();
         imageCommands(RootKey::LocalMachine, "53");
         imageCommands(RootKey::CurrentUser, "54");
+        reportRunCommands(ctx_, runCommands_);
     }
 
 private:
@@ -259,6 +265,8 @@ private:
     platform::FileSystem& fs_;
     StepLines lines_;
     ComputerFolders f_;
+    // The start-up entries that run worm code, read before any step runs.
+    std::vector<RunCommandEntry> runCommands_;
 };
 
 void showVerdict(scan::RunContext& ctx) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "computer/computer_places.h"
+#include "computer/computer_run_commands.h"
 #include "platform/paths.h"
 #include "scan/primitives.h"
 #include "scan/quarantine.h"
@@ -29,7 +30,7 @@ const char* const kPassedOverPrograms[] = {"AVG Secure Search", "Logmein"};
 class ComputerDisinfection {
 public:
     explicit ComputerDisinfection(scan::RunContext& ctx)
-        : ctx_(ctx), fs_(ctx.os.fs), f_(ComputerFolders::read(ctx.os)) {}
+        : ctx_(ctx), fs_(ctx.os.fs), f_(ComputerFolders::read(ctx.os)), runCommands_(readRunCommands(ctx)) {}
 
     void run() {
         processes();
@@ -55,6 +56,7 @@ public:
         xcvFamily();
         dwDllFamily();
         systemFunctions();
+        removeRunCommands(ctx_, runCommands_);
     }
 
     const ComputerFolders& folders() const { return f_; }
@@ -445,6 +447,10 @@ private:
     scan::RunContext& ctx_;
     platform::FileSystem& fs_;
     ComputerFolders f_;
+    // The start-up entries that run worm code, read before the first step
+    // deletes anything: a script an earlier sweep removes still leads to the
+    // shortcut or value that ran it.
+    std::vector<RunCommandEntry> runCommands_;
 };
 
 // DriverAudio.exe that survived its deletion is restarted by a scheduled

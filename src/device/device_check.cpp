@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "device/drive_runs.h"
 #include "device/tree_listing.h"
 #include "scan/check_routines.h"
 #include "scan/primitives.h"
@@ -153,6 +154,8 @@ void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, boo
         deviceRoot = driveListText.substr(0, 1) + ":\\";
         const std::string root = deviceRoot;
         scan::writeLogHeader(ctx, scan::RunKind::DeviceCheck, root);
+        // Read before anything else, as the disinfection reads it.
+        const DriveRuns runs = readDriveRuns(ctx, root);
 
         ctx.write("[VX] - Listando estrutura de Diretórios...");
         listTree(ctx, root);
@@ -170,6 +173,7 @@ void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, boo
         } else {
             ctx.write("[VX] - Arquivo Autorun.inf não encontrado!");
         }
+        writeDriveRunsFindings(ctx, runs);
 
         showVerdict(ctx, root, autorunFound);
     }

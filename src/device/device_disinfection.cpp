@@ -2,8 +2,10 @@
 
 #include <array>
 
+#include "device/drive_runs.h"
 #include "scan/primitives.h"
 #include "scan/quarantine.h"
+#include "scan/shown_names.h"
 #include "scan/worm_removal.h"
 
 namespace vx::device {
@@ -30,13 +32,18 @@ void scriptSweep(scan::RunContext& ctx, const std::string& folder) {
 }
 
 struct WormFolder {
-    const char* name;
-    const char* foundPt;
-    const char* foundEn;
-    const char* renamedPt;
-    const char* renamedEn;
-    const char* recoveryPt;
-    const char* recoveryEn;
+    std::string name;
+    std::string foundPt;
+    std::string foundEn;
+    std::string renamedPt;
+    std::string renamedEn;
+    std::string recoveryPt;
+    std::string recoveryEn;
+};
+
+// A worm folder recovered: where it was, and its new name.
+struct Renamed {
+    std::string from, to;  // root + name, no final "\"
 };
 
 // The first name that nothing at the root bears yet: `name`, else `name` +
@@ -52,7 +59,8 @@ std::string freeRecoveryName(platform::FileSystem& fs, const std::string& root, 
     return name;  // every name taken: the rename fails and says so
 }
 
-void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFolder& w, DisinfectionTarget& target) {
+void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFolder& w, DisinfectionTarget& target,
+                   std::vector<Renamed>& renamed) {
     auto& fs = ctx.os.fs;
     ctx.flags.infectionFound = 1;
     ctx.write("[VX] > Pasta " + root + w.foundPt, "[VX] > Folders " + root + w.foundEn);
@@ -67,9 +75,10 @@ void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFol
                   "[VX] > Folder " + root + w.renamedEn + root + recovery + ".");
         target.recoveryPath = root + recovery + "\\";
         folder = target.recoveryPath;
+        renamed.push_back({root + w.name, root + recovery});
     } else {
-        ctx.write("[VX] > Pasta " + root + w.name + " não pôde ser renomeada!",
-                  "[VX] > Folder " + root + w.name + " could not be renamed!");
+        ctx.write("[VX] > Pasta " + root + scan::shownName(w.name) + " não pôde ser renomeada!",
+                  "[VX] > Folder " + root + scan::shownName(w.name) + " could not be renamed!");
         folder = root + w.name + "\\";
     }
 
@@ -86,9 +95,9 @@ void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFol
 
 // The worm folders that come with a batch file of their own name.
 void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, const WormFolder& w,
-                            DisinfectionTarget& target) {
+                            DisinfectionTarget& target, std::vector<Renamed>& renamed) {
     auto& fs = ctx.os.fs;
-    const std::string batch = std::string(w.name) + ".bat";
+    const std::string batch = w.name + ".bat";
     if (!fs.directoryExists(root + w.name) || !fs.fileExists(root + batch)) return;
     if (fs.fileExists(root + batch)) {
         scan::removeFile(ctx, root + batch);
@@ -98,7 +107,7 @@ void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, cons
         ctx.write("[VX] - Arquivo " + batch + " não encontrado no Drive " + root,
                   "[VX] - File " + batch + " not found in the " + root);
     }
-    recoverFolder(ctx, root, w, target);
+    recoverFolder(ctx, root, w, target, renamed);
 }
 
 void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name, bool isWormSign) {
@@ -111,6 +120,37 @@ void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::s
     } else {
         ctx.write("[VX] - Arquivo " + dq + name + dq + " não encontrado no Drive " + root,
                   "[VX] - File " + dq + name + dq + " not found in the " + root);
+    }
+}
+
+// A worm's hiding folder, recovered as ".Trashes" is, its name shown.
+WormFolder hidingFolder(const std::string& name) {
+    const std::string shown = "\\" + scan::shownName(name);
+    return {name, shown + " encontrada.", shown + " found.", shown + " renomeada para ", shown + " renamed ",
+            "RECUPERADOS", "RECOVERED"};
+}
+
+// Deletes the files the drive's shortcuts and autorun.inf ran, each where
+// it is now (inside its folder's new name after a recovery). What the
+// earlier steps removed already gets no line.
+void removeWormCode(scan::RunContext& ctx, const DriveRuns& runs, const std::vector<Renamed>& renamed) {
+    auto& fs = ctx.os.fs;
+    ctx.write("[VX] - >>> Removendo o que os atalhos executavam...", "[VX] - >>> Removing what the shortcuts ran...");
+    for (const auto& code : runs.code) {
+        std::string path = code.file;
+        for (const auto& r : renamed)
+            if (platform::upperAscii(path).starts_with(platform::upperAscii(r.from + "\\")))
+                path = r.to + path.substr(r.from.size());
+        const uint32_t a = fs.getAttributes(path);
+        if (a == platform::attr::Invalid || (a & platform::attr::Directory) != 0) continue;
+        ctx.flags.infectionFound = 1;
+        if (a != 0 && (a & platform::attr::ReparsePoint) == 0) fs.setAttributes(path, 0);
+        if (scan::removeFile(ctx, path)) {
+            ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!", "[VX] > File " + path + " successfully deleted!");
+        } else {
+            ctx.flags.removalFailed = 1;
+            ctx.write("[VX] > Arquivo " + path + " não pôde ser deletado!", "[VX] > File " + path + " could not be deleted!");
+        }
     }
 }
 
@@ -135,6 +175,9 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
     target.recoveryPath = root;
     scan::KeepingScope keeping(ctx, true, root);
     scan::writeLogHeader(ctx, scan::RunKind::DeviceDisinfection, root);
+    // What the shortcuts run is read before anything of the drive changes.
+    const DriveRuns runs = readDriveRuns(ctx, root);
+    std::vector<Renamed> renamed;
 
     scan::killAndReport(ctx, "wscript.exe", "[vx001]");
     scan::killAndReport(ctx, "xcv.exe", "[vx002]");
@@ -150,9 +193,11 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
                            "\\Drive renamed ", "RECUPERADOS2",      "RECOVERED2"};
     const WormFolder files{"Files",          "\\Files encontrada.", "\\Files found.", "\\Files renomeada para ",
                            "\\Files renamed ", "RECUPERADOS3",      "RECOVERED3"};
-    if (fs.directoryExists(root + trashes.name)) recoverFolder(ctx, root, trashes, target);
-    recoverFolderWithBatch(ctx, root, drive, target);
-    recoverFolderWithBatch(ctx, root, files, target);
+    if (fs.directoryExists(root + trashes.name)) recoverFolder(ctx, root, trashes, target, renamed);
+    recoverFolderWithBatch(ctx, root, drive, target, renamed);
+    recoverFolderWithBatch(ctx, root, files, target, renamed);
+    for (const std::string& name : runs.hidingFolders)
+        if (fs.directoryExists(root + name)) recoverFolder(ctx, root, hidingFolder(name), target, renamed);
 
     constexpr std::array<const char*, 7> systemFolders = {
         "RECYCLE", "RECYCLE.BIN", "$RECYCLE.BIN", "RECYCLER", "RECYCLER.BIN", "$RECYCLER.BIN",
@@ -179,6 +224,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
 
     deleteRootFile(ctx, root, "autorun.inf", false);
     deleteRootFile(ctx, root, "bat.bat", true);
+    removeWormCode(ctx, runs, renamed);
 
     scan::writeCompletionLine(ctx);
 

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "scan/shown_names.h"
+
 namespace vx::scan {
 
 class ActivityLog {
 public:
+    // A character that shows nothing is written as its code (markInvisible).
     void append(std::string line) {
-        lines_.push_back(std::move(line));
+        lines_.push_back(markInvisible(std::move(line)));
         if (listener_) listener_();
     }
     void clear() {

@@ -92,6 +92,7 @@ std::string serialText(uint32_t serial) {
 bool isPlaceValuesAreKeptFrom(const KeptItem& item) {
     static const char* const kKeys[] = {
         "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
         "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Run",
         "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
         "Software\\Policies\\Microsoft\\Internet Explorer\\control panel",

@@ -194,8 +194,13 @@ void computerCheck(DWORD pid, HWND main, const Folders& f, const std::wstring& o
     check(box.owner == main, "the check's box belongs to the main window");
     checkText(box.caption, L"Atenção", "check box caption");
     checkText(box.text, kCheckVerdictText, "check box text");
-    // The verdict line follows once the box is closed.
-    checkText(box.lastLogLine, found(L"54"), "the log shows the last step's line behind the check box");
+    // The verdict line follows once the box is closed. Last before it: the
+    // block on what the Run values run, whose last finding is the machine's
+    // value that has the script host run a script of the roaming data.
+    checkText(box.lastLogLine,
+              L"[VX] > Código do vírus encontrado: " + f.appdata +
+                  L"\\Microsoft Office\\macro.WsF (executado por HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Microsoft Excel)",
+              "the log shows the last Run value finding behind the check box");
     // A found verdict in Portuguese ends the running scripts first.
     check(ended(wscript.process, 10000) && running(L"wscript.exe") == 0, "wscript.exe was ended before the box");
     bool othersRun = true;

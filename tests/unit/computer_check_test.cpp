@@ -80,7 +80,9 @@ TEST_F(ComputerCheck, VerdictBoxesByLanguage) {
     EXPECT_EQ(lastBox().text, "Computer virus found in this!");
     EXPECT_EQ(lastBox().caption, "Heads up");
     EXPECT_EQ(lastBox().icon, Icon::Warning);
-    EXPECT_EQ(lines().back(), kLastStepLine) << "no verdict line in English";
+    EXPECT_EQ(lines().end()[-3], kLastStepLine);
+    EXPECT_EQ(lines().back(), "[VX] - No Startup shortcut or Run value runs virus code.")
+        << "no verdict line in English";
     EXPECT_TRUE(machine.isRunning("wscript.exe"));
 
     for (const auto& p : machine.processList())
@@ -89,7 +91,7 @@ TEST_F(ComputerCheck, VerdictBoxesByLanguage) {
     EXPECT_EQ(lastBox().text, "No Virus Found this computer");
     EXPECT_EQ(lastBox().caption, "Outcome");
     EXPECT_EQ(lastBox().icon, Icon::Information);
-    EXPECT_EQ(lines().back(), kLastStepLine);
+    EXPECT_EQ(lines().end()[-3], kLastStepLine);
 }
 
 TEST_F(ComputerCheck, SaveOfferOnlyWithTheSwitchAndInPortuguese) {
@@ -119,9 +121,12 @@ TEST_F(ComputerCheck, RunValueSignsByRootAndLetterCase) {
     EXPECT_EQ(after(heading("8")), notFound("8"));
     EXPECT_EQ(count(found("53")), 1);
     EXPECT_EQ(count(found("54")), 1);
-    // Without headings, the image lines close the log before the verdict.
-    EXPECT_THAT(std::vector<std::string>(lines().end() - 3, lines().end()),
-                ElementsAre(found("53"), found("54"), testing::StartsWith("[VX] *** Vírus Encontrados")));
+    // Without headings, the image lines close the steps, before the block
+    // on what Startup shortcuts and Run values run, and the verdict.
+    EXPECT_THAT(std::vector<std::string>(lines().end() - 5, lines().end()),
+                ElementsAre(found("53"), found("54"), testing::StartsWith("[VX] - >>> Verificando o que atalhos"),
+                            testing::StartsWith("[VX] - Nenhum atalho da inicialização"),
+                            testing::StartsWith("[VX] *** Vírus Encontrados")));
 }
 
 TEST_F(ComputerCheck, NefcbAnywhereButLiveExeOnlyAsTheBarePath) {

@@ -228,7 +228,10 @@ TEST_F(DeviceCheck, AutorunAloneMayBeAnInfectionInBothLanguages) {
     machine.addProcess("wscript.exe");
     run();
     EXPECT_EQ(flags.infectionFound, 0);
-    EXPECT_EQ(lines().end()[-2], "[VX] > Arquivo Autorun.inf encontrado!");
+    // The block on what shortcuts and autorun.inf run follows the autorun.inf line.
+    EXPECT_EQ(lines().end()[-4], "[VX] > Arquivo Autorun.inf encontrado!");
+    EXPECT_EQ(lines().end()[-3], "[VX] - >>> Verificando o que atalhos e autorun.inf executam...");
+    EXPECT_EQ(lines().end()[-2], "[VX] - Nenhum atalho ou autorun.inf executa arquivos do dispositivo.");
     EXPECT_EQ(lines().back(), "[VX] *** O Dispositivo (E:\\) pode estar Infectado!");
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "O Dispositivo (E:\\) pode estar Infectado!");
@@ -239,7 +242,9 @@ TEST_F(DeviceCheck, AutorunAloneMayBeAnInfectionInBothLanguages) {
     machine.clearTranscript();
     language = scan::kEnglish;
     run();
-    EXPECT_EQ(lines().back(), "[VX] > Arquivo Autorun.inf encontrado!") << "no verdict line in English";
+    EXPECT_EQ(lines().end()[-3], "[VX] > Arquivo Autorun.inf encontrado!");
+    EXPECT_EQ(lines().back(), "[VX] - No shortcut or autorun.inf runs files of the device.")
+        << "no verdict line in English";
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "The device (E:\\) can be Infected!");
     EXPECT_EQ(boxes()[0].caption, "Heads up");
@@ -264,7 +269,8 @@ TEST_F(DeviceCheck, CleanVerdictsAndTheEnglishInfectedBox) {
     run("F: [PEN]");
     EXPECT_EQ(deviceRoot, "F:\\");
     EXPECT_EQ(lines().at(2), "[VX] - Checking External Device - Drive: F:\\");
-    EXPECT_EQ(lines().back(), "[VX] - Arquivo Autorun.inf não encontrado!") << "no verdict line in English";
+    EXPECT_EQ(lines().back(), "[VX] - No shortcut or autorun.inf runs files of the device.")
+        << "no verdict line in English";
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "Viruses were not found in Drive F:\\!");
     EXPECT_EQ(boxes()[0].caption, "Outcome");
@@ -303,7 +309,7 @@ TEST_F(DeviceCheck, ScriptsOneLevelDownAreFoundUnderEveryRootEntry) {
     run();
     const auto js1 = std::find(lines().begin(), lines().end(), "[VX] - Verificando Tipo JS1...");
     ASSERT_NE(js1, lines().end());
-    EXPECT_THAT(std::vector<std::string>(js1 + 1, lines().end() - 2),
+    EXPECT_THAT(std::vector<std::string>(js1 + 1, lines().end() - 4),
                 ElementsAre(kItemFound, kUserValueFound, kMachineValueNotFound));
     EXPECT_EQ(lines().back(), kInfectedLine);
 }

@@ -16,6 +16,7 @@
 
 #include "device/device_disinfection.h"
 #include "scan_fixture.h"
+#include "shortcut_builder.h"
 
 namespace vx::test {
 namespace {
@@ -113,6 +114,27 @@ void buildDrive(Drive& d) {
         if (*rc::gen::arbitrary<bool>()) m.addFolder(path, Directory | Hidden | System);
         if (*rc::gen::arbitrary<bool>()) d.add("E:\\" + name + ".lnk", "L", Hidden, "");
         if (*rc::gen::arbitrary<bool>()) d.add("E:\\" + name + ".exe", "MZ", Hidden | System, "");
+    }
+
+    // Shortcuts that run the worm's code kept on the drive (named by the
+    // rules through what the shortcut runs), and one that merely opens a
+    // document of the user's (never named).
+    auto runShortcut = [&](const std::string& name, const std::string& program, const std::string& arguments) {
+        ShortcutSpec spec;
+        spec.envTarget = program;
+        spec.arguments = arguments;
+        d.add("E:\\" + name, shortcutBytes(spec), Hidden, "");
+    };
+    if (*rc::gen::arbitrary<bool>()) {
+        d.add("E:\\~$w.FAT32", "MZ dll", Hidden | System, "");
+        runShortcut("run1.lnk", "%windir%\\system32\\rundll32.exe", "~$w.FAT32,_ldr@16");
+    }
+    if (!folders.empty() && *rc::gen::arbitrary<bool>()) {
+        const std::string folder = *rc::gen::elementOf(folders);
+        d.add("E:\\" + folder + "\\svc_w.exe", "MZ worm", Hidden, "");
+        d.add("E:\\" + folder + "\\carta.txt", "carta", platform::attr::Archive, "E:\\" + folder + "\\carta.txt");
+        runShortcut("run2.lnk", "%windir%\\system32\\cmd.exe",
+                    "/c start \"\" \"" + folder + "\\carta.txt\" & \"" + folder + "\\svc_w.exe\" & exit");
     }
 
     // The user's files at the root: shortcuts and scripts there are named by the rules.
