@@ -125,7 +125,8 @@ void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::s
 
 // A worm's hiding folder, recovered as ".Trashes" is, its name shown.
 WormFolder hidingFolder(const std::string& name) {
-    const std::string shown = "\\" + scan::shownName(name);
+    std::string shown(1, '\\');
+    shown += scan::shownName(name);
     return {name, shown + " encontrada.", shown + " found.", shown + " renomeada para ", shown + " renamed ",
             "RECUPERADOS", "RECOVERED"};
 }
