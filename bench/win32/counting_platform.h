@@ -518,6 +518,10 @@ public:
         Timed t("shell.separatesAccounts");
         return in_.separatesAccounts();
     }
+    std::unique_ptr<p::RunLock> tryLockRuns() override { return in_.tryLockRuns(); }
+    std::vector<std::string> commandLineArguments() override { return in_.commandLineArguments(); }
+    bool attachParentConsole() override { return in_.attachParentConsole(); }
+    bool writeConsole(const std::string& line) override { return in_.writeConsole(line); }
 
 private:
     p::Shell& in_;

@@ -33,7 +33,9 @@ Control& TForm1::control(std::string_view name) {
 
 const Control& TForm1::control(std::string_view name) const { return const_cast<TForm1*>(this)->control(name); }
 
-ReportSwitches TForm1::switches() const { return {control("CheckBox1").checked, control("CheckBox2").checked}; }
+ReportSwitches TForm1::switches() const {
+    return {control("CheckBox1").checked, control("CheckBox2").checked, control("CheckBox3").checked};
+}
 
 // ---------------------------------------------------------------------------
 // Start-up and shutdown
@@ -49,6 +51,7 @@ void TForm1::FormCreate() {
     ReportSwitches loaded = loadSettings(os_);
     control("CheckBox1").checked = loaded.afterChecks;
     control("CheckBox2").checked = loaded.afterDisinfections;
+    control("CheckBox3").checked = loaded.checkOnInsertion;
 
     language = scan::kPortuguese;
     control("BitBtn13").font = colors::Grey;
@@ -158,11 +161,14 @@ void TForm1::BitBtn16Click() {
     ReportSwitches saved = saveSettings(os_, switches());
     control("CheckBox1").checked = saved.afterChecks;
     control("CheckBox2").checked = saved.afterDisinfections;
+    control("CheckBox3").checked = saved.checkOnInsertion;
 }
 
 void TForm1::CheckBox1Click(bool checked) { control("CheckBox1").checked = checked; }
 
 void TForm1::CheckBox2Click(bool checked) { control("CheckBox2").checked = checked; }
+
+void TForm1::CheckBox3Click(bool checked) { control("CheckBox3").checked = checked; }
 
 void TForm1::TabSheet3Show() {
     const std::string program = os_.shell.programPath();
@@ -195,17 +201,38 @@ void TForm1::hover(std::string_view label, bool inside) {
 // Device check and disinfection
 // ---------------------------------------------------------------------------
 
+template <typename Run>
+void TForm1::guarded(Run run) {
+    std::unique_ptr<platform::RunLock> lock;
+    if (guardRuns_) {
+        lock = os_.shell.tryLockRuns();
+        if (!lock) {
+            scan::RunContext ctx = context();
+            os_.dialogs.messageBox(ctx.say("Outra execução do Varrex está em andamento! Aguarde o seu término e "
+                                           "tente novamente.",
+                                           "Another Varrex run is in progress! Wait for it to end and try again."),
+                                   ctx.say("Atenção", "Heads up"), Icon::Warning, Buttons::Ok);
+            return;
+        }
+    }
+    run();
+}
+
 void TForm1::BitBtn9Click() {
-    scan::RunContext ctx = context();
-    device::runDeviceCheck(ctx, DriveComboBox2.text(), control("CheckBox1").checked, SaveDialog1, deviceRoot2);
+    guarded([&] {
+        scan::RunContext ctx = context();
+        device::runDeviceCheck(ctx, DriveComboBox2.text(), control("CheckBox1").checked, SaveDialog1, deviceRoot2);
+    });
 }
 
 void TForm1::BitBtn1Click() {
-    scan::RunContext ctx = context();
-    device::DisinfectionTarget target{deviceRoot1, recoveryPath};
-    device::runDeviceDisinfection(ctx, DriveComboBox1.text(), control("CheckBox2").checked, SaveDialog1, target);
-    deviceRoot1 = target.deviceRoot;
-    recoveryPath = target.recoveryPath;
+    guarded([&] {
+        scan::RunContext ctx = context();
+        device::DisinfectionTarget target{deviceRoot1, recoveryPath};
+        device::runDeviceDisinfection(ctx, DriveComboBox1.text(), control("CheckBox2").checked, SaveDialog1, target);
+        deviceRoot1 = target.deviceRoot;
+        recoveryPath = target.recoveryPath;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -213,13 +240,17 @@ void TForm1::BitBtn1Click() {
 // ---------------------------------------------------------------------------
 
 void TForm1::BitBtn7Click() {
-    scan::RunContext ctx = context();
-    computer::runComputerCheck(ctx, control("CheckBox1").checked, SaveDialog1);
+    guarded([&] {
+        scan::RunContext ctx = context();
+        computer::runComputerCheck(ctx, control("CheckBox1").checked, SaveDialog1);
+    });
 }
 
 void TForm1::BitBtn2Click() {
-    scan::RunContext ctx = context();
-    computer::runComputerDisinfection(ctx, control("CheckBox2").checked, SaveDialog1);
+    guarded([&] {
+        scan::RunContext ctx = context();
+        computer::runComputerDisinfection(ctx, control("CheckBox2").checked, SaveDialog1);
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -362,8 +393,24 @@ void TForm1::SpeedButton3Click() {
 }
 
 void TForm1::WMDeviceChange(uint32_t arrivedMask, uint32_t removedMask) {
+    std::vector<std::string> listedBefore;
+    for (const std::string& entry : DriveComboBox2.items) listedBefore.push_back(entry.substr(0, 2));
     followDevices(DriveComboBox1, deviceRoot1, arrivedMask, removedMask);
     followDevices(DriveComboBox2, deviceRoot2, arrivedMask, removedMask);
+
+    // Only a drive that has really just come counts as an arrival: news that
+    // repeats itself for a drive already listed starts no second check.
+    const std::string chosen = DriveComboBox2.text().substr(0, 2);
+    if (!control("CheckBox3").checked || chosen.size() != 2 || chosen[0] < 'A' || chosen[0] > 'Z') return;
+    const bool arrived = (arrivedMask & (1u << (chosen[0] - 'A'))) != 0;
+    const bool wasListed = std::find(listedBefore.begin(), listedBefore.end(), chosen) != listedBefore.end();
+    if (arrived && !wasListed && os_.fs.driveType(chosen + "\\") == DriveType::Removable) insertionCheckDue_ = true;
+}
+
+void TForm1::DeviceInsertedCheck() {
+    if (!insertionCheckDue_) return;
+    insertionCheckDue_ = false;
+    BitBtn9Click();
 }
 
 void TForm1::followDevices(DriveList& list, std::string& deviceRoot, uint32_t arrivedMask, uint32_t removedMask) {

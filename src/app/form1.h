@@ -155,6 +155,7 @@ public:
     void BitBtn16Click();         // save the settings
     void CheckBox1Click(bool checked);
     void CheckBox2Click(bool checked);
+    void CheckBox3Click(bool checked);  // check a pen drive as soon as it is inserted
     void TabSheet3Show();
     void Label19Click();
     void Label2DblClick();
@@ -217,7 +218,24 @@ public:
     // removable drive that has just arrived is chosen in both (with the
     // device roots), otherwise each list keeps the drive it showed while
     // that drive is still there.
+    //
+    // With CheckBox3 ticked, a removable drive that was not listed before and
+    // is now chosen makes the insertion check due: the view then calls
+    // DeviceInsertedCheck once the news has been followed and no other
+    // handler runs.
     void WMDeviceChange(uint32_t arrivedMask, uint32_t removedMask);
+    bool insertionCheckDue() const { return insertionCheckDue_; }
+    // The device check of the drive just inserted, as if its button were
+    // pressed; nothing when no check is due. Runs once per arrival.
+    void DeviceInsertedCheck();
+
+    // --- one run at a time on the machine ----------------------------------------------
+    // The four runs first take the machine's run lock (Shell::tryLockRuns),
+    // so that a window's run and a command line's never run beside each
+    // other; a run that cannot have it tells the user and does nothing. Off
+    // until the program asks for it (a command-line run holds the lock
+    // itself for its whole length).
+    void guardRunsWithLock(bool on) { guardRuns_ = on; }
 
 private:
     void hover(std::string_view label, bool inside);
@@ -228,10 +246,16 @@ private:
     void pruneDriveList(DriveList& list);
     void followDevices(DriveList& list, std::string& deviceRoot, uint32_t arrivedMask, uint32_t removedMask);
     static std::string deviceRootOf(const DriveList& list);
+    // Runs `run` holding the run lock when runs are guarded; when the lock
+    // cannot be had, shows the box saying another run is in progress instead.
+    template <typename Run>
+    void guarded(Run run);
     void showQuarantineTexts();
 
     std::optional<uint64_t> quarantineBytes_;  // the store's size when the tab was last shown
     bool machineStoreHidden_ = false;          // the machine's store cannot be read by this process
+    bool insertionCheckDue_ = false;
+    bool guardRuns_ = false;
 
     platform::Platform os_;
     std::vector<Control> controls_;

@@ -123,6 +123,7 @@ struct CheckBinding {
 inline constexpr CheckBinding kCheckBindings[] = {
     {"CheckBox1", &TForm1::CheckBox1Click},
     {"CheckBox2", &TForm1::CheckBox2Click},
+    {"CheckBox3", &TForm1::CheckBox3Click},
 };
 
 constexpr CheckHandler checkHandlerFor(std::string_view control) {

@@ -448,6 +448,14 @@ struct WindowsVersion {
 // Answer of IsWow64Process, looked up by name at run time.
 enum class Wow64 { Unavailable, QueryFailed, Yes, No };
 
+// The lock that lets one Varrex run at a time on the machine, whichever
+// program (a window or a command line) and whichever session holds it.
+// Held until destroyed.
+class RunLock {
+public:
+    virtual ~RunLock() = default;
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -474,6 +482,22 @@ public:
     // the same administrator token), so no program can gain rights through
     // another's files.
     virtual bool separatesAccounts() = 0;
+
+    // --- the command line and its console ------------------------------------
+
+    // Takes the machine's run lock; null while anyone else holds it, another
+    // holder in this very program included.
+    virtual std::unique_ptr<RunLock> tryLockRuns() = 0;
+    // The arguments the program was started with, without its own name,
+    // split as the C runtime splits them (quotes group blanks).
+    virtual std::vector<std::string> commandLineArguments() = 0;
+    // Makes writeConsole reach the console or output of the program that
+    // started this one: the standard output it handed down (a file, a pipe),
+    // else the console of the parent process. False when there is neither.
+    virtual bool attachParentConsole() = 0;
+    // Writes one line and a line end there; false when nothing is attached
+    // or the write fails.
+    virtual bool writeConsole(const std::string& line) = 0;
 };
 
 // ---------------------------------------------------------------------------

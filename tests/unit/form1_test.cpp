@@ -249,13 +249,13 @@ TEST_F(MainWindow, SaveSettingsButton) {
     form.FormCreate();
     form.CheckBox1Click(false);
     form.BitBtn16Click();
-    EXPECT_EQ(machine.content(kSettings), "0\r\n1\r\n");
+    EXPECT_EQ(machine.content(kSettings), "0\r\n1\r\n0\r\n");
     EXPECT_FALSE(form.control("CheckBox1").checked);
 
     machine.fileSystem().deleteFile(kSettings);
     form.CheckBox2Click(false);
     form.BitBtn16Click();
-    EXPECT_EQ(machine.content(kSettings), "1\r\n1\r\n");
+    EXPECT_EQ(machine.content(kSettings), "1\r\n1\r\n0\r\n");
     EXPECT_TRUE(form.control("CheckBox1").checked && form.control("CheckBox2").checked);
     EXPECT_TRUE(machine.transcript().empty());
 }
@@ -395,6 +395,70 @@ TEST_F(MainWindow, DeleteForGoodAsksFirst) {
     EXPECT_FALSE(machine.exists(folder));
     EXPECT_TRUE(form.ListBox2.items.empty());
     EXPECT_FALSE(machine.exists("C:\\a.txt"));
+}
+
+TEST_F(MainWindow, ARunIsRefusedWhileAnotherHoldsTheRunLock) {
+    machine.addFile(kSettings, "0\r\n0\r\n");
+    form.FormCreate();
+    form.guardRunsWithLock(true);
+    machine.holdRunLockElsewhere(true);
+    const std::vector<std::string> tips = log();
+    for (auto click : {&TForm1::BitBtn9Click, &TForm1::BitBtn1Click, &TForm1::BitBtn7Click, &TForm1::BitBtn2Click}) {
+        machine.clearTranscript();
+        (form.*click)();
+        EXPECT_EQ(log(), tips) << "nothing ran";
+        ASSERT_EQ(machine.transcript().size(), 1u);
+        EXPECT_EQ(machine.transcript()[0].text,
+                  "Outra execução do Varrex está em andamento! Aguarde o seu término e tente novamente.");
+        EXPECT_EQ(machine.transcript()[0].caption, "Atenção");
+    }
+    form.BitBtn14Click();
+    machine.clearTranscript();
+    form.BitBtn9Click();
+    EXPECT_EQ(machine.transcript().at(0).text, "Another Varrex run is in progress! Wait for it to end and try again.");
+
+    machine.holdRunLockElsewhere(false);
+    machine.clearTranscript();
+    form.BitBtn9Click();
+    EXPECT_EQ(log().at(2), "[VX] - Checking External Device - Drive: E:\\");
+    EXPECT_FALSE(machine.runLockHeld()) << "held for the run only";
+}
+
+TEST_F(MainWindow, AnInsertedPenDriveIsCheckedOnceWhenTheBoxIsTicked) {
+    constexpr uint32_t kBitK = 1u << ('K' - 'A');
+    machine.addFile(kSettings, "0\r\n0\r\n1\r\n");
+    form.FormCreate();
+    EXPECT_TRUE(form.control("CheckBox3").checked);
+    EXPECT_EQ(caption("CheckBox3"), " Verificar dispositivo ao ser inserido ");
+
+    machine.addDrive('K', DriveType::Removable);
+    machine.addFile("K:\Fotos.lnk", "L");
+    form.WMDeviceChange(kBitK, 0);
+    EXPECT_TRUE(form.insertionCheckDue());
+    EXPECT_TRUE(machine.transcript().empty()) << "the check waits for the view to call it";
+    form.WMDeviceChange(kBitK, 0);  // the same news again: still one check
+    form.DeviceInsertedCheck();
+    form.DeviceInsertedCheck();
+    EXPECT_EQ(form.DriveComboBox1.text(), "K:");
+    EXPECT_EQ(log().at(2), "[VX] - Verificando Dispositivo Externo - Unidade: K:\\");
+    ASSERT_EQ(machine.transcript().size(), 1u) << "one verdict box";
+    EXPECT_EQ(machine.transcript()[0].caption, "Atenção");
+
+    // A fixed disk, a drive that left again, or the box cleared: no check.
+    machine.addDrive('L', DriveType::Fixed);
+    form.WMDeviceChange(1u << ('L' - 'A'), 0);
+    EXPECT_FALSE(form.insertionCheckDue());
+    machine.removeDrive('K');
+    form.WMDeviceChange(kBitK, kBitK);
+    EXPECT_FALSE(form.insertionCheckDue());
+    machine.addDrive('K', DriveType::Removable);
+    form.CheckBox3Click(false);
+    form.WMDeviceChange(kBitK, 0);
+    EXPECT_FALSE(form.insertionCheckDue());
+    form.BitBtn16Click();
+    EXPECT_EQ(machine.content(kSettings), "0\r\n0\r\n0\r\n");
+    form.BitBtn14Click();
+    EXPECT_EQ(caption("CheckBox3"), " Check device when inserted ");
 }
 
 }  // namespace

@@ -68,13 +68,39 @@ TEST_F(Settings, SaveWritesTheBoxesOrRecreatesAMissingFile) {
     ReportSwitches s = app::saveSettings(os, {false, true});
     EXPECT_FALSE(s.afterChecks);
     EXPECT_TRUE(s.afterDisinfections);
-    EXPECT_EQ(machine.content(kFile), "0\r\n1\r\n");
+    EXPECT_EQ(machine.content(kFile), "0\r\n1\r\n0\r\n");
 
     machine.fileSystem().deleteFile(kFile);
-    s = app::saveSettings(os, {false, false});
+    s = app::saveSettings(os, {false, false, true});
     EXPECT_TRUE(s.afterChecks && s.afterDisinfections) << "both boxes are checked again";
-    EXPECT_EQ(machine.content(kFile), "1\r\n1\r\n");
+    EXPECT_FALSE(s.checkOnInsertion) << "the insertion check is back to its default too";
+    EXPECT_EQ(machine.content(kFile), "1\r\n1\r\n0\r\n");
     EXPECT_TRUE(machine.transcript().empty());
+}
+
+TEST_F(Settings, TheThirdLineIsTheInsertionCheckAndTheFirstTwoStayTheReportOffers) {
+    struct Case {
+        std::string bytes;
+        bool first, second, third;
+    } cases[] = {
+        {"1\r\n1\r\n", true, true, false},  // as older versions write it
+        {"0\r\n0\r\n1\r\n", false, false, true}, {"1\r\n1\r\n1 \r\n", true, true, false},
+        {"1\n0\n1", true, false, true},          {"1\r\n1\r\n1\r\n1\r\n", true, true, true},
+    };
+    for (const Case& c : cases) {
+        ReportSwitches s = loadFrom(c.bytes);
+        EXPECT_EQ(s.afterChecks, c.first) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(s.afterDisinfections, c.second) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(s.checkOnInsertion, c.third) << testing::PrintToString(c.bytes);
+    }
+
+    // Saved with the insertion check on, the file still opens with the two
+    // report lines that older versions read, and nothing else in them.
+    app::saveSettings(os, {false, true, true});
+    EXPECT_EQ(machine.content(kFile), "0\r\n1\r\n1\r\n");
+    auto firstTwo = machine.fileSystem().readTextLines(kFile, 2);
+    ASSERT_TRUE(firstTwo);
+    EXPECT_EQ(*firstTwo, (std::vector<std::string>{"0", "1"}));
 }
 
 TEST_F(Settings, SaveThatCannotWriteShowsTheErrorBoxAndKeepsTheBoxes) {

@@ -1,10 +1,12 @@
-// Program entry: prepares the process, creates the main window over the
-// model and runs the message loop.
+// Program entry: prepares the process; with arguments runs the command line
+// without a window, otherwise creates the main window over the model and
+// runs the message loop.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "main_window.h"
 #include "platform/win32/win32_platform.h"
@@ -34,23 +36,30 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // single-threaded apartment on the user-interface thread.
     HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_TAB_CLASSES};
-    ::InitCommonControlsEx(&icc);
-
     int exitCode = 1;
     {
         vx::win32::Win32Platform os;
-        vx::app::TForm1 form(os.platform());
-        vx::view::MainWindow window(os, form);
-        if (window.create(instance, showCommand)) {
-            MSG msg{};
-            BOOL got;
-            while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0 && got != -1) {
-                if (window.preTranslate(msg)) continue;
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
+        const std::vector<std::string> arguments = os.shell().commandLineArguments();
+        if (!arguments.empty()) {
+            exitCode = vx::app::runCommandLine(os.platform(), arguments);
+        } else {
+            INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_TAB_CLASSES};
+            ::InitCommonControlsEx(&icc);
+
+            vx::app::TForm1 form(os.platform());
+            // A run of the window never goes beside a command line's.
+            form.guardRunsWithLock(true);
+            vx::view::MainWindow window(os, form);
+            if (window.create(instance, showCommand)) {
+                MSG msg{};
+                BOOL got;
+                while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0 && got != -1) {
+                    if (window.preTranslate(msg)) continue;
+                    ::TranslateMessage(&msg);
+                    ::DispatchMessageW(&msg);
+                }
+                exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
             }
-            exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
         }
     }
 

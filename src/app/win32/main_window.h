@@ -130,6 +130,12 @@ private:
     // Runs one handler; an exception ends it in the error box.
     void run(const std::function<void()>& handler);
     void onDeviceChange(uint32_t arrivedMask, uint32_t removedMask);
+    // The model follows the drive news; an insertion check it finds due is
+    // posted, so that it runs from the message loop, after the handler
+    // that runs now and after whatever waits before it, never inside the
+    // sent news (whose sender waits for the answer).
+    void followDrives(uint32_t arrivedMask, uint32_t removedMask);
+    static constexpr UINT kInsertionCheckMessage = WM_APP + 1;
     void onCommand(int id, int code);
     void onPageChanged();
     // The show handler of the tab sheet on that page.

@@ -204,9 +204,16 @@ void MainWindow::onMouseLeave(View& v) {
     forwardBound(v.name, Event::MouseLeave);
 }
 
+void MainWindow::followDrives(uint32_t arrivedMask, uint32_t removedMask) {
+    const bool wasDue = form_.insertionCheckDue();
+    form_.WMDeviceChange(arrivedMask, removedMask);
+    // One message per check due: a check still waiting takes the new drive.
+    if (form_.insertionCheckDue() && !wasDue && hwnd_) ::PostMessageW(hwnd_, kInsertionCheckMessage, 0, 0);
+}
+
 void MainWindow::onDeviceChange(uint32_t arrivedMask, uint32_t removedMask) {
     if (!running_) {
-        forward([this, arrivedMask, removedMask] { form_.WMDeviceChange(arrivedMask, removedMask); });
+        forward([this, arrivedMask, removedMask] { followDrives(arrivedMask, removedMask); });
         return;
     }
     // Never during a run: the drives announced meanwhile are followed once,
@@ -219,7 +226,7 @@ void MainWindow::onDeviceChange(uint32_t arrivedMask, uint32_t removedMask) {
         deviceChangeQueued_ = false;
         const uint32_t arrived = std::exchange(arrivedWhileBusy_, 0);
         const uint32_t removed = std::exchange(removedWhileBusy_, 0);
-        form_.WMDeviceChange(arrived, removed);
+        followDrives(arrived, removed);
     });
 }
 
@@ -305,6 +312,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 drawColoredButton(*item, v->shownCaption, v->color, v->hot);
             return TRUE;
         }
+        case kInsertionCheckMessage:
+            forward([this] { form_.DeviceInsertedCheck(); });
+            return 0;
         case WM_DEVICECHANGE:
             // A volume (a pen drive, a card) arrived or left: the drive lists
             // follow. Other device news is not the program's business.

@@ -91,10 +91,11 @@ inline constexpr Placement kPlacements[] = {
     {"GroupBox7", 6, 4, 710, 58},
     {"Label19", 14, 26, 682, 18},
     {"BitBtn12", 6, 72, 300, 34},
-    {"GroupBox11", 6, 116, 710, 126},
+    {"GroupBox11", 6, 116, 710, 152},
     {"CheckBox1", 14, 26, 682, 20},
     {"CheckBox2", 14, 52, 682, 20},
-    {"BitBtn16", 14, 84, 160, 30},
+    {"CheckBox3", 14, 78, 682, 20},
+    {"BitBtn16", 14, 110, 160, 30},
 
     // --- fourth tab: quarantine ----------------------------------------------------
     {"ListBox2", 6, 6, 710, 150},

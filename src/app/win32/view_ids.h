@@ -49,6 +49,7 @@ inline constexpr ControlId kControlIds[] = {
     {"Label2", 1111},         {"Label4", 1112},       {"StaticText1", 1113},    {"Panel3", 1120},
     {"Label18", 1121},        {"TabSheet4", 1005},    {"ListBox2", 1130},       {"ListBox3", 1131},
     {"Label24", 1132},        {"Button5", 1133},      {"Button6", 1134},        {"Button7", 1135},
+    {"CheckBox3", 1094},
 };
 
 // Controls the model gains later get identifiers from here on, in the

@@ -88,6 +88,10 @@ public:
     std::string programPath() override;
     bool hasAdministratorRights() override;
     bool separatesAccounts() override;
+    std::unique_ptr<platform::RunLock> tryLockRuns() override;
+    std::vector<std::string> commandLineArguments() override;
+    bool attachParentConsole() override;
+    bool writeConsole(const std::string& line) override;
 
 private:
     Machine::State& s_;

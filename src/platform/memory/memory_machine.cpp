@@ -654,6 +654,11 @@ void Machine::setWow64(platform::Wow64 answer) { state_->wow64 = answer; }
 void Machine::set64BitProcess(bool is64) { state_->is64Bit = is64; }
 void Machine::setWindowsVersion(platform::WindowsVersion version) { state_->version = version; }
 void Machine::setProgramPath(const std::string& path) { state_->programPath = path; }
+void Machine::setCommandLine(std::vector<std::string> arguments) { state_->arguments = std::move(arguments); }
+void Machine::setParentConsole(bool present) { state_->hasParentConsole = present; }
+const std::vector<std::string>& Machine::consoleLines() const { return state_->consoleLines; }
+void Machine::holdRunLockElsewhere(bool held) { state_->runLockHeldElsewhere = held; }
+bool Machine::runLockHeld() const { return *state_->runLockHeld; }
 void Machine::setAdministratorRights(bool administrator) { state_->administrator = administrator; }
 
 void Machine::setRandomSeed(uint64_t seed) { state_->randomState = seed; }

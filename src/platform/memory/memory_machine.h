@@ -363,6 +363,20 @@ public:
     // follow (false: a standard user, as by default).
     void setAdministratorRights(bool administrator);
 
+    // --- run lock, command line and console ---------------------------------------
+    // The arguments commandLineArguments() answers (the program's name left out).
+    void setCommandLine(std::vector<std::string> arguments);
+    // The program was started from a console (or with its output handed
+    // down): attachParentConsole() then succeeds. False by default.
+    void setParentConsole(bool present);
+    // The lines writeConsole() wrote, in order.
+    const std::vector<std::string>& consoleLines() const;
+    // Another program holds the run lock (tryLockRuns answers null), or
+    // lets it go.
+    void holdRunLockElsewhere(bool held);
+    // True while the program holds the run lock.
+    bool runLockHeld() const;
+
     // --- clock and locale ---------------------------------------------------------
     void setNow(const platform::DateTime& now);
     void setLocale(const Locale& locale);

@@ -258,6 +258,14 @@ struct Machine::State {
     platform::WindowsVersion version{6, 1, 7601};
     std::string programPath;
 
+    // Run lock, command line and console
+    std::shared_ptr<bool> runLockHeld = std::make_shared<bool>(false);  // by the program
+    bool runLockHeldElsewhere = false;                                  // by another program
+    std::vector<std::string> arguments;
+    bool hasParentConsole = false;
+    bool consoleAttached = false;
+    std::vector<std::string> consoleLines;
+
     // Clock
     platform::DateTime now{2026, 12, 7, 9, 15, 42, 0};
     Locale locale = Locale::brazil();

@@ -540,6 +540,12 @@ void Machine::State::copyFrom(const State& o) {
     is64Bit = o.is64Bit;
     version = o.version;
     programPath = o.programPath;
+    // The program's own hold on the run lock stays with the original.
+    runLockHeldElsewhere = o.runLockHeldElsewhere;
+    arguments = o.arguments;
+    hasParentConsole = o.hasParentConsole;
+    consoleAttached = o.consoleAttached;
+    consoleLines = o.consoleLines;
 
     now = o.now;
     locale = o.locale;

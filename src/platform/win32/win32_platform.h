@@ -84,6 +84,15 @@ public:
     std::string programPath() override;
     bool hasAdministratorRights() override;
     bool separatesAccounts() override;
+    std::unique_ptr<platform::RunLock> tryLockRuns() override;
+    std::vector<std::string> commandLineArguments() override;
+    bool attachParentConsole() override;
+    bool writeConsole(const std::string& line) override;
+
+    Win32Shell() = default;
+    ~Win32Shell() override;
+    Win32Shell(const Win32Shell&) = delete;
+    Win32Shell& operator=(const Win32Shell&) = delete;
 
 private:
     void prepare() {
@@ -92,6 +101,10 @@ private:
 
     void* owner_ = nullptr;
     std::function<void()> beforeShow_;
+    // Where writeConsole writes (HANDLE); null until attached.
+    void* consoleOut_ = nullptr;
+    bool consoleIsScreen_ = false;  // a console screen (WriteConsoleW), not a file or pipe
+    bool ownsConsoleOut_ = false;   // opened here ("CONOUT$"), closed by the destructor
 };
 
 class Win32Clock final : public platform::Clock {
