@@ -38,11 +38,11 @@ struct RunCommands : ScanFixture {
     // block, as the shell writes one for "%windir%\system32\wscript.exe".
     void startupShortcut(const std::string& path, const std::string& target, const std::string& arguments,
                          const std::string& workingFolder = "") {
-        ShortcutSpec spec;
-        spec.envTarget = target;
-        spec.arguments = arguments;
-        spec.workingFolder = workingFolder;
-        machine.addFile(path, shortcutBytes(spec));
+        ShortcutRecipe recipe;
+        recipe.envTarget = target;
+        recipe.arguments = arguments;
+        recipe.workingFolder = workingFolder;
+        machine.addFile(path, shortcutBytes(recipe));
     }
     void check() { computer::runComputerCheck(ctx, false, saveDialog); }
     void disinfect() { computer::runComputerDisinfection(ctx, false, saveDialog); }

@@ -120,10 +120,10 @@ void buildDrive(Drive& d) {
     // rules through what the shortcut runs), and one that merely opens a
     // document of the user's (never named).
     auto runShortcut = [&](const std::string& name, const std::string& program, const std::string& arguments) {
-        ShortcutSpec spec;
-        spec.envTarget = program;
-        spec.arguments = arguments;
-        d.add("E:\\" + name, shortcutBytes(spec), Hidden, "");
+        ShortcutRecipe recipe;
+        recipe.envTarget = program;
+        recipe.arguments = arguments;
+        d.add("E:\\" + name, shortcutBytes(recipe), Hidden, "");
     };
     if (*rc::gen::arbitrary<bool>()) {
         d.add("E:\\~$w.FAT32", "MZ dll", Hidden | System, "");

@@ -24,11 +24,11 @@ struct DriveRuns : ScanFixture {
 
     void shortcut(const std::string& path, const std::string& program, const std::string& arguments,
                   uint32_t attributes = attr::Archive, const std::string& workingFolder = "") {
-        ShortcutSpec spec;
-        spec.envTarget = program;
-        spec.arguments = arguments;
-        spec.workingFolder = workingFolder;
-        machine.addFile(path, shortcutBytes(spec), attributes);
+        ShortcutRecipe recipe;
+        recipe.envTarget = program;
+        recipe.arguments = arguments;
+        recipe.workingFolder = workingFolder;
+        machine.addFile(path, shortcutBytes(recipe), attributes);
     }
     void check() { device::runDeviceCheck(ctx, "E:", false, saveDialog, deviceRoot); }
     void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }

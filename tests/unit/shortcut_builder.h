@@ -3,10 +3,10 @@
 // and a volume block (drive type, serial), the string data, an optional
 // environment-variable block and the terminal block.
 //
-//   vx::test::ShortcutSpec spec;
-//   spec.target = "E:\\_\\DeviceManager.exe";
-//   spec.arguments = "/c start _";
-//   machine.writeFile("E:\\Fotos.lnk", vx::test::shortcutBytes(spec));
+//   vx::test::ShortcutRecipe recipe;
+//   recipe.target = "E:\\_\\DeviceManager.exe";
+//   recipe.arguments = "/c start _";
+//   machine.writeFile("E:\\Fotos.lnk", vx::test::shortcutBytes(recipe));
 //
 // Texts are given in UTF-8. The Unicode fields (string data when `unicode`,
 // the environment block's Unicode target, the LinkInfo's Unicode base path)
@@ -20,7 +20,7 @@
 
 namespace vx::test {
 
-struct ShortcutSpec {
+struct ShortcutRecipe {
     // The LinkInfo's local base path; no LinkInfo when empty (unless
     // `linkInfo` is set).
     std::string target;
@@ -151,19 +151,19 @@ inline constexpr uint32_t kHasIdList = 0x1, kHasLinkInfo = 0x2, kHasName = 0x4, 
                           kHasExpString = 0x200;
 }
 
-inline std::string shortcutBytes(const ShortcutSpec& spec) {
+inline std::string shortcutBytes(const ShortcutRecipe& recipe) {
     using namespace shortcut_flags;
-    const bool hasLinkInfo = spec.linkInfo || !spec.target.empty();
-    const bool hasEnv = !spec.envTarget.empty() || spec.envTargetAnsi;
+    const bool hasLinkInfo = recipe.linkInfo || !recipe.target.empty();
+    const bool hasEnv = !recipe.envTarget.empty() || recipe.envTargetAnsi;
     uint32_t flags = 0;
-    if (!spec.idList.empty()) flags |= kHasIdList;
+    if (!recipe.idList.empty()) flags |= kHasIdList;
     if (hasLinkInfo) flags |= kHasLinkInfo;
-    if (!spec.name.empty()) flags |= kHasName;
-    if (!spec.relativePath.empty()) flags |= kHasRelativePath;
-    if (!spec.workingFolder.empty()) flags |= kHasWorkingDir;
-    if (!spec.arguments.empty()) flags |= kHasArguments;
-    if (!spec.iconLocation.empty()) flags |= kHasIconLocation;
-    if (spec.unicode) flags |= kIsUnicode;
+    if (!recipe.name.empty()) flags |= kHasName;
+    if (!recipe.relativePath.empty()) flags |= kHasRelativePath;
+    if (!recipe.workingFolder.empty()) flags |= kHasWorkingDir;
+    if (!recipe.arguments.empty()) flags |= kHasArguments;
+    if (!recipe.iconLocation.empty()) flags |= kHasIconLocation;
+    if (recipe.unicode) flags |= kIsUnicode;
     if (hasEnv) flags |= kHasExpString;
 
     std::string out;
@@ -177,35 +177,35 @@ inline std::string shortcutBytes(const ShortcutSpec& spec) {
     putU32(out, 1);                   // show normal
     out.append(2 + 2 + 4 + 4, '\0');  // hot key, reserved
 
-    if (!spec.idList.empty()) {
-        putU16(out, static_cast<uint32_t>(spec.idList.size() + 2));
-        out += spec.idList;
+    if (!recipe.idList.empty()) {
+        putU16(out, static_cast<uint32_t>(recipe.idList.size() + 2));
+        out += recipe.idList;
         putU16(out, 0);
     }
 
     if (hasLinkInfo) {
-        const uint32_t headerSize = spec.unicodeLinkInfo ? 0x24 : 0x1C;
+        const uint32_t headerSize = recipe.unicodeLinkInfo ? 0x24 : 0x1C;
         std::string volume;
         putU32(volume, 0);  // size, set below
-        putU32(volume, spec.driveType);
-        putU32(volume, spec.serial);
+        putU32(volume, recipe.driveType);
+        putU32(volume, recipe.serial);
         putU32(volume, 0x10);
-        volume += spec.volumeLabel;
+        volume += recipe.volumeLabel;
         volume += '\0';
         setU32(volume, 0, static_cast<uint32_t>(volume.size()));
 
         std::string body = volume;
         const uint32_t baseAt = headerSize + static_cast<uint32_t>(body.size());
-        body += spec.target + '\0';
+        body += recipe.target + '\0';
         const uint32_t suffixAt = headerSize + static_cast<uint32_t>(body.size());
-        body += spec.commonPathSuffix + '\0';
+        body += recipe.commonPathSuffix + '\0';
         uint32_t baseUnicodeAt = 0, suffixUnicodeAt = 0;
-        if (spec.unicodeLinkInfo) {
+        if (recipe.unicodeLinkInfo) {
             if (body.size() % 2) body += '\0';
             baseUnicodeAt = headerSize + static_cast<uint32_t>(body.size());
-            body += utf16le(spec.target) + std::string(2, '\0');
+            body += utf16le(recipe.target) + std::string(2, '\0');
             suffixUnicodeAt = headerSize + static_cast<uint32_t>(body.size());
-            body += utf16le(spec.commonPathSuffix) + std::string(2, '\0');
+            body += utf16le(recipe.commonPathSuffix) + std::string(2, '\0');
         }
         std::string info;
         putU32(info, headerSize + static_cast<uint32_t>(body.size()));
@@ -215,7 +215,7 @@ inline std::string shortcutBytes(const ShortcutSpec& spec) {
         putU32(info, baseAt);
         putU32(info, 0);
         putU32(info, suffixAt);
-        if (spec.unicodeLinkInfo) {
+        if (recipe.unicodeLinkInfo) {
             putU32(info, baseUnicodeAt);
             putU32(info, suffixUnicodeAt);
         }
@@ -223,18 +223,18 @@ inline std::string shortcutBytes(const ShortcutSpec& spec) {
     }
 
     for (const std::string* text :
-         {&spec.name, &spec.relativePath, &spec.workingFolder, &spec.arguments, &spec.iconLocation}) {
+         {&recipe.name, &recipe.relativePath, &recipe.workingFolder, &recipe.arguments, &recipe.iconLocation}) {
         if (text->empty()) continue;
-        const std::string bytes = spec.unicode ? utf16le(*text) : *text;
-        putU16(out, static_cast<uint32_t>(spec.unicode ? bytes.size() / 2 : bytes.size()));
+        const std::string bytes = recipe.unicode ? utf16le(*text) : *text;
+        putU16(out, static_cast<uint32_t>(recipe.unicode ? bytes.size() / 2 : bytes.size()));
         out += bytes;
     }
 
-    out += spec.extraBlocks;
+    out += recipe.extraBlocks;
 
     if (hasEnv) {
-        std::string ansi = spec.envTargetAnsi ? *spec.envTargetAnsi : spec.envTarget;
-        std::string wide = spec.envTarget.empty() ? std::string() : utf16le(spec.envTarget);
+        std::string ansi = recipe.envTargetAnsi ? *recipe.envTargetAnsi : recipe.envTarget;
+        std::string wide = recipe.envTarget.empty() ? std::string() : utf16le(recipe.envTarget);
         ansi.resize(260, '\0');
         wide.resize(520, '\0');
         putU32(out, 0x314);
@@ -242,7 +242,7 @@ inline std::string shortcutBytes(const ShortcutSpec& spec) {
         out += ansi + wide;
     }
 
-    if (spec.terminalBlock) putU32(out, 0);
+    if (recipe.terminalBlock) putU32(out, 0);
     return out;
 }
 

@@ -13,7 +13,7 @@ namespace {
 using vx::scan::readShortcut;
 using vx::scan::ShortcutFields;
 using vx::test::shortcutBytes;
-using vx::test::ShortcutSpec;
+using vx::test::ShortcutRecipe;
 
 std::optional<ShortcutFields> read(const std::string& bytes) {
     return readShortcut(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
@@ -83,18 +83,18 @@ TEST(ShortcutReader, SpellsTheTargetFromTheShellsIdListWhenTheLinkInfoIsIgnored)
 }
 
 TEST(ShortcutReader, ReadsWhatTheBuilderWrites) {
-    ShortcutSpec spec;
-    spec.target = "E:\\_\\";
-    spec.commonPathSuffix = "Device\u00e7.exe";
-    spec.unicodeLinkInfo = true;
-    spec.driveType = 2;
-    spec.serial = 0xCAFEF00D;
-    spec.arguments = "  /c start _  ";  // blanks kept as written
-    spec.workingFolder = "E:\\";
-    spec.relativePath = ".\\_\\Device.exe";
-    spec.iconLocation = "%SystemRoot%\\system32\\SHELL32.dll";
-    spec.name = "Fotos";
-    const auto fields = read(shortcutBytes(spec));
+    ShortcutRecipe recipe;
+    recipe.target = "E:\\_\\";
+    recipe.commonPathSuffix = "Device\u00e7.exe";
+    recipe.unicodeLinkInfo = true;
+    recipe.driveType = 2;
+    recipe.serial = 0xCAFEF00D;
+    recipe.arguments = "  /c start _  ";  // blanks kept as written
+    recipe.workingFolder = "E:\\";
+    recipe.relativePath = ".\\_\\Device.exe";
+    recipe.iconLocation = "%SystemRoot%\\system32\\SHELL32.dll";
+    recipe.name = "Fotos";
+    const auto fields = read(shortcutBytes(recipe));
     ASSERT_TRUE(fields);
     EXPECT_EQ(fields->target, "E:\\_\\Device\u00e7.exe");
     EXPECT_EQ(fields->arguments, "  /c start _  ");
@@ -106,7 +106,7 @@ TEST(ShortcutReader, ReadsWhatTheBuilderWrites) {
     EXPECT_EQ(fields->volumeSerial, 0xCAFEF00Du);
 
     // ANSI string data and an ANSI-only LinkInfo read as Windows-1252.
-    ShortcutSpec ansi;
+    ShortcutRecipe ansi;
     ansi.unicode = false;
     ansi.target = "E:\\Cora\xE7\xE3o.exe";
     ansi.arguments = "\x80 \x81";
@@ -119,8 +119,8 @@ TEST(ShortcutReader, ReadsWhatTheBuilderWrites) {
 TEST(ShortcutReader, ChoosesTheTargetLinkInfoThenEnvironmentBlockThenIdList) {
     const std::string idList = vx::test::driveItem("e:\\") + vx::test::fileItem("_", "_", true) +
                                vx::test::fileItem("DEVICE~1.EXE", "DeviceManager.exe");
-    auto spec = [](std::string target, std::string env, std::optional<std::string> envAnsi, std::string list) {
-        ShortcutSpec s;
+    auto recipe = [](std::string target, std::string env, std::optional<std::string> envAnsi, std::string list) {
+        ShortcutRecipe s;
         s.target = std::move(target);
         s.envTarget = std::move(env);
         s.envTargetAnsi = std::move(envAnsi);
@@ -129,23 +129,23 @@ TEST(ShortcutReader, ChoosesTheTargetLinkInfoThenEnvironmentBlockThenIdList) {
     };
     struct Case {
         const char* what;
-        ShortcutSpec spec;
+        ShortcutRecipe recipe;
         const char* target;
     };
     const Case cases[] = {
-        {"LinkInfo first", spec("E:\\a.exe", "%windir%\\b.exe", {}, idList), "E:\\a.exe"},
-        {"environment block next", spec("", "%windir%\\system32\\cmd.exe", {}, idList), "%windir%\\system32\\cmd.exe"},
-        {"empty Unicode target falls back to ANSI", spec("", "", "%ComSpec%", ""), "%ComSpec%"},
-        {"ID list long names", spec("", "", {}, idList), "E:\\_\\DeviceManager.exe"},
-        {"ID list short names", spec("", "", {}, vx::test::driveItem("E:\\") + vx::test::fileItem("A.EXE")),
+        {"LinkInfo first", recipe("E:\\a.exe", "%windir%\\b.exe", {}, idList), "E:\\a.exe"},
+        {"environment block next", recipe("", "%windir%\\system32\\cmd.exe", {}, idList), "%windir%\\system32\\cmd.exe"},
+        {"empty Unicode target falls back to ANSI", recipe("", "", "%ComSpec%", ""), "%ComSpec%"},
+        {"ID list long names", recipe("", "", {}, idList), "E:\\_\\DeviceManager.exe"},
+        {"ID list short names", recipe("", "", {}, vx::test::driveItem("E:\\") + vx::test::fileItem("A.EXE")),
          "E:\\A.EXE"},
-        {"a drive alone", spec("", "", {}, vx::test::driveItem("E:\\")), "E:\\"},
-        {"no drive item", spec("", "", {}, vx::test::fileItem("A.EXE")), ""},
-        {"nothing", spec("", "", {}, ""), ""},
+        {"a drive alone", recipe("", "", {}, vx::test::driveItem("E:\\")), "E:\\"},
+        {"no drive item", recipe("", "", {}, vx::test::fileItem("A.EXE")), ""},
+        {"nothing", recipe("", "", {}, ""), ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto fields = read(shortcutBytes(c.spec));
+        const auto fields = read(shortcutBytes(c.recipe));
         ASSERT_TRUE(fields);
         EXPECT_EQ(fields->target, c.target);
     }
@@ -153,9 +153,9 @@ TEST(ShortcutReader, ChoosesTheTargetLinkInfoThenEnvironmentBlockThenIdList) {
 
 TEST(ShortcutReader, CutsTheNamePathsAndWorkingFolderAt260CharactersButNotTheArguments) {
     const std::string longText = "E:\\" + std::string(297, 'x');
-    ShortcutSpec spec;
-    spec.name = spec.relativePath = spec.workingFolder = spec.arguments = spec.iconLocation = longText;
-    const auto fields = read(shortcutBytes(spec));
+    ShortcutRecipe recipe;
+    recipe.name = recipe.relativePath = recipe.workingFolder = recipe.arguments = recipe.iconLocation = longText;
+    const auto fields = read(shortcutBytes(recipe));
     ASSERT_TRUE(fields);
     EXPECT_EQ(fields->workingFolder, longText.substr(0, 260));
     EXPECT_EQ(fields->relativePath, longText.substr(0, 260));
@@ -166,9 +166,9 @@ TEST(ShortcutReader, CutsTheNamePathsAndWorkingFolderAt260CharactersButNotTheArg
 
 TEST(ShortcutReader, DecodesTextAsWindowsDoes) {
     // A lone surrogate becomes U+FFFD, a pair one character, a NUL ends the text.
-    ShortcutSpec spec;
-    spec.arguments = "ab";
-    std::string bytes = shortcutBytes(spec);
+    ShortcutRecipe recipe;
+    recipe.arguments = "ab";
+    std::string bytes = shortcutBytes(recipe);
     const size_t args = bytes.size() - 4 - 4;  // "ab" in UTF-16, then the terminal block
     bytes.replace(args, 4, std::string("\x00\xD8\x41\x00", 4));
     EXPECT_EQ(read(bytes)->arguments, "\uFFFDA");
@@ -185,10 +185,10 @@ TEST(ShortcutReader, DecodesTextAsWindowsDoes) {
 constexpr size_t kLinkInfoAt = 0x4C;
 
 TEST(ShortcutReader, RefusesBytesThatAreNoShortcutOrRunPastTheEnd) {
-    ShortcutSpec spec;
-    spec.target = "E:\\a.exe";
-    spec.arguments = "/c x";
-    const std::string good = shortcutBytes(spec);
+    ShortcutRecipe recipe;
+    recipe.target = "E:\\a.exe";
+    recipe.arguments = "/c x";
+    const std::string good = shortcutBytes(recipe);
     ASSERT_TRUE(read(good));
     const size_t argsAt = good.size() - 4 - 2 - 8;
 
@@ -197,9 +197,9 @@ TEST(ShortcutReader, RefusesBytesThatAreNoShortcutOrRunPastTheEnd) {
         b.replace(at, with.size(), with);
         return b;
     };
-    ShortcutSpec envSpec;
-    envSpec.envTarget = "%windir%\\x.exe";
-    std::string withEnv = shortcutBytes(envSpec);
+    ShortcutRecipe envRecipe;
+    envRecipe.envTarget = "%windir%\\x.exe";
+    std::string withEnv = shortcutBytes(envRecipe);
     withEnv.resize(withEnv.size() - 4 - 100);  // the environment block cut short
 
     std::string tooLarge = good;
@@ -233,27 +233,27 @@ TEST(ShortcutReader, RefusesBytesThatAreNoShortcutOrRunPastTheEnd) {
 }
 
 TEST(ShortcutReader, KeepsTheFieldsWhenAnExtraBlockOrTheLinkInfoInsideIsBroken) {
-    ShortcutSpec spec;
-    spec.target = "E:\\a.exe";
-    spec.arguments = "/c x";
-    spec.extraBlocks = std::string("\xF0\xFF\xFF\xFF\x02\x00\x00\xA0", 8);  // a size that wraps past the end
-    auto fields = read(shortcutBytes(spec));
+    ShortcutRecipe recipe;
+    recipe.target = "E:\\a.exe";
+    recipe.arguments = "/c x";
+    recipe.extraBlocks = std::string("\xF0\xFF\xFF\xFF\x02\x00\x00\xA0", 8);  // a size that wraps past the end
+    auto fields = read(shortcutBytes(recipe));
     ASSERT_TRUE(fields);
     EXPECT_EQ(fields->target, "E:\\a.exe");
     EXPECT_EQ(fields->arguments, "/c x");
 
     // No terminal block, or a stray byte or three after the strings.
-    spec.extraBlocks.clear();
-    spec.terminalBlock = false;
-    EXPECT_TRUE(read(shortcutBytes(spec)));
-    EXPECT_TRUE(read(shortcutBytes(spec) + "\x01\x02\x03"));
+    recipe.extraBlocks.clear();
+    recipe.terminalBlock = false;
+    EXPECT_TRUE(read(shortcutBytes(recipe)));
+    EXPECT_TRUE(read(shortcutBytes(recipe) + "\x01\x02\x03"));
 
     // LinkInfo offsets past its own size: no target from it, so the
     // environment block's is taken; a volume block past it gives no volume.
-    spec.terminalBlock = true;
-    spec.envTarget = "%windir%\\env.exe";
+    recipe.terminalBlock = true;
+    recipe.envTarget = "%windir%\\env.exe";
     for (size_t field : {16u, 12u}) {
-        std::string bytes = shortcutBytes(spec);
+        std::string bytes = shortcutBytes(recipe);
         bytes[kLinkInfoAt + field] = '\x7F';
         fields = read(bytes);
         ASSERT_TRUE(fields);
