@@ -604,6 +604,8 @@ char16_t foldCaseUnit(char16_t c);
 // ANSI code page; unmappable characters become '?'.
 std::string utf8ToCp1252(const std::string& utf8);
 std::string cp1252ToUtf8(const std::string& bytes);
+// Appends the UTF-8 bytes of code point `cp` (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t cp);
 std::u16string utf8ToUtf16(const std::string& utf8);
 std::string utf16ToUtf8(const std::u16string& utf16);
 

@@ -1,5 +1,7 @@
 #include "scan/autorun_reader.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -12,23 +14,6 @@
 namespace vx::scan {
 namespace {
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Windows-1252 bytes 0x80-0x9F; the five undefined ones map to the C1
 // controls of the same number, as Windows maps them.
@@ -41,7 +26,7 @@ constexpr uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x
 bool dropped(uint32_t cp) { return (cp < 0x20 && cp != '\t' && cp != '\r' && cp != '\n') || cp == 0x7F; }
 
 void put(std::string& out, uint32_t cp) {
-    if (!dropped(cp)) appendUtf8(out, cp);
+    if (!dropped(cp)) platform::appendUtf8(out, cp);
 }
 
 std::string decodeUtf16(const uint8_t* p, size_t size) {

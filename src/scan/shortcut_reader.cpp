@@ -1,5 +1,7 @@
 #include "scan/shortcut_reader.h"
 
+#include "platform/platform.h"
+
 #include <cstring>
 
 // Layout of a shell link file, in the order the structures follow each other:
@@ -44,23 +46,6 @@ uint32_t u32At(const uint8_t* p) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Windows-1252 bytes 0x80-0x9F; the five the code page leaves undefined map
 // to the C1 controls of the same number, as Windows maps them.
@@ -74,7 +59,7 @@ std::string ansiText(const uint8_t* p, size_t count) {
     std::string out;
     for (size_t i = 0; i < count && p[i] != 0; ++i) {
         const uint8_t b = p[i];
-        appendUtf8(out, b >= 0x80 && b <= 0x9F ? kCp1252High[b - 0x80] : b);
+        platform::appendUtf8(out, b >= 0x80 && b <= 0x9F ? kCp1252High[b - 0x80] : b);
     }
     return out;
 }
@@ -97,7 +82,7 @@ std::string unicodeText(const uint8_t* p, size_t units) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        appendUtf8(out, cp);
+        platform::appendUtf8(out, cp);
     }
     return out;
 }
