@@ -1,0 +1,3 @@
+// Stands in for the Win32 header <commctrl.h> in every layer above the platform:
+// those layers reach Windows only through platform/platform.h.
+#error "<commctrl.h> is included above the platform layer: use platform/platform.h"
