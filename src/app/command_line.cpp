@@ -151,14 +151,14 @@ int exitCodeOf(CommandAction action, const scan::RunFlags& flags, bool autorunFo
     switch (action) {
         case CommandAction::CheckDevice:
             // An autorun.inf alone makes the check's verdict a warning too.
-            return flags.infectionFound == 1 || autorunFound ? exitcode::Found : exitcode::NothingFound;
+            return flags.infectionFound || autorunFound ? exitcode::Found : exitcode::NothingFound;
         case CommandAction::CheckComputer:
-            return flags.infectionFound == 1 ? exitcode::Found : exitcode::NothingFound;
+            return flags.infectionFound ? exitcode::Found : exitcode::NothingFound;
         default:
             // What could not be removed, or not kept and therefore not
             // deleted, is told even where the window's verdict passes over it.
-            if (flags.removalFailed == 1 || keepRefused) return exitcode::NotAllRemoved;
-            return flags.infectionFound == 1 ? exitcode::Found : exitcode::NothingFound;
+            if (flags.removalFailed || keepRefused) return exitcode::NotAllRemoved;
+            return flags.infectionFound ? exitcode::Found : exitcode::NothingFound;
     }
 }
 

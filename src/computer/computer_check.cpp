@@ -27,7 +27,7 @@ public:
 
     void heading(const std::string& label) { ctx_.write("[VX] - >>> Verificando Vírus " + label + " ..."); }
     void found(const std::string& label) {
-        ctx_.flags.infectionFound = 1;
+        ctx_.flags.infectionFound = true;
         ctx_.write("[VX] > Vírus " + label + " encontrado!");
     }
     void notFound(const std::string& label) {
@@ -77,7 +77,7 @@ private:
                                        {"breakini.exe", "6", true}};
         for (const Row& row : rows) {
             if (scan::isProcessRunning(ctx_.os.processes, row.name)) {
-                if (row.infection) ctx_.flags.infectionFound = 1;
+                if (row.infection) ctx_.flags.infectionFound = true;
                 ctx_.write(std::string("[VX] > Processo ") + row.k + " encontrado!");
             } else {
                 ctx_.write(std::string("[VX] - Processo ") + row.k + " não encontrado!");
@@ -98,7 +98,7 @@ private:
             auto text = run.text(name);
             if (!text || text->find("nefcb") == std::string::npos) continue;
             ctx_.write("[VX] > Vírus Tipo A1.1 encontrado no registro!");
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             seen = true;
         }
         if (!seen) lines_.notFound(label);
@@ -126,7 +126,7 @@ private:
         const std::string label = StepLines::tipo(id);
         lines_.heading(label);
         for (const FolderEntry& entry : entriesOf(fs_, base))
-            lines_.result(label, !entry.isLink && scan::exeAndScriptPairTest(ctx_, base + entry.name + "\\") == 1);
+            lines_.result(label, !entry.isLink && scan::exeAndScriptPairTest(ctx_, base + entry.name + "\\"));
     }
 
     void fileStep(const std::string& headingId, const std::string& path, const std::string& resultId) {
@@ -256,7 +256,7 @@ private:
         for (const std::string& name : run.names()) {
             auto text = run.text(name);
             if (!text || !isImageCommand(*text)) continue;
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             ctx_.write("[VX] > Vírus Tipo " + id + " encontrado!");
         }
     }
@@ -271,7 +271,7 @@ private:
 
 void showVerdict(scan::RunContext& ctx) {
     auto& dialogs = ctx.os.dialogs;
-    if (ctx.flags.infectionFound == 0) {
+    if (!ctx.flags.infectionFound) {
         if (ctx.portuguese()) {
             dialogs.messageBox("Nenhum Vírus Encontrado neste Computador!", "Resultado", Icon::Information,
                                Buttons::Ok);
@@ -297,9 +297,9 @@ void showVerdict(scan::RunContext& ctx) {
 }  // namespace
 
 void runComputerCheck(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog) {
-    ctx.flags.infectionFound = 0;
-    ctx.flags.restartNeeded = 0;
-    ctx.flags.driverAudio = 0;
+    ctx.flags.infectionFound = false;
+    ctx.flags.restartNeeded = false;
+    ctx.flags.driverAudio = false;
     scan::writeLogHeader(ctx, scan::RunKind::ComputerCheck, "");
     ComputerCheck(ctx).run();
     showVerdict(ctx);

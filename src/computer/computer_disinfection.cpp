@@ -69,23 +69,23 @@ private:
         };
         static constexpr Row worms[] = {{"wscript.exe", "[vx001]"}, {"xcv.exe", "[vx002]"}};
         for (const Row& row : worms)
-            if (scan::killAndReport(ctx_, row.name, row.tag) != 0) ctx_.flags.infectionFound = 1;
+            if (scan::killAndReport(ctx_, row.name, row.tag).ended) ctx_.flags.infectionFound = true;
         // rundll32.exe runs on every Windows: ending it is no sign of a worm.
-        scan::killAndReport(ctx_, "rundll32.exe", "[vx003]", true);
+        scan::killAndReport(ctx_, "rundll32.exe", "[vx003]", scan::NotRunningLine::TrailingBlank);
         static constexpr Row more[] = {{"lulu.exe", "[vx004]"},
                                        {"svccscsvc.exe", "[vx005]"},
                                        {"yotsleks.exe", "[vx006]"},
                                        {"breakini.exe", "[vx007]"}};
         for (const Row& row : more)
-            if (scan::killAndReport(ctx_, row.name, row.tag) != 0) ctx_.flags.infectionFound = 1;
-        if (scan::killNotepadOrCalc(ctx_) != 0) ctx_.flags.infectionFound = 1;
-        if (scan::killAndReport(ctx_, "DriverAudio.exe", "[DriverAudio.exe]") != 0) ctx_.flags.infectionFound = 1;
+            if (scan::killAndReport(ctx_, row.name, row.tag).ended) ctx_.flags.infectionFound = true;
+        if (scan::killNotepadOrCalc(ctx_).ended) ctx_.flags.infectionFound = true;
+        if (scan::killAndReport(ctx_, "DriverAudio.exe", "[DriverAudio.exe]").ended) ctx_.flags.infectionFound = true;
     }
 
     void commonAppDataExecutables() {
         ctx_.write("[VX] - Procurando Vírus com extensão EXE Tipo 2...",
                    "[VX] - Looking Virus with EXE extension Type 2...");
-        if (scan::killAndReport(ctx_, "msiexec.exe", "[vx009]") != 0) ctx_.flags.infectionFound = 1;
+        if (scan::killAndReport(ctx_, "msiexec.exe", "[vx009]").ended) ctx_.flags.infectionFound = true;
         scan::wormMaskAndRunValueRemoval(ctx_, f_.commonAppData + "\\", "*.exe");
     }
 
@@ -102,8 +102,7 @@ private:
     // Deletes a folder that exists, with its result lines.
     void deleteFolderWhenPresent(const std::string& folder) {
         if (!folderAt(fs_, folder)) return;
-        scan::deleteFolderTree(ctx_, folder, 0);
-        if (ctx_.flags.folderFound == 1) folderResult(folder);
+        if (scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes).found) folderResult(folder);
     }
 
     // On Windows XP these worms hold the shell; the user is told that only
@@ -128,7 +127,7 @@ private:
             if (text && text->find("nefcb") != std::string::npos) {
                 // The start-up entry alone is a sign: the verdict must not
                 // say nothing was found after it was deleted.
-                ctx_.flags.infectionFound = 1;
+                ctx_.flags.infectionFound = true;
                 if (xp) safeModeMessage();
                 deleteValueWithLine(run, name);
                 if (xp) scan::killAndReport(ctx_, "explorer.exe", "[explorer.exe]");
@@ -149,7 +148,7 @@ private:
         for (const std::string& name : run.names()) {
             auto text = run.text(name);
             if (!text || *text != live) continue;
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             if (xp) safeModeMessage();
             deleteValueWithLine(run, name);
             deleteValueWithLine(run, "Windows Live");
@@ -164,7 +163,7 @@ private:
     // it is there; nothing is written when it is not.
     void removeFile(const std::string& folder, const char* name) {
         if (!fileAt(fs_, folder + "\\" + name)) return;
-        ctx_.flags.infectionFound = 1;
+        ctx_.flags.infectionFound = true;
         scan::wormFileRemoval(ctx_, folder + "\\", name);
     }
 
@@ -181,10 +180,9 @@ private:
         for (const std::string* base : {&f_.localAppData, &f_.appData}) {
             for (const char* name : {"google_i9\\", "google_pdf\\"}) {
                 const std::string folder = *base + "\\" + name;
-                scan::deleteFolderTree(ctx_, folder, 0);
-                if (ctx_.flags.folderFound != 1) continue;
+                if (!scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes).found) continue;
                 if (folderAt(fs_, folder)) {
-                    ctx_.flags.removalFailed = 1;
+                    ctx_.flags.removalFailed = true;
                     ctx_.write("[VX] > Pasta " + folder + " não pôde ser Deletada!",
                                "[VX] > " + folder + " folder can not be Deleted!");
                 } else {
@@ -200,13 +198,13 @@ private:
         for (const std::string& name : run.names()) {
             auto text = run.text(name);
             if (!text || !isImageCommand(*text)) continue;
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             ctx_.os.processes.startCommand(kDeleteWormTask);
             if (run.remove(name)) {
                 ctx_.write("[VX] > Chave " + name + " Deletada com Sucesso!",
                            "[VX] > key " + name + " Successfully Deleted!");
             } else {
-                ctx_.flags.removalFailed = 1;
+                ctx_.flags.removalFailed = true;
                 ctx_.write("[VX] > Chave " + name + " não pôde ser Deletada!",
                            "[VX] > Key " + name + " It could not be deleted!");
             }
@@ -219,13 +217,13 @@ private:
         for (const FolderEntry& entry : entriesOf(fs_, base)) {
             if (entry.isLink) continue;
             const std::string folder = base + entry.name;
-            if (scan::exeAndScriptPairTest(ctx_, folder + "\\") != 1) continue;
+            if (!scan::exeAndScriptPairTest(ctx_, folder + "\\")) continue;
             ctx_.write("[VX] > Pasta " + folder + " está infectada!", "[VX] > Folder " + folder + " is infected!");
-            scan::deleteFolderTree(ctx_, folder, 0);
+            scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes);
             if (folderAt(fs_, folder)) {
                 ctx_.write("[VX] > Pasta " + folder + " não pôde ser Deletada!",
                            "[VX] > Folder " + folder + " could not be Deleted!");
-                scan::deleteFolderTree(ctx_, folder, 0);
+                scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes);
             } else {
                 ctx_.write("[VX] > Pasta " + folder + " Deletada com Sucesso!",
                            "[VX] > Folder " + folder + " Successfully Deleted!");
@@ -252,7 +250,7 @@ private:
     bool deleteWormValue(RootKey root, const std::string& name, const std::string& pt, const std::string& en) {
         RunKey run(ctx_, root);
         if (!run.exists(name)) return false;
-        ctx_.flags.infectionFound = 1;
+        ctx_.flags.infectionFound = true;
         run.remove(name);
         ctx_.write(pt, en);
         return true;
@@ -264,7 +262,7 @@ private:
         for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine})
             if (deleteWormValue(root, "Microsoft Excel", "[VX] > Chave de Registro Microsoft Excel foi deletada!",
                                 "[VX] > Microsoft Excel registry key has been deleted!"))
-                ctx_.flags.restartNeeded = 1;
+                ctx_.flags.restartNeeded = true;
     }
 
     // The eight folders the script sweeps visit, in their order.
@@ -307,10 +305,10 @@ private:
         scan::wormMaskAndRunValueRemoval(ctx_, folder, "win32.exe");
         if (deleteWormValue(RootKey::CurrentUser, "HKCU", "[VX] > Chave de Registro HKCU foi deletada!",
                             "[VX] > HKCU registry key has been deleted!"))
-            ctx_.flags.restartNeeded = 1;
+            ctx_.flags.restartNeeded = true;
         if (deleteWormValue(RootKey::LocalMachine, "HKLM", "[VX] > Chave de Registro HKLM foi deletada!",
                             "[VX] > HKLM registry key has been deleted!"))
-            ctx_.flags.restartNeeded = 1;
+            ctx_.flags.restartNeeded = true;
     }
 
     bool deleteFileAt(const std::string& path) { return scan::removeFile(ctx_, path); }
@@ -328,7 +326,7 @@ private:
             for (const std::string* folder : {&f_.appData, &f_.localAppData})
                 if (platform::isAbsolutePath(*folder)) fs_.setAttributes(*folder + "\\Lnzyzj.exe", 0);
             ctx_.write("[VX] > Chave de Registro Lnzyzj Deletada!", "[VX] > Lnzyzj deleted registry key!");
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             bool first = true;
             for (const std::string* folder : {&f_.appData, &f_.localAppData}) {
                 const std::string& d = *folder;
@@ -352,9 +350,9 @@ private:
         const std::string root = driveRootOf(f_.localAppData + "\\");
         if (!root.empty() && fileAt(fs_, root + "Win\\lsass.exe")) {
             const std::string folder = root + "Win";
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             fs_.setAttributes(folder, 0);
-            scan::deleteFolderTree(ctx_, folder, 0);
+            scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes);
             if (folderAt(fs_, folder))
                 ctx_.write("[VX] > Pasta " + folder + " não pode ser deletada!",
                            "[VX] > Folder " + folder + " can not be deleted!");
@@ -364,7 +362,7 @@ private:
         }
         const std::string program = f_.altStartup + "\\desktop.exe";
         if (fileAt(fs_, program)) {
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             scan::removeFile(ctx_, program);
             if (fs_.fileExists(program))
                 ctx_.write("[VX] > Arquivo " + program + " não pode ser deletado!",
@@ -378,8 +376,7 @@ private:
     void xcvFamily() {
         ctx_.write("[VX] - Procurando Vírus xcv.exe - Prolifera pela extensão .cpl (Painel de Controle)...");
         const std::string folder = f_.commonAppData + "\\ASX";
-        scan::deleteFolderTree(ctx_, folder, 0);
-        if (ctx_.flags.folderFound == 1) {
+        if (scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes).found) {
             if (folderAt(fs_, folder))
                 ctx_.write("[VX] - Pasta " + folder + " não pôde ser Deletada ou não Existe!",
                            "[VX] - Folder " + folder + " could not be deleted or not exists!");
@@ -469,8 +466,8 @@ void driverAudioCase(scan::RunContext& ctx, const ComputerFolders& folders) {
         ctx.write("[VX] - Procurando: Vírus DriverAudio não encontrado!");
         return;
     }
-    ctx.flags.infectionFound = 1;
-    ctx.flags.driverAudio = 1;
+    ctx.flags.infectionFound = true;
+    ctx.flags.driverAudio = true;
     ctx.write("[VX] > Vírus DriverAudio encontrado!");
     const std::string script = scan::programFolder(ctx.os.shell) + kDriverAudioScriptName;
     if (!writeDriverAudioScript(ctx, script))
@@ -480,14 +477,14 @@ void driverAudioCase(scan::RunContext& ctx, const ComputerFolders& folders) {
 
 void showVerdict(scan::RunContext& ctx) {
     auto& dialogs = ctx.os.dialogs;
-    if (ctx.flags.driverAudio == 1) {
+    if (ctx.flags.driverAudio) {
         dialogs.messageBox(
             "ATENÇÃO! Vírus DriverAudio encontrado.\r\nFeche o Varrex\r\nExecute o arquivo: <Varrex - "
             "DriverAudio.reg> gerado.\r\nReinicie o computador.\r\nExecute novamente o Varrex e faça as Desinfecções.",
             "Heads up", Icon::Warning, Buttons::Ok);
         return;
     }
-    if (ctx.flags.infectionFound == 1 && ctx.flags.removalFailed == 1) {
+    if (ctx.flags.infectionFound && ctx.flags.removalFailed) {
         ctx.write("[VX] > Alguns arquivos não puderam ser Desinfectados! Verifique o relatório!",
                   "[VX] > Some files could not be Disinfected! Check the report!");
         ctx.write("[VX] > Tente executar o programa como Administrador!", "[VX] > Run the program as Administrator!");
@@ -496,7 +493,7 @@ void showVerdict(scan::RunContext& ctx) {
                                    "Some files could not be Disinfected! Check report!\rRun the program as "
                                    "Administrator!"),
                            ctx.say("Atenção", "Heads up"), Icon::Warning, Buttons::Ok);
-    } else if (ctx.flags.infectionFound == 1) {
+    } else if (ctx.flags.infectionFound) {
         const std::string pt = "Vírus Encontrados e eliminados do Computador! Verifique o relatório!";
         const std::string en = "Virus Found and Deleted this computer!";
         ctx.write("[VX] > " + pt, "[VX] > " + en);
@@ -509,7 +506,7 @@ void showVerdict(scan::RunContext& ctx) {
 }
 
 void askForRestart(scan::RunContext& ctx) {
-    if (ctx.flags.restartNeeded != 1) return;
+    if (!ctx.flags.restartNeeded) return;
     const Answer answer = ctx.os.dialogs.messageBox(
         ctx.say("É necessário reiniciar o Computador! Reiniciar agora?", "You must restart your computer! Restart now?"),
         ctx.say("Opções", "Options"), Icon::Warning, Buttons::YesNo);
@@ -520,10 +517,10 @@ void askForRestart(scan::RunContext& ctx) {
 
 void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog) {
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
-    ctx.flags.removalFailed = 0;
-    ctx.flags.infectionFound = 0;
-    ctx.flags.restartNeeded = 0;
-    ctx.flags.driverAudio = 0;
+    ctx.flags.removalFailed = false;
+    ctx.flags.infectionFound = false;
+    ctx.flags.restartNeeded = false;
+    ctx.flags.driverAudio = false;
     scan::writeLogHeader(ctx, scan::RunKind::ComputerDisinfection, "");
 
     ComputerDisinfection steps(ctx);

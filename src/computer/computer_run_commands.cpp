@@ -215,7 +215,7 @@ void fileLine(scan::RunContext& ctx, const std::string& path, bool deleted) {
         ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!",
                   "[VX] > File " + path + " successfully deleted!");
     } else {
-        ctx.flags.removalFailed = 1;
+        ctx.flags.removalFailed = true;
         ctx.write("[VX] > Arquivo " + path + " não pôde ser deletado!",
                   "[VX] > File " + path + " could not be deleted!");
     }
@@ -239,7 +239,7 @@ void removePresentValue(scan::RunContext& ctx, const RunCommandEntry& entry) {
         ctx.write("[VX] > Valor " + value + " deletado com sucesso!",
                   "[VX] > Value " + value + " successfully deleted!");
     } else {
-        ctx.flags.removalFailed = 1;
+        ctx.flags.removalFailed = true;
         ctx.write("[VX] > Valor " + value + " não pôde ser deletado!",
                   "[VX] > Value " + value + " could not be deleted!");
     }
@@ -306,7 +306,7 @@ void reportRunCommands(scan::RunContext& ctx, const std::vector<RunCommandEntry>
               "[VX] - >>> Checking what Startup shortcuts and Run values run...");
     for (const RunCommandEntry& entry : entries) {
         for (const std::string& file : entry.code) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             ctx.write("[VX] > Código do vírus encontrado: " + file + " (executado por " + entry.runBy() + ")",
                       "[VX] > Virus code found: " + file + " (run by " + entry.runBy() + ")");
         }
@@ -323,7 +323,7 @@ void removeRunCommands(scan::RunContext& ctx, const std::vector<RunCommandEntry>
     for (const RunCommandEntry& entry : entries) {
         // The entry was a worm sign when the run started, whatever the
         // earlier steps removed of it since.
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         if (entry.isValue())
             removePresentValue(ctx, entry);
         else

@@ -64,7 +64,7 @@ bool signPresent(platform::FileSystem& fs, const std::string& root, const RootSi
 void checkRootSigns(scan::RunContext& ctx, const std::string& root) {
     for (const RootSign& sign : kRootSigns) {
         if (signPresent(ctx.os.fs, root, sign)) {
-            if (sign.infection) ctx.flags.infectionFound = 1;
+            if (sign.infection) ctx.flags.infectionFound = true;
             ctx.write(sign.foundLine);
         } else {
             ctx.write(sign.notFoundLine);
@@ -86,11 +86,9 @@ void checkWormFamilies(scan::RunContext& ctx, const std::string& root) {
 
     // Shortcuts at the root enable the A1 size test of the executables that
     // follow, and only of them.
-    ctx.flags.shortcutFound = 0;
     ctx.write("[VX] - Verificando Atalhos...");
-    scan::checkWormMaskAndRunValue(ctx, root, "*.lnk");
-    scan::checkWormMask(ctx, root, "*.exe");
-    ctx.flags.shortcutFound = 0;
+    const scan::MaskMatch shortcuts = scan::checkWormMaskAndRunValue(ctx, root, "*.lnk");
+    scan::checkWormMask(ctx, root, "*.exe", scan::shortcutSeen(shortcuts));
 
     ctx.write("[VX] - Verificando Tipo JS...");
     scan::checkWormMaskAndRunValue(ctx, root, "*.js");
@@ -112,7 +110,7 @@ void checkWormFamilies(scan::RunContext& ctx, const std::string& root) {
 
 void showVerdict(scan::RunContext& ctx, const std::string& root, bool autorunFound) {
     auto& dialogs = ctx.os.dialogs;
-    const bool infected = ctx.flags.infectionFound != 0;
+    const bool infected = ctx.flags.infectionFound;
     if (!infected && !autorunFound) {
         if (ctx.portuguese()) {
             const std::string text = "Não foram Encontrados Vírus no Drive " + root + "!";
@@ -147,7 +145,7 @@ void showVerdict(scan::RunContext& ctx, const std::string& root, bool autorunFou
 
 void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
                     scan::SaveDialogMemory& saveDialog, std::string& deviceRoot) {
-    ctx.flags.infectionFound = 0;
+    ctx.flags.infectionFound = false;
     bool autorunFound = false;
 
     if (!driveListText.empty()) {

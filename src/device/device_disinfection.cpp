@@ -62,7 +62,7 @@ std::string freeRecoveryName(platform::FileSystem& fs, const std::string& root, 
 void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFolder& w, DisinfectionTarget& target,
                    std::vector<Renamed>& renamed) {
     auto& fs = ctx.os.fs;
-    ctx.flags.infectionFound = 1;
+    ctx.flags.infectionFound = true;
     ctx.write("[VX] > Pasta " + root + w.foundPt, "[VX] > Folders " + root + w.foundEn);
 
     // The user's files are where the rename put them, or still in the worm
@@ -114,7 +114,7 @@ void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::s
     auto& fs = ctx.os.fs;
     if (fs.fileExists(root + name)) {
         scan::removeFile(ctx, root + name);
-        if (isWormSign) ctx.flags.infectionFound = 1;
+        if (isWormSign) ctx.flags.infectionFound = true;
         ctx.write("[VX] > Arquivo " + dq + name + dq + " deletado do Drive " + root,
                   "[VX] > File " + dq + name + dq + " deleted the Drive " + root);
     } else {
@@ -144,12 +144,12 @@ void removeWormCode(scan::RunContext& ctx, const DriveRuns& runs, const std::vec
                 path = r.to + path.substr(r.from.size());
         const uint32_t a = fs.getAttributes(path);
         if (a == platform::attr::Invalid || (a & platform::attr::Directory) != 0) continue;
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         if (a != 0 && (a & platform::attr::ReparsePoint) == 0) fs.setAttributes(path, 0);
         if (scan::removeFile(ctx, path)) {
             ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!", "[VX] > File " + path + " successfully deleted!");
         } else {
-            ctx.flags.removalFailed = 1;
+            ctx.flags.removalFailed = true;
             ctx.write("[VX] > Arquivo " + path + " não pôde ser deletado!", "[VX] > File " + path + " could not be deleted!");
         }
     }
@@ -161,8 +161,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
                            scan::SaveDialogMemory& saveDialog, DisinfectionTarget& target) {
     auto& fs = ctx.os.fs;
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
-    ctx.flags.infectionFound = 0;
-    ctx.flags.folderFound = 0;
+    ctx.flags.infectionFound = false;
 
     if (driveListText.empty()) {
         ctx.os.dialogs.messageBox(
@@ -182,7 +181,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
 
     scan::killAndReport(ctx, "wscript.exe", "[vx001]");
     scan::killAndReport(ctx, "xcv.exe", "[vx002]");
-    scan::killAndReport(ctx, "rundll32.exe", "[vx003]", true);
+    scan::killAndReport(ctx, "rundll32.exe", "[vx003]", scan::NotRunningLine::TrailingBlank);
 
     makeVisible(ctx, root);
     ctx.write("[VX] - Pastas e arquivos do Drive " + root + " colocados em modo visível",
@@ -205,8 +204,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
         "System Volume Information"};
     for (const char* name : systemFolders) {
         const std::string folder = root + name;
-        scan::deleteFolderTree(ctx, folder, 1);
-        if (ctx.flags.folderFound != 1) continue;
+        if (!scan::deleteFolderTree(ctx, folder, scan::CountsAsInfection::No).found) continue;
         if (fs.directoryExists(folder))
             ctx.write("[VX] > Pasta " + folder + " não pôde ser Deletada! (Pasta de Sistema)",
                       "[VX] > Folder " + folder + " could not be deleted! (System Folder)");
@@ -217,10 +215,8 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
 
     for (const char* mask : {"Microsoft Excel.WsF", "Manuel.doc", "dw.dll", "USB.exe", "*.vbs", "*.vbe"})
         scan::wormMaskAndRunValueRemoval(ctx, root, mask);
-    ctx.flags.shortcutFound = 0;
-    scan::wormMaskAndRunValueRemoval(ctx, root, "*.lnk");
-    scan::wormMaskRemoval(ctx, root, "*.exe");
-    ctx.flags.shortcutFound = 0;
+    const scan::MaskMatch shortcuts = scan::wormMaskAndRunValueRemoval(ctx, root, "*.lnk");
+    scan::wormMaskRemoval(ctx, root, "*.exe", scan::shortcutSeen(shortcuts));
     scriptSweep(ctx, root);
 
     deleteRootFile(ctx, root, "autorun.inf", false);
@@ -229,7 +225,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
 
     scan::writeCompletionLine(ctx);
 
-    if (ctx.flags.infectionFound == 1) {
+    if (ctx.flags.infectionFound) {
         const std::string pt = "Vírus Encontrados na Unidade " + root + "!" + " Verifique o relatório!";
         const std::string en = "Virus Found and Deleted Drive " + root + "!";
         ctx.write("[VX] > Vírus Encontrados na Unidade " + root + "! Verifique o relatório!", "[VX] > " + en);

@@ -299,12 +299,12 @@ void writeDriveRunsFindings(scan::RunContext& ctx, const DriveRuns& runs) {
             ctx.write("[VX] - Atalho " + s.shortcut + " ilegível.", "[VX] - Shortcut " + s.shortcut + " is unreadable.");
     }
     for (const auto& c : runs.code) {
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         ctx.write("[VX] > Código do vírus encontrado: " + c.file + " (executado por " + c.runBy + ")",
                   "[VX] > Virus code found: " + c.file + " (run by " + c.runBy + ")");
     }
     for (const auto& name : runs.hidingFolders) {
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         const std::string folder = runs.root + scan::shownName(name);
         ctx.write("[VX] > Pasta " + folder + " usada pelo vírus para esconder arquivos.",
                   "[VX] > Folder " + folder + " used by the virus to hide files.");

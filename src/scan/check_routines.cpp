@@ -38,14 +38,16 @@ std::string dropLastCharacters(const std::string& text, size_t count) {
     return text.substr(0, end);
 }
 
-void checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, const std::string& mask) {
+MaskMatch checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
+    MaskMatch match;
     // A four-character mask such as "*.js" names a two-letter extension.
     const size_t extensionLength = characterCount(mask) == 4 ? 3 : 4;
     forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
+        match.matched = true;
         if (fs.fileExists(folder + entry.name)) {
-            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
-            ctx.flags.infectionFound = 1;
+            if (mask == "*.lnk") match.shortcutMet = true;
+            ctx.flags.infectionFound = true;
             ctx.write("[VX] > Item <Infecções 10> encontrado!");
         } else {
             ctx.write("[VX] - Item <Infecções 10> não encontrado!");
@@ -53,21 +55,22 @@ void checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, const 
 
         const std::string stem = dropLastCharacters(entry.name, extensionLength);
         if (runValueExists(ctx, RootKey::CurrentUser, stem)) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             ctx.write("[VX] > Item <Infecções 10.1> encontrado!");
         } else {
             ctx.write("[VX] - Item <Infecções 10.1> não encontrado!");
         }
         if (runValueExists(ctx, RootKey::LocalMachine, stem)) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             ctx.write("[VX] > Item <Infecções 10.2> encontrado!");
         } else {
             ctx.write("[VX] - Item <Infecções 10.2> não encontrado!");
         }
     });
+    return match;
 }
 
-void checkWormMask(RunContext& ctx, const std::string& folder, const std::string& mask) {
+void checkWormMask(RunContext& ctx, const std::string& folder, const std::string& mask, ShortcutSeen shortcuts) {
     auto& fs = ctx.os.fs;
     const std::string found = "[VX] > Vírus tipo <" + mask + "> encontrado!";
     const std::string notFound = "[VX] - Vírus tipo <" + mask + "> não encontrado!";
@@ -77,13 +80,13 @@ void checkWormMask(RunContext& ctx, const std::string& folder, const std::string
 
         // The whole 64-bit size: a file of 4 GiB and more is never taken for
         // the small A1 executable because its low 32 bits fall in the window.
-        if (entry.size > kA1MinSizeExclusive && entry.size < kA1MaxSizeExclusive && ctx.flags.shortcutFound == 1) {
+        if (entry.size > kA1MinSizeExclusive && entry.size < kA1MaxSizeExclusive && shortcuts == ShortcutSeen::Yes) {
             ctx.write("[VX] > Vírus tipo A1 encontrado!");
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
         }
 
         if (isProcessRunning(ctx.os.processes, entry.name) && entry.name.rfind(kDisplayName, 0) != 0) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             ctx.write(found);
         } else {
             ctx.write(notFound);
@@ -94,7 +97,7 @@ void checkWormMask(RunContext& ctx, const std::string& folder, const std::string
         // searched is not a companion of the files in it.
         const std::string companion = dropLastCharacters(entry.name, 4);
         if (!companion.empty() && fs.directoryExists(folder + companion)) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             ctx.write(found);
         } else {
             ctx.write(notFound);

@@ -11,15 +11,13 @@ namespace vx::scan {
 
 class QuarantineRun;
 
-// The flags shared by the routines of one run. Each holds 0 or 1; the handler
-// that owns a run clears the ones it reads.
+// What the routines of one run raise for its verdict and closing steps; the
+// handler that owns a run clears the ones it reads.
 struct RunFlags {
-    int infectionFound = 0;
-    int shortcutFound = 0;
-    int removalFailed = 0;
-    int restartNeeded = 0;
-    int folderFound = 0;
-    int driverAudio = 0;
+    bool infectionFound = false;
+    bool removalFailed = false;
+    bool restartNeeded = false;
+    bool driverAudio = false;
 };
 
 // Language flag values: 1 selects Portuguese; any other value English.

@@ -117,7 +117,7 @@ void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::stri
     auto& fs = ctx.os.fs;
     const std::string path = folder + name;
 
-    if (killProcessByName(ctx.os.processes, name) != 0)
+    if (killProcessByName(ctx.os.processes, name).ended)
         ctx.write("[VX] > Processo " + name + " Encontrado e Finalizado!",
                   "[VX] > Process " + name + " Found and Finished!");
 
@@ -125,7 +125,7 @@ void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::stri
     removeFile(ctx, path);
     if (fs.fileExists(path)) {
         ctx.write("[VX] > Arquivo " + path + " não pôde ser Deletado!");
-        ctx.flags.removalFailed = 1;
+        ctx.flags.removalFailed = true;
     } else {
         ctx.write("[VX] > Arquivo " + path + " Deletado!");
     }
@@ -139,20 +139,20 @@ void runDataRemoval(RunContext& ctx, const std::string& folder, const std::strin
     forEachRunValueNamingAnEntry(
         ctx, folder, mask,
         [&](RootKey root, platform::RegKey& key, const std::string& valueName, const std::string& entry) {
-            if (killProcessByName(ctx.os.processes, entry) != 0) {
-                ctx.flags.infectionFound = 1;
+            if (killProcessByName(ctx.os.processes, entry).ended) {
+                ctx.flags.infectionFound = true;
                 ctx.write("[VX] > Processo " + entry + " finalizado!", "[VX] > Process " + entry + " finished!");
             } else {
                 ctx.write("[VX] - Processo " + entry + " não está em execução neste computador!",
                           "[VX] - Process " + entry + " is not running on this computer!");
             }
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             matched = true;
 
             removeValue(ctx, root, kRunKeyPath, key, valueName);
             if (key.valueExists(valueName)) {
                 ctx.write("[VX] > Chave de Registro não pode ser Deletada!", "[VX] > Registry key can not be deleted!");
-                ctx.flags.removalFailed = 1;
+                ctx.flags.removalFailed = true;
             } else {
                 wormFileRemoval(ctx, folder, entry);
                 ctx.write("[VX] > Chave de Registro Deletada com Sucesso!",
@@ -166,7 +166,7 @@ void runDataCheck(RunContext& ctx, const std::string& folder, const std::string&
     bool found = false;
     forEachRunValueNamingAnEntry(ctx, folder, mask,
                                  [&](RootKey, platform::RegKey&, const std::string&, const std::string&) {
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         found = true;
     });
     if (found)
@@ -185,17 +185,17 @@ bool isUsersOwnFolder(const std::string& folder) {
     return last.size() >= prefix.size() && platform::equalNoCase(last.substr(0, prefix.size()), prefix);
 }
 
-int exeAndScriptPairTest(RunContext& ctx, const std::string& folder) {
+bool exeAndScriptPairTest(RunContext& ctx, const std::string& folder) {
     // Protection of the user's own folders: whatever they hold, they are never
     // reported as a worm's folder, so nothing deletes them as a whole.
-    if (isUsersOwnFolder(folder) || !platform::isAbsolutePath(folder)) return 2;
+    if (isUsersOwnFolder(folder) || !platform::isAbsolutePath(folder)) return false;
     bool executable = holdsSmallFile(ctx, folder, "*.exe");
     bool script = holdsSmallFile(ctx, folder, "*.js");
     if (executable && script) {
-        ctx.flags.infectionFound = 1;
-        return 1;
+        ctx.flags.infectionFound = true;
+        return true;
     }
-    return 2;
+    return false;
 }
 
 }  // namespace vx::scan

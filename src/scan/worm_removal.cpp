@@ -68,34 +68,35 @@ std::string windowsEditionSuffix(platform::Registry& registry) {
     return product.size() > 2 ? product.substr(product.size() - 2) : product;
 }
 
-void writeProcessLines(RunContext& ctx, const std::string& tag, bool finished, bool trailingBlank) {
-    if (finished)
+void writeProcessLines(RunContext& ctx, const std::string& tag, KillResult kill, NotRunningLine ending) {
+    if (kill.ended)
         ctx.write("[VX] > Processo " + tag + " finalizado!", "[VX] > Process " + tag + " finished!");
     else
         ctx.write("[VX] - Processo " + tag + " não está em execução neste computador!",
-                  "[VX] - Process " + tag + " is not running on this computer!" + (trailingBlank ? " " : ""));
+                  "[VX] - Process " + tag + " is not running on this computer!" + (ending == NotRunningLine::TrailingBlank ? " " : ""));
 }
 
-int killAndReport(RunContext& ctx, const std::string& process, const std::string& tag, bool trailingBlank) {
-    const int ended = killProcessByName(ctx.os.processes, process);
-    writeProcessLines(ctx, tag, ended != 0, trailingBlank);
-    return ended;
+KillResult killAndReport(RunContext& ctx, const std::string& process, const std::string& tag,
+                         NotRunningLine ending) {
+    const KillResult kill = killProcessByName(ctx.os.processes, process);
+    writeProcessLines(ctx, tag, kill, ending);
+    return kill;
 }
 
-int killNotepadOrCalc(RunContext& ctx) {
-    int ended = killProcessByName(ctx.os.processes, "notepad.exe");
-    if (ended == 0) ended = killProcessByName(ctx.os.processes, "calc.exe");
-    writeProcessLines(ctx, "[vx008]", ended != 0);
-    return ended;
+KillResult killNotepadOrCalc(RunContext& ctx) {
+    KillResult kill = killProcessByName(ctx.os.processes, "notepad.exe");
+    if (!kill.ended) kill = killProcessByName(ctx.os.processes, "calc.exe");
+    writeProcessLines(ctx, "[vx008]", kill);
+    return kill;
 }
 
-void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
+MaskMatch wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
+    MaskMatch match;
     if (isLinkFolder(fs, folder)) {
         writeNothingFoundIn(ctx, folder);
-        return;
+        return match;
     }
-    bool found = false;
     // The matches are taken first and kept in batches before any of them is
     // deleted; each is then handled in find order, as it was met.
     std::vector<std::string> names;
@@ -119,19 +120,19 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         const std::string stem = runValueStem(name, mask);
 
         // The file name stays out of the log: a marker stands for it.
-        const int ended = lookups.kill(name);
-        writeProcessLines(ctx, "[vx00x]", ended != 0);
-        if (ended != 0) ctx.flags.infectionFound = 1;
+        const KillResult kill = lookups.kill(name);
+        writeProcessLines(ctx, "[vx00x]", kill);
+        if (kill.ended) ctx.flags.infectionFound = true;
 
         if (!batch->remove(i - batchStart)) {
-            ctx.flags.removalFailed = 1;
-            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
+            ctx.flags.removalFailed = true;
+            if (mask == "*.lnk") match.shortcutMet = true;
             ctx.write("[VX] > Não foi possível Excluir o Arquivo " + path, "[VX] > Could not delete file " + path);
         } else {
-            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
+            if (mask == "*.lnk") match.shortcutMet = true;
             ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
                       "[VX] > File " + path + " Successfully Deleted!");
-            if (mask == "win32.exe") ctx.flags.restartNeeded = 1;
+            if (mask == "win32.exe") ctx.flags.restartNeeded = true;
         }
 
         auto notFound = [&] {
@@ -148,15 +149,16 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         }
         if (deleteStartupValue(ctx, RootKey::LocalMachine, kRunKeyPath, stem)) {
             ctx.write("[VX] - Chave de Registro " + stem + " Deletada!", "[VX] - Registry key " + stem + " Deleted!");
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
         } else {
             notFound();
         }
 
-        found = true;
-        ctx.flags.infectionFound = 1;
+        match.matched = true;
+        ctx.flags.infectionFound = true;
     }
-    if (!found) writeNothingFoundIn(ctx, folder);
+    if (!match.matched) writeNothingFoundIn(ctx, folder);
+    return match;
 }
 
 void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& base, const std::string& mask,
@@ -177,7 +179,7 @@ void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& b
     }
 }
 
-void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
+void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask, ShortcutSeen shortcuts) {
     auto& fs = ctx.os.fs;
     auto& processes = ctx.os.processes;
     const std::string editionSuffix = windowsEditionSuffix(ctx.os.registry);
@@ -199,15 +201,15 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
 
         fs.setAttributes(path, 0);
 
-        if (entry.size > kShortcutWormAbove && entry.size < kShortcutWormBelow && ctx.flags.shortcutFound == 1)
+        if (entry.size > kShortcutWormAbove && entry.size < kShortcutWormBelow && shortcuts == ShortcutSeen::Yes)
             removeShortcutWormProgram(ctx, folder, name, editionSuffix);
 
         // A file named like a running process; the program's own name is exempt
         // (the leading characters compared exactly, letter case included).
         if (lookups.isRunning(name) && !name.starts_with("Varrex")) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             found = true;
-            if (lookups.kill(name) == 1)
+            if (lookups.kill(name).ended)
                 ctx.write("[VX] > Processo " + name + " finalizado com sucesso!",
                           "[VX] > Process " + name + " finished successfully!");
         }
@@ -216,7 +218,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
         // four characters or fewer has no such folder: the text left would be
         // the folder being searched itself.
         if (name.size() > 4 && fs.directoryExists(folder + name.substr(0, name.size() - 4))) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             found = true;
             if (!removeFile(ctx, path))
                 ctx.write("[VX] - Não foi possível Excluír o Arquivo " + path, "[VX] - Could not delete file " + path);

@@ -113,7 +113,7 @@ TerminateOutcome terminateSelectedProcess(scan::RunContext& ctx, ProcessListBox&
     }
 
     const std::string name = platform::fileNamePart(*text);
-    if (scan::killProcessByName(ctx.os.processes, name) == 1) {
+    if (scan::killProcessByName(ctx.os.processes, name).ended) {
         dialogs.messageBox(ctx.say("Processo finalizado com sucesso!", "Process completed successfully!"),
                            ctx.say("Aviso", "Warning"), Icon::Information, Buttons::Ok);
         refreshProcessList(ctx.os, box);

@@ -84,7 +84,7 @@ TEST_F(RunCommands, ScriptAndDllOfTheStartupAreFoundRemovedAndKept) {
     check();
     EXPECT_THAT(block(kCheckHeading),
                 ElementsAre(found(kRoaming + "\\x.vbs", lnk), found(kTemp + "\\a.dat", kHkcuRunOnce + "Atualiza")));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
     language = scan::kEnglish;
     check();
     EXPECT_THAT(block("[VX] - >>> Checking what Startup shortcuts and Run values run..."),
@@ -102,7 +102,7 @@ TEST_F(RunCommands, ScriptAndDllOfTheStartupAreFoundRemovedAndKept) {
     EXPECT_FALSE(machine.exists(kRoaming + "\\x.vbs"));
     EXPECT_FALSE(machine.exists(kTemp + "\\a.dat"));
     EXPECT_FALSE(machine.text(RootKey::CurrentUser, kRunOnceKey, "Atualiza").has_value());
-    EXPECT_EQ(flags.removalFailed, 0);
+    EXPECT_FALSE(flags.removalFailed);
     EXPECT_THAT(keptPlaces(),
                 UnorderedElementsAre(lnk, kRoaming + "\\x.vbs", kTemp + "\\a.dat", kRunOnceKey + "\\Atualiza"));
 }
@@ -141,7 +141,7 @@ TEST_F(RunCommands, OnlyInterpretersRunningFilesOfTheWormPlacesAreSigns) {
     machine.fileSystem().deleteFile(kCommonStartup + "\\pen.lnk");
     check();
     EXPECT_THAT(block(kCheckHeading), ElementsAre(kCheckNone));
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 TEST_F(RunCommands, FilesInWindowsOrTheProgramsDataFoldersStayWhenTheirEntryGoes) {
@@ -169,7 +169,7 @@ TEST_F(RunCommands, AFileThatCannotBeKeptIsNotDeletedAndTheRunSaysSo) {
     EXPECT_THAT(block(kRemoveHeading), ElementsAre("[VX] > Valor HKCU\\" + kRunKey + "\\js deletado com sucesso!",
                                                    "[VX] > Arquivo " + kLocal + "\\k.dll não pôde ser deletado!"));
     EXPECT_TRUE(machine.exists(kLocal + "\\k.dll"));
-    EXPECT_EQ(flags.removalFailed, 1);
+    EXPECT_TRUE(flags.removalFailed);
     EXPECT_TRUE(logHas("[VX] > Tente executar o programa como Administrador!"));
 }
 

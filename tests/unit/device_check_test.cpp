@@ -11,6 +11,7 @@ namespace {
 
 using scan::checkWormMask;
 using scan::checkWormMaskAndRunValue;
+using scan::ShortcutSeen;
 using device::listTree;
 using platform::Icon;
 using ::testing::ElementsAre;
@@ -82,10 +83,11 @@ struct DeviceMaskAndRunValue : ScanFixture {};
 TEST_F(DeviceMaskAndRunValue, AScriptWithAUserRunValueOfItsStem) {
     machine.addFile("E:\\virus.js", "x", kHiddenSystem);
     machine.setText(RootKey::CurrentUser, kRun, "virus", "wscript.exe E:\\virus.js");
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.js");
+    const scan::MaskMatch match = checkWormMaskAndRunValue(ctx, "E:\\", "*.js");
     EXPECT_THAT(lines(), ElementsAre(kItemFound, kUserValueFound, kMachineValueNotFound));
-    EXPECT_EQ(flags.infectionFound, 1);
-    EXPECT_EQ(flags.shortcutFound, 0);
+    EXPECT_TRUE(flags.infectionFound);
+    EXPECT_TRUE(match.matched);
+    EXPECT_FALSE(match.shortcutMet);
 }
 
 TEST_F(DeviceMaskAndRunValue, AMachineRunValueAndKeysThatCannotBeOpened) {
@@ -105,22 +107,20 @@ TEST_F(DeviceMaskAndRunValue, AMachineRunValueAndKeysThatCannotBeOpened) {
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, kRun));
 }
 
-TEST_F(DeviceMaskAndRunValue, OnlyTheExactShortcutMaskSetsTheShortcutFlag) {
+TEST_F(DeviceMaskAndRunValue, OnlyTheExactShortcutMaskTellsAShortcutMet) {
     machine.addFile("E:\\Fotos.lnk");
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.LNK");
-    EXPECT_EQ(flags.shortcutFound, 0);
-    EXPECT_EQ(flags.infectionFound, 1);
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.lnk");
-    EXPECT_EQ(flags.shortcutFound, 1);
+    EXPECT_FALSE(checkWormMaskAndRunValue(ctx, "E:\\", "*.LNK").shortcutMet);
+    EXPECT_TRUE(flags.infectionFound);
+    EXPECT_TRUE(checkWormMaskAndRunValue(ctx, "E:\\", "*.lnk").shortcutMet);
 }
 
 TEST_F(DeviceMaskAndRunValue, FoldersAndMissesWriteNothing) {
     machine.addFolder("E:\\pasta.vbs", kHiddenFolder);
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.vbs");
+    EXPECT_FALSE(checkWormMaskAndRunValue(ctx, "E:\\", "*.vbs").matched);
     checkWormMaskAndRunValue(ctx, "E:\\", "Manuel.doc");
     checkWormMaskAndRunValue(ctx, "E:\\nao-existe\\", "*.js");
     EXPECT_THAT(lines(), IsEmpty());
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 // ---------------------------------------------------------------------------
@@ -137,20 +137,19 @@ TEST_F(DeviceWormMask, A1SizeWindowExcludesBothBoundsAndNeedsAShortcut) {
     // Its low 32 bits fall in the window; the whole size does not.
     machine.addFileOfSize("E:\\e.exe", (uint64_t{1} << 32) + 250500);
 
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::No);
     EXPECT_EQ(std::count(lines().begin(), lines().end(), kA1), 0) << "no shortcut seen";
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     EXPECT_EQ(machine.attributes("E:\\b.exe"), attr::Normal) << "attributes are reset";
 
     log.clear();
-    flags.shortcutFound = 1;
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::Yes);
     EXPECT_THAT(lines(), ElementsAre(kExeNotFound, kExeNotFound,                  // a.exe
                                      kA1, kExeNotFound, kExeNotFound,             // b.exe
                                      kA1, kExeNotFound, kExeNotFound,             // c.exe
                                      kExeNotFound, kExeNotFound,                  // d.exe
                                      kExeNotFound, kExeNotFound));                // e.exe
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(DeviceWormMask, ARunningProcessOfTheSameNameUnlessItIsTheProgram) {
@@ -158,10 +157,10 @@ TEST_F(DeviceWormMask, ARunningProcessOfTheSameNameUnlessItIsTheProgram) {
     machine.addProcess("LULU.EXE");
     machine.addFile("E:\\Varrex.exe");
     machine.addProcess("Varrex.exe");
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::No);
     EXPECT_THAT(lines(), ElementsAre(kExeFound, kExeNotFound, kExeNotFound, kExeNotFound));
     EXPECT_TRUE(machine.isRunning("lulu.exe")) << "the check terminates nothing";
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(DeviceWormMask, TheFolderAnExecutableStandsInFor) {
@@ -170,10 +169,10 @@ TEST_F(DeviceWormMask, TheFolderAnExecutableStandsInFor) {
     // A name that is only the extension has no companion: the folder searched
     // is not one.
     machine.addFile("E:\\.exe", "MZ");
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::No);
     EXPECT_THAT(lines(), ElementsAre(kExeNotFound, kExeNotFound,  // .exe
                                      kExeNotFound, kExeFound));   // Fotos.exe
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 // ---------------------------------------------------------------------------
@@ -197,8 +196,7 @@ TEST_F(DeviceCheck, TheUsersOwnShortcutCountsAsAWorm) {
     run();
     EXPECT_EQ(deviceRoot, "E:\\");
     EXPECT_EQ(count(kItemFound), 1u);
-    EXPECT_EQ(flags.infectionFound, 1);
-    EXPECT_EQ(flags.shortcutFound, 0) << "reset after the executables";
+    EXPECT_TRUE(flags.infectionFound);
     EXPECT_EQ(lines().back(), kInfectedLine);
     EXPECT_FALSE(machine.isRunning("wscript.exe")) << "the script host is stopped before the verdict";
     ASSERT_EQ(boxes().size(), 1u);
@@ -218,7 +216,7 @@ TEST_F(DeviceCheck, TheProgramAtTheRootAndScriptsBehindAJunctionAreNoWorm) {
     machine.addFile("C:\\Dados\\app.js", "meu script");
     machine.addLink("E:\\atalho", "C:\\Dados");
     run();
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     EXPECT_EQ(count(kExeNotFound) + count(kExeFound), 0u) << "the program's file is not looked at";
     EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
 }
@@ -227,7 +225,7 @@ TEST_F(DeviceCheck, AutorunAloneMayBeAnInfectionInBothLanguages) {
     machine.addFile("E:\\autorun.inf", "[autorun]", kHiddenSystem);
     machine.addProcess("wscript.exe");
     run();
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     // The block on what shortcuts and autorun.inf run follows the autorun.inf line.
     EXPECT_EQ(lines().end()[-4], "[VX] > Arquivo Autorun.inf encontrado!");
     EXPECT_EQ(lines().end()[-3], "[VX] - >>> Verificando o que atalhos e autorun.inf executam...");
@@ -252,10 +250,10 @@ TEST_F(DeviceCheck, AutorunAloneMayBeAnInfectionInBothLanguages) {
 }
 
 TEST_F(DeviceCheck, CleanVerdictsAndTheEnglishInfectedBox) {
-    flags.infectionFound = 1;  // left over from an earlier run
+    flags.infectionFound = true;  // left over from an earlier run
     machine.answerNext(Answer::No);
     run("E:", /*offerSave=*/true);
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
     ASSERT_EQ(boxes().size(), 2u) << "the verdict, then the save offer";
     EXPECT_EQ(boxes()[0].text, "Não foram Encontrados Vírus no Drive E:\\!");
@@ -280,7 +278,7 @@ TEST_F(DeviceCheck, CleanVerdictsAndTheEnglishInfectedBox) {
     machine.addFile("F:\\dw.dll");
     machine.addProcess("wscript.exe");
     run("F:");
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "The device (F:\\) can be Infected!");
     EXPECT_EQ(boxes()[0].caption, "Heads up");
@@ -297,7 +295,7 @@ TEST_F(DeviceCheck, HalfSignsSystemFoldersAndAnAutorunFolderAreNoInfection) {
     EXPECT_EQ(count("[VX] - Vírus Files não encontrado!"), 1u);
     EXPECT_EQ(count("[VX] > Pasta Recycler encontrada! (Pasta de Sistema)"), 1u);
     EXPECT_EQ(count("[VX] > Pasta $Recycle.bin encontrada! (Pasta de Sistema)"), 1u);
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
 }
 
@@ -317,13 +315,13 @@ TEST_F(DeviceCheck, ScriptsOneLevelDownAreFoundUnderEveryRootEntry) {
 TEST_F(DeviceCheck, NoDriveChosenLeavesOnlyTheSaveOffer) {
     log.append("[VX] - linha anterior");
     deviceRoot = "G:\\";
-    flags.infectionFound = 1;
+    flags.infectionFound = true;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\log.txt");
     run("", /*offerSave=*/true);
     EXPECT_THAT(lines(), ElementsAre("[VX] - linha anterior"));
     EXPECT_EQ(deviceRoot, "G:\\");
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     ASSERT_EQ(boxes().size(), 2u);
     EXPECT_EQ(boxes()[0].text, "Deseja salvar o Relatório de Verificação de Mídia Externa?");
     EXPECT_EQ(boxes()[1].kind, Kind::Save);

@@ -110,7 +110,7 @@ TEST_F(DeviceDisinfection, WormFoldersBecomeRecoveryFoldersByLanguage) {
     EXPECT_TRUE(logHas("[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS\\ colocados em modo visível"));
     EXPECT_TRUE(logHas("[VX] - Arquivo \"Drive.bat\" deletado do Drive E:\\"));
     EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2."));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 
     machine.addFolder("E:\\.Trashes");
     language = scan::kEnglish;
@@ -190,7 +190,7 @@ TEST_F(DeviceDisinfection, AJunctionedWormFolderIsRenamedButNothingBehindItChang
     EXPECT_TRUE(logHas("[VX] - Nenhum Código/Vírus Encontrado em E:\\RECUPERADOS\\"));
     EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2 (2)."));
     scan::wormMaskAndRunValueRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js");
-    scan::wormMaskRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js");
+    scan::wormMaskRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js", scan::ShortcutSeen::No);
     EXPECT_EQ(machine.content("C:\\Dados\\app.js"), "meu script");
     EXPECT_EQ(lines().back(), "[VX] - Nenhum Código/Vírus Encontrado!");
 }
@@ -206,7 +206,7 @@ TEST_F(DeviceDisinfection, TheProgramOnTheDriveIsNoWorm) {
         log.clear();
         run(program.substr(0, 2));
         EXPECT_EQ(machine.content(program), "MZ program") << program;
-        EXPECT_EQ(flags.infectionFound, 0) << program;
+        EXPECT_FALSE(flags.infectionFound) << program;
         EXPECT_TRUE(logHas("[VX] - Nenhum Vírus Encontrado no Drive " + program.substr(0, 3) + "!")) << program;
     }
 }
@@ -220,7 +220,7 @@ TEST_F(DeviceDisinfection, SystemFoldersAreEmptiedAndRemoved) {
     EXPECT_FALSE(machine.exists("E:\\RECYCLER"));
     EXPECT_TRUE(logHas("[VX] > Pasta E:\\RECYCLER Deletada com Sucesso!"));
     EXPECT_TRUE(logHas("[VX] > Pasta E:\\System Volume Information não pôde ser Deletada! (Pasta de Sistema)"));
-    EXPECT_EQ(flags.infectionFound, 1) << "RECYCLER held a plain sub-folder";
+    EXPECT_TRUE(flags.infectionFound) << "RECYCLER held a plain sub-folder";
 }
 
 TEST_F(DeviceDisinfection, NothingOffTheDriveIsTouched) {

@@ -56,7 +56,7 @@ TEST_F(DriveRuns, ACmdChainIntoANamelessFolderIsFoundAndItsProgramRemoved) {
     EXPECT_THAT(lines(), Contains("[VX] > Código do vírus encontrado: E:\\_\\DeviceManager.exe (executado por "
                                   "E:\\PENDRIVE.lnk)"));
     EXPECT_THAT(lines(), Contains("[VX] > Pasta E:\\_ usada pelo vírus para esconder arquivos."));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 
     disinfect();
     EXPECT_THAT(lines(), Contains("[VX] > Pasta E:\\\\_ renomeada para E:\\RECUPERADOS."));
@@ -64,7 +64,7 @@ TEST_F(DriveRuns, ACmdChainIntoANamelessFolderIsFoundAndItsProgramRemoved) {
     EXPECT_FALSE(machine.exists("E:\\RECUPERADOS\\DeviceManager.exe"));
     EXPECT_TRUE(kept("E:\\RECUPERADOS\\DeviceManager.exe"));
     EXPECT_EQ(machine.content("E:\\RECUPERADOS\\Fotos\\praia.jpg"), "JPEG");
-    EXPECT_EQ(flags.removalFailed, 0);
+    EXPECT_FALSE(flags.removalFailed);
 
     check();
     EXPECT_THAT(lines(), Contains("[VX] - Nenhum atalho ou autorun.inf executa arquivos do dispositivo."));

@@ -46,7 +46,7 @@ TEST_F(StartupEntries, WormFileRemovalEndsDeletesAndCleansValuesOfBothRoots) {
                                      "[VX] > Registry key lulu.exe Successfully Deleted! - CurrentUser",
                                      "[VX] > Arquivo E:\\.exe Deletado!"));
     EXPECT_TRUE(hasValue(RootKey::CurrentUser, ""));
-    EXPECT_EQ(flags.removalFailed, 0);
+    EXPECT_FALSE(flags.removalFailed);
 }
 
 TEST_F(StartupEntries, WormFileRemovalReportsASurvivorAndLeavesARefusedHklmAlone) {
@@ -58,7 +58,7 @@ TEST_F(StartupEntries, WormFileRemovalReportsASurvivorAndLeavesARefusedHklmAlone
 
     scan::wormFileRemoval(ctx, "E:\\", "lulu.exe");
     EXPECT_THAT(lines(), ElementsAre("[VX] > Arquivo E:\\lulu.exe não pôde ser Deletado!"));
-    EXPECT_EQ(flags.removalFailed, 1);
+    EXPECT_TRUE(flags.removalFailed);
     EXPECT_TRUE(hasValue(RootKey::LocalMachine, "lulu"));
     EXPECT_TRUE(machine.isRunning("lulu.exe"));
 }
@@ -82,7 +82,7 @@ TEST_F(StartupEntries, RunDataMatchesTheWholePathBareOrQuotedOnly) {
     EXPECT_THAT(lines(), ElementsAre("[VX] > Vírus Encontrado!"));
     EXPECT_EQ(machine.valueNames(RootKey::CurrentUser, kRun).size(), 10u) << "a check deletes nothing";
     EXPECT_EQ(machine.attributes(kAppData + "a.exe"), attr::Normal);
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 
     log.clear();
     scan::runDataRemoval(ctx, kAppData, "*.exe");
@@ -117,7 +117,7 @@ TEST_F(StartupEntries, RunDataRemovalHandlesHklmThenHkcuForTheSameFile) {
     EXPECT_TRUE(machine.valueNames(RootKey::CurrentUser, kRun).empty());
     EXPECT_TRUE(machine.valueNames(RootKey::LocalMachine, kRun).empty());
     EXPECT_FALSE(machine.exists(worm));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(StartupEntries, RunDataWithNothingToMatchWritesItsNotFoundLines) {
@@ -133,23 +133,23 @@ TEST_F(StartupEntries, RunDataWithNothingToMatchWritesItsNotFoundLines) {
                                      "[VX] - No Code/Virus Found!", "[VX] - No Code/Virus Found"));
     EXPECT_TRUE(machine.exists(kAppData + "x.exe"));
     EXPECT_TRUE(hasValue(RootKey::LocalMachine, "Worm"));
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 TEST_F(StartupEntries, PairTestNeedsASmallExecutableFileAndAScript) {
     const std::string folder = kAppData + "WinUpdate\\";
     machine.addFileOfSize(folder + "svc.exe", 179999, attr::Hidden);
     machine.addFile(folder + "run.js", "0123456789");
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 1);
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(scan::exeAndScriptPairTest(ctx, folder));
+    EXPECT_TRUE(flags.infectionFound);
 
     flags = {};
     machine.addFileOfSize(folder + "svc.exe", 180000);
     machine.addFolder(folder + "x.exe");
     machine.addFileOfSize(folder + "huge.exe", (uint64_t{1} << 32) + 100);  // low 32 bits read as 100
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2);
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, kAppData + "Nowhere\\"), 2);
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, folder));
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, kAppData + "Nowhere\\"));
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 TEST_F(StartupEntries, PairTestLeavesTheUsersOwnFoldersAlone) {
@@ -160,15 +160,15 @@ TEST_F(StartupEntries, PairTestLeavesTheUsersOwnFoldersAlone) {
         const std::string folder = "C:\\Users\\Usuario\\" + name + "\\";
         machine.addFile(folder + "setup.exe", "MZ");
         machine.addFile(folder + "x.js", "x");
-        EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2) << name;
+        EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, folder)) << name;
     }
     machine.addFile(kAppData + "Microsoft\\a.exe", "MZ");
     machine.addFile(kAppData + "Microsoft\\a.js", "x");
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, kAppData + "Microsoft\\"), 2);
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, kAppData + "Microsoft\\"));
+    EXPECT_FALSE(flags.infectionFound);
     machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.exe", "MZ");
     machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.js", "x");
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, "C:\\Users\\Usuario\\Desktopx\\"), 1) << "a worm's own folder";
+    EXPECT_TRUE(scan::exeAndScriptPairTest(ctx, "C:\\Users\\Usuario\\Desktopx\\")) << "a worm's own folder";
 }
 
 TEST_F(StartupEntries, TheProgramsOwnFileIsNeverAWormFile) {
@@ -181,14 +181,14 @@ TEST_F(StartupEntries, TheProgramsOwnFileIsNeverAWormFile) {
     machine.setProgramPath(program);
     machine.setText(RootKey::CurrentUser, kRun, "Ferramenta", program);
 
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2);
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, folder));
     scan::runDataRemoval(ctx, folder, "*.exe");
     EXPECT_EQ(lines().back(), "[VX] - Nenhum Código/Vírus Encontrado!");
     scan::wormFileRemoval(ctx, folder, "svchost32.exe");
     EXPECT_EQ(lines().back(), "[VX] > Arquivo " + program + " não pôde ser Deletado!");
     EXPECT_EQ(machine.content(program), "MZ program");
     EXPECT_TRUE(hasValue(RootKey::CurrentUser, "Ferramenta"));
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 }  // namespace
