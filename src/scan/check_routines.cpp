@@ -1,6 +1,7 @@
 #include "scan/check_routines.h"
 
 #include "scan/primitives.h"
+#include "scan/scan_texts.h"
 #include "scan/startup_entries.h"
 
 namespace vx::scan {
@@ -46,31 +47,31 @@ void checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, const 
         if (fs.fileExists(folder + entry.name)) {
             if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
             ctx.flags.infectionFound = 1;
-            ctx.write("[VX] > Item <Infecções 10> encontrado!");
+            ctx.write(texts::check_routines::FileFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10> não encontrado!");
+            ctx.write(texts::check_routines::FileNotFound);
         }
 
         const std::string stem = dropLastCharacters(entry.name, extensionLength);
         if (runValueExists(ctx, RootKey::CurrentUser, stem)) {
             ctx.flags.infectionFound = 1;
-            ctx.write("[VX] > Item <Infecções 10.1> encontrado!");
+            ctx.write(texts::check_routines::UserValueFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10.1> não encontrado!");
+            ctx.write(texts::check_routines::UserValueNotFound);
         }
         if (runValueExists(ctx, RootKey::LocalMachine, stem)) {
             ctx.flags.infectionFound = 1;
-            ctx.write("[VX] > Item <Infecções 10.2> encontrado!");
+            ctx.write(texts::check_routines::MachineValueFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10.2> não encontrado!");
+            ctx.write(texts::check_routines::MachineValueNotFound);
         }
     });
 }
 
 void checkWormMask(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
-    const std::string found = "[VX] > Vírus tipo <" + mask + "> encontrado!";
-    const std::string notFound = "[VX] - Vírus tipo <" + mask + "> não encontrado!";
+    const std::string found = fill(texts::check_routines::MaskFound, {mask});
+    const std::string notFound = fill(texts::check_routines::MaskNotFound, {mask});
     forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
         const std::string path = folder + entry.name;
         fs.setAttributes(path, 0);
@@ -78,7 +79,7 @@ void checkWormMask(RunContext& ctx, const std::string& folder, const std::string
         // The whole 64-bit size: a file of 4 GiB and more is never taken for
         // the small A1 executable because its low 32 bits fall in the window.
         if (entry.size > kA1MinSizeExclusive && entry.size < kA1MaxSizeExclusive && ctx.flags.shortcutFound == 1) {
-            ctx.write("[VX] > Vírus tipo A1 encontrado!");
+            ctx.write(texts::check_routines::A1Found);
             ctx.flags.infectionFound = 1;
         }
 

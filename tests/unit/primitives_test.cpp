@@ -1,14 +1,17 @@
 #include "scan/primitives.h"
 
+#include "scan/scan_texts.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
 namespace {
 
 using scan::deleteFolderTree;
+using scan::fill;
 using scan::isProcessRunning;
 using scan::killProcessByName;
 using ::testing::ElementsAre;
+namespace texts = scan::texts::primitives;
 
 struct KillProcess : ScanFixture {};
 
@@ -108,8 +111,8 @@ TEST_F(DeleteFolderTree, MissingFolderIsReportedInBothLanguages) {
     EXPECT_FALSE(deleteFolderTree(ctx, "E:\\RECYCLER", 0));
     language = scan::kEnglish;
     EXPECT_FALSE(deleteFolderTree(ctx, "E:\\Trashes\\", 0));
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Pasta E:\\RECYCLER\\ não Encontrada!",
-                                     "[VX] - Folder E:\\Trashes\\ not Found!"));
+    EXPECT_THAT(lines(), ElementsAre(fill(texts::FolderNotFound.pt, {"E:\\RECYCLER\\"}),
+                                     fill(texts::FolderNotFound.en, {"E:\\Trashes\\"})));
     EXPECT_EQ(flags.folderFound, 0);
     EXPECT_EQ(flags.infectionFound, 0);
 }
@@ -128,7 +131,8 @@ TEST_F(DeleteFolderTree, EmptiesNestedFoldersAndEndsProcessesNamedLikeTheirFiles
     EXPECT_EQ(machine.countProcesses("explorer.exe"), 0u);
     EXPECT_FALSE(machine.isRunning("lulu.exe"));
     // Entries come in find order: the file before the sub-folder.
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Processo explorer.exe finalizado!", "[VX] > Processo lulu.exe finalizado!"));
+    EXPECT_THAT(lines(), ElementsAre(fill(texts::ProcessFinished.pt, {"explorer.exe"}),
+                                     fill(texts::ProcessFinished.pt, {"lulu.exe"})));
     EXPECT_EQ(flags.folderFound, 1);
     EXPECT_EQ(flags.infectionFound, 1) << "a nested folder is never quiet";
 
@@ -138,7 +142,7 @@ TEST_F(DeleteFolderTree, EmptiesNestedFoldersAndEndsProcessesNamedLikeTheirFiles
     machine.addProcess("lulu.exe");
     flags = {};
     EXPECT_TRUE(deleteFolderTree(ctx, "E:\\Trashes\\", 1));
-    EXPECT_EQ(lines().back(), "[VX] > Finalized lulu.exe process!");
+    EXPECT_EQ(lines().back(), fill(texts::ProcessFinished.en, {"lulu.exe"}));
     EXPECT_EQ(flags.infectionFound, 0) << "quiet and no nested folder";
 }
 
