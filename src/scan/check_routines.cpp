@@ -1,6 +1,7 @@
 #include "scan/check_routines.h"
 
 #include "scan/primitives.h"
+#include "scan/scan_texts.h"
 #include "scan/startup_entries.h"
 
 namespace vx::scan {
@@ -48,23 +49,23 @@ MaskMatch checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, c
         if (fs.fileExists(folder + entry.name)) {
             if (mask == "*.lnk") match.shortcutMet = true;
             ctx.flags.infectionFound = true;
-            ctx.write("[VX] > Item <Infecções 10> encontrado!");
+            ctx.write(texts::check_routines::FileFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10> não encontrado!");
+            ctx.write(texts::check_routines::FileNotFound);
         }
 
         const std::string stem = dropLastCharacters(entry.name, extensionLength);
         if (runValueExists(ctx, RootKey::CurrentUser, stem)) {
             ctx.flags.infectionFound = true;
-            ctx.write("[VX] > Item <Infecções 10.1> encontrado!");
+            ctx.write(texts::check_routines::UserValueFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10.1> não encontrado!");
+            ctx.write(texts::check_routines::UserValueNotFound);
         }
         if (runValueExists(ctx, RootKey::LocalMachine, stem)) {
             ctx.flags.infectionFound = true;
-            ctx.write("[VX] > Item <Infecções 10.2> encontrado!");
+            ctx.write(texts::check_routines::MachineValueFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10.2> não encontrado!");
+            ctx.write(texts::check_routines::MachineValueNotFound);
         }
     });
     return match;
@@ -72,8 +73,8 @@ MaskMatch checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, c
 
 void checkWormMask(RunContext& ctx, const std::string& folder, const std::string& mask, ShortcutSeen shortcuts) {
     auto& fs = ctx.os.fs;
-    const std::string found = "[VX] > Vírus tipo <" + mask + "> encontrado!";
-    const std::string notFound = "[VX] - Vírus tipo <" + mask + "> não encontrado!";
+    const std::string found = fill(texts::check_routines::MaskFound, {mask});
+    const std::string notFound = fill(texts::check_routines::MaskNotFound, {mask});
     forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
         const std::string path = folder + entry.name;
         fs.setAttributes(path, 0);
@@ -81,7 +82,7 @@ void checkWormMask(RunContext& ctx, const std::string& folder, const std::string
         // The whole 64-bit size: a file of 4 GiB and more is never taken for
         // the small A1 executable because its low 32 bits fall in the window.
         if (entry.size > kA1MinSizeExclusive && entry.size < kA1MaxSizeExclusive && shortcuts == ShortcutSeen::Yes) {
-            ctx.write("[VX] > Vírus tipo A1 encontrado!");
+            ctx.write(texts::check_routines::A1Found);
             ctx.flags.infectionFound = true;
         }
 

@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "scan/quarantine.h"
+#include "scan/scan_texts.h"
 
 namespace vx::scan {
 
@@ -132,7 +133,7 @@ FolderRemoval deleteFolderTree(RunContext& ctx, const std::string& folder, Count
     auto enter = [&](std::string path, CountsAsInfection countsFound, uint32_t attributes) {
         if (path.empty() || path.back() != '\\') path += '\\';
         if (!platform::isAbsolutePath(path) || !fs.directoryExists(path)) {
-            ctx.write("[VX] - Pasta " + path + " não Encontrada!", "[VX] - Folder " + path + " not Found!");
+            write(ctx, texts::primitives::FolderNotFound, {path});
             result.found = false;
             return false;
         }
@@ -169,8 +170,7 @@ FolderRemoval deleteFolderTree(RunContext& ctx, const std::string& folder, Count
             }
             if (entry.attributes != 0) fs.setAttributes(path, 0);
             if (lookups.kill(entry.name).ended)
-                ctx.write("[VX] > Processo " + entry.name + " finalizado!",
-                          "[VX] > Finalized " + entry.name + " process!");
+                write(ctx, texts::primitives::ProcessFinished, {entry.name});
             top.pending.push_back(std::move(path));
             if (top.pending.size() >= kKeepBatchFiles) removePending(top.pending);
             continue;

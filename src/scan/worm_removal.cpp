@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "scan/primitives.h"
 #include "scan/quarantine.h"
+#include "scan/scan_texts.h"
 #include "scan/startup_entries.h"
 
 namespace vx::scan {
@@ -49,13 +50,13 @@ void removeShortcutWormProgram(RunContext& ctx, const std::string& folder, const
 
     const std::string path = folder + name;
     if (ctx.os.fs.fileExists(path))
-        ctx.write("[VX] > Arquivo " + path + " não pode ser deletado!");
+        ctx.write(fill(texts::worm_removal::ProgramNotDeleted, {path}));
     else
-        ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!");
+        ctx.write(fill(texts::worm_removal::ProgramDeleted, {path}));
 }
 
 void writeNothingFoundIn(RunContext& ctx, const std::string& folder) {
-    ctx.write("[VX] - Nenhum Código/Vírus Encontrado em " + folder, "[VX] - No Code/Virus Found in " + folder);
+    write(ctx, texts::worm_removal::NothingFoundIn, {folder});
 }
 
 }  // namespace
@@ -70,10 +71,12 @@ std::string windowsEditionSuffix(platform::Registry& registry) {
 
 void writeProcessLines(RunContext& ctx, const std::string& tag, KillResult kill, NotRunningLine ending) {
     if (kill.ended)
-        ctx.write("[VX] > Processo " + tag + " finalizado!", "[VX] > Process " + tag + " finished!");
+        write(ctx, texts::worm_removal::ProcessFinished, {tag});
     else
-        ctx.write("[VX] - Processo " + tag + " não está em execução neste computador!",
-                  "[VX] - Process " + tag + " is not running on this computer!" + (ending == NotRunningLine::TrailingBlank ? " " : ""));
+        write(ctx,
+              ending == NotRunningLine::TrailingBlank ? texts::worm_removal::ProcessNotRunningBlank
+                                                      : texts::worm_removal::ProcessNotRunning,
+              {tag});
 }
 
 KillResult killAndReport(RunContext& ctx, const std::string& process, const std::string& tag,
@@ -127,28 +130,25 @@ MaskMatch wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder,
         if (!batch->remove(i - batchStart)) {
             ctx.flags.removalFailed = true;
             if (mask == "*.lnk") match.shortcutMet = true;
-            ctx.write("[VX] > Não foi possível Excluir o Arquivo " + path, "[VX] > Could not delete file " + path);
+            write(ctx, texts::worm_removal::FileNotDeleted, {path});
         } else {
             if (mask == "*.lnk") match.shortcutMet = true;
-            ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
-                      "[VX] > File " + path + " Successfully Deleted!");
+            write(ctx, texts::worm_removal::FileDeleted, {path});
             if (mask == "win32.exe") ctx.flags.restartNeeded = true;
         }
 
         auto notFound = [&] {
-            ctx.write("[VX] - Chave de Registro " + stem + " não Encontrada!",
-                      "[VX] - Registry key " + stem + " not Found!");
+            write(ctx, texts::worm_removal::ValueNotFound, {stem});
         };
         for (auto [root, key] :
              {std::pair{RootKey::CurrentUser, kRunKeyPath}, std::pair{RootKey::LocalMachine, kPoliciesRunKeyPath}}) {
             if (deleteStartupValue(ctx, root, key, stem))
-                ctx.write("[VX] > Chave de Registro " + stem + " Deletada!",
-                          "[VX] > Registry key " + stem + " Deleted!");
+                write(ctx, texts::worm_removal::ValueDeleted, {stem});
             else
                 notFound();
         }
         if (deleteStartupValue(ctx, RootKey::LocalMachine, kRunKeyPath, stem)) {
-            ctx.write("[VX] - Chave de Registro " + stem + " Deletada!", "[VX] - Registry key " + stem + " Deleted!");
+            write(ctx, texts::worm_removal::MachineValueDeleted, {stem});
             ctx.flags.infectionFound = true;
         } else {
             notFound();
@@ -184,7 +184,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
     auto& processes = ctx.os.processes;
     const std::string editionSuffix = windowsEditionSuffix(ctx.os.registry);
     if (isLinkFolder(fs, folder)) {
-        ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+        write(ctx, texts::worm_removal::NothingFound);
         return;
     }
 
@@ -210,8 +210,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
             ctx.flags.infectionFound = true;
             found = true;
             if (lookups.kill(name).ended)
-                ctx.write("[VX] > Processo " + name + " finalizado com sucesso!",
-                          "[VX] > Process " + name + " finished successfully!");
+                write(ctx, texts::worm_removal::RunningFileEnded, {name});
         }
 
         // A file beside a folder of its own name less the extension. A name of
@@ -221,13 +220,12 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
             ctx.flags.infectionFound = true;
             found = true;
             if (!removeFile(ctx, path))
-                ctx.write("[VX] - Não foi possível Excluír o Arquivo " + path, "[VX] - Could not delete file " + path);
+                write(ctx, texts::worm_removal::CompanionFileNotDeleted, {path});
             else
-                ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
-                          "[VX] > File " + path + " Successfully Deleted!");
+                write(ctx, texts::worm_removal::FileDeleted, {path});
         }
     });
-    if (!found) ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+    if (!found) write(ctx, texts::worm_removal::NothingFound);
 }
 
 }  // namespace vx::scan

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "tools/tool_texts.h"
+
 namespace vx::tools {
 
 using platform::RegAccess;
@@ -61,18 +63,17 @@ bool moveRegistryKey(platform::Registry& registry, platform::RootKey root, const
 IconRepairOutcome repairIcons(scan::RunContext& ctx) {
     platform::Registry& registry = ctx.os.registry;
     auto parent = registry.open(platform::RootKey::CurrentUser, kExplorerKey, RegAccess::Full);
-    const std::string caption = ctx.say("Aviso", "Warning");
+    const std::string caption = scan::say(ctx, texts::WarningCaption);
     if (!parent || !parent->subkeyExists(kFileExtsKey)) {
-        ctx.os.dialogs.messageBox(ctx.say("Não foi possível reparar!", "Unable to repair!"), caption,
+        ctx.os.dialogs.messageBox(scan::say(ctx, texts::icon_repair::NothingToRepairBox), caption,
                                   platform::Icon::Information, platform::Buttons::Ok);
         return IconRepairOutcome::NothingToRepair;
     }
     parent.reset();
     const bool moved = moveRegistryKey(registry, platform::RootKey::CurrentUser, kExplorerKey, kFileExtsKey,
                                        kFileExtsBackupKey, true);
-    ctx.os.dialogs.messageBox(ctx.say("Para concluir procedimento é necessário reiniciar o computador!",
-                                      "To complete procedure is to restart the computer!"),
-                              caption, platform::Icon::Information, platform::Buttons::Ok);
+    ctx.os.dialogs.messageBox(scan::say(ctx, texts::icon_repair::RestartBox), caption, platform::Icon::Information,
+                              platform::Buttons::Ok);
     return moved ? IconRepairOutcome::Moved : IconRepairOutcome::NotMoved;
 }
 

@@ -1,5 +1,6 @@
 #include "scan/primitives.h"
 
+#include "scan/scan_texts.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
@@ -7,9 +8,11 @@ namespace {
 
 using scan::CountsAsInfection;
 using scan::deleteFolderTree;
+using scan::fill;
 using scan::isProcessRunning;
 using scan::killProcessByName;
 using ::testing::ElementsAre;
+namespace texts = scan::texts::primitives;
 
 struct KillProcess : ScanFixture {};
 
@@ -110,8 +113,8 @@ TEST_F(DeleteFolderTree, MissingFolderIsReportedInBothLanguages) {
     EXPECT_FALSE(missing.removed);
     language = scan::kEnglish;
     EXPECT_FALSE(deleteFolderTree(ctx, "E:\\Trashes\\", CountsAsInfection::Yes).found);
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Pasta E:\\RECYCLER\\ não Encontrada!",
-                                     "[VX] - Folder E:\\Trashes\\ not Found!"));
+    EXPECT_THAT(lines(), ElementsAre(fill(texts::FolderNotFound.pt, {"E:\\RECYCLER\\"}),
+                                     fill(texts::FolderNotFound.en, {"E:\\Trashes\\"})));
     EXPECT_FALSE(flags.infectionFound);
 }
 
@@ -131,7 +134,8 @@ TEST_F(DeleteFolderTree, EmptiesNestedFoldersAndEndsProcessesNamedLikeTheirFiles
     EXPECT_EQ(machine.countProcesses("explorer.exe"), 0u);
     EXPECT_FALSE(machine.isRunning("lulu.exe"));
     // Entries come in find order: the file before the sub-folder.
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Processo explorer.exe finalizado!", "[VX] > Processo lulu.exe finalizado!"));
+    EXPECT_THAT(lines(), ElementsAre(fill(texts::ProcessFinished.pt, {"explorer.exe"}),
+                                     fill(texts::ProcessFinished.pt, {"lulu.exe"})));
     EXPECT_TRUE(flags.infectionFound) << "a nested folder is never quiet";
 
     language = scan::kEnglish;
@@ -140,7 +144,7 @@ TEST_F(DeleteFolderTree, EmptiesNestedFoldersAndEndsProcessesNamedLikeTheirFiles
     machine.addProcess("lulu.exe");
     flags = {};
     EXPECT_TRUE(deleteFolderTree(ctx, "E:\\Trashes\\", CountsAsInfection::No).removed);
-    EXPECT_EQ(lines().back(), "[VX] > Finalized lulu.exe process!");
+    EXPECT_EQ(lines().back(), fill(texts::ProcessFinished.en, {"lulu.exe"}));
     EXPECT_FALSE(flags.infectionFound) << "quiet and no nested folder";
 }
 
