@@ -9,7 +9,7 @@ namespace vx::device::texts {
 
 using scan::Text;
 
-// Boxes of both runs.
+// The box both runs show for a clean drive, and the check's captions.
 inline constexpr Text NoVirusInDriveBox{"Não foram Encontrados Vírus no Drive {}!",
                                         "Viruses were not found in Drive {}!"};
 inline constexpr Text OutcomeCaption{"Resultado", "Outcome"};
