@@ -29,7 +29,9 @@ std::string notFound(const std::string& id) { return "[VX] - Procurando: Vírus 
 struct ComputerCheck : ScanFixture {
     scan::SaveDialogMemory saveDialog;
 
-    void run(bool offerSave = false) { computer::runComputerCheck(ctx, offerSave, saveDialog); }
+    void run(scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
+        computer::runComputerCheck(ctx, saveOffer, saveDialog);
+    }
     long count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
     bool logHas(const std::string& line) const { return count(line) > 0; }
     // The line written right after the first `line`.
@@ -95,13 +97,13 @@ TEST_F(ComputerCheck, VerdictBoxesByLanguage) {
 }
 
 TEST_F(ComputerCheck, SaveOfferOnlyWithTheSwitchAndInPortuguese) {
-    run(false);
+    run(scan::SaveOffer::Skip);
     EXPECT_EQ(machine.transcript().size(), 1u);
 
     language = scan::kEnglish;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\check.txt");
-    run(true);
+    run(scan::SaveOffer::Make);
     ASSERT_EQ(machine.transcript().size(), 4u);
     EXPECT_EQ(machine.transcript()[2].text, "Deseja salvar o Relatório de Verificação?");
     EXPECT_EQ(machine.transcript()[3].kind, Kind::Save);
@@ -262,7 +264,7 @@ TEST_P(ComputerUnavailableFolders, NothingOutsideTheRealFoldersIsSearchedOrDelet
 
     log.clear();
     machine.clearTranscript();
-    computer::runComputerDisinfection(ctx, false, saveDialog);
+    computer::runComputerDisinfection(ctx, scan::SaveOffer::Skip, saveDialog);
     EXPECT_EQ(outside(), before) << machine.describe("C:\\");
     EXPECT_TRUE(logHas("[VX] > Vírus Encontrados e eliminados do Computador! Verifique o relatório!"))
         << "the Lnzyzj value alone is found";
