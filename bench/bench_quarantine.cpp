@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     vx::scan::SaveDialogMemory dialog;
     vx::device::DisinfectionTarget target;
     auto start = Clock::now();
-    vx::device::runDeviceDisinfection(ctx, "E:", false, dialog, target);
+    vx::device::runDeviceDisinfection(ctx, "E:", vx::scan::SaveOffer::Skip, dialog, target);
     const double whole = seconds(start);
     for (int i = 0; i < worms; ++i)
         if (machine.exists("E:\\worm" + std::to_string(i) + kExtensions[i % 4])) {

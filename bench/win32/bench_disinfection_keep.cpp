@@ -327,7 +327,7 @@ int disinfect(const std::string& root, Mode mode) {
     bench::callProfile().clear();
 
     const double start = now();
-    vx::device::runDeviceDisinfection(ctx, root.substr(0, 2), false, saveDialog, target);
+    vx::device::runDeviceDisinfection(ctx, root.substr(0, 2), vx::scan::SaveOffer::Skip, saveDialog, target);
     const double seconds = now() - start;
 
     // What the run left: no worm file, every file of the user's, and the

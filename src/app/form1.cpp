@@ -221,7 +221,8 @@ void TForm1::guarded(Run run) {
 void TForm1::BitBtn9Click() {
     guarded([&] {
         scan::RunContext ctx = context();
-        device::runDeviceCheck(ctx, DriveComboBox2.text(), control("CheckBox1").checked, SaveDialog1, deviceRoot2);
+        device::runDeviceCheck(ctx, DriveComboBox2.text(), scan::saveOfferWhen(control("CheckBox1").checked),
+                               SaveDialog1, deviceRoot2);
     });
 }
 
@@ -229,7 +230,8 @@ void TForm1::BitBtn1Click() {
     guarded([&] {
         scan::RunContext ctx = context();
         device::DisinfectionTarget target{deviceRoot1, recoveryPath};
-        device::runDeviceDisinfection(ctx, DriveComboBox1.text(), control("CheckBox2").checked, SaveDialog1, target);
+        device::runDeviceDisinfection(ctx, DriveComboBox1.text(), scan::saveOfferWhen(control("CheckBox2").checked),
+                                      SaveDialog1, target);
         deviceRoot1 = target.deviceRoot;
         recoveryPath = target.recoveryPath;
     });
@@ -242,14 +244,14 @@ void TForm1::BitBtn1Click() {
 void TForm1::BitBtn7Click() {
     guarded([&] {
         scan::RunContext ctx = context();
-        computer::runComputerCheck(ctx, control("CheckBox1").checked, SaveDialog1);
+        computer::runComputerCheck(ctx, scan::saveOfferWhen(control("CheckBox1").checked), SaveDialog1);
     });
 }
 
 void TForm1::BitBtn2Click() {
     guarded([&] {
         scan::RunContext ctx = context();
-        computer::runComputerDisinfection(ctx, control("CheckBox2").checked, SaveDialog1);
+        computer::runComputerDisinfection(ctx, scan::saveOfferWhen(control("CheckBox2").checked), SaveDialog1);
     });
 }
 

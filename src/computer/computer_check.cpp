@@ -151,14 +151,19 @@ private:
         scan::checkWormMaskAndRunValue(ctx_, folder, mask);
     }
 
+    // Whether the sub-folders of the programs the sweep knows are searched.
+    enum class KnownPrograms { Searched, PassedOver };
+
     // The scripts one level down: every entry of `base` is tried as a folder
     // (a file simply holds nothing). Links are passed over: their content is
     // elsewhere.
-    void perSubFolderStep(const std::string& id, const std::string& base, bool skipKnownPrograms) {
+    void perSubFolderStep(const std::string& id, const std::string& base, KnownPrograms known) {
         lines_.heading(StepLines::tipo(id));
         for (const FolderEntry& entry : entriesOf(fs_, base)) {
             if (entry.isLink) continue;
-            if (skipKnownPrograms && (entry.name == "AVG Secure Search" || entry.name == "Logmein")) continue;
+            if (known == KnownPrograms::PassedOver &&
+                (entry.name == "AVG Secure Search" || entry.name == "Logmein"))
+                continue;
             scan::checkWormMaskAndRunValue(ctx_, base + entry.name + "\\", "*.js");
         }
     }
@@ -208,9 +213,9 @@ private:
         maskStep("15", programs, "*.js");
         maskStep("16", temp, "*.js");
         maskStep("17", winTemp, "*.js");
-        perSubFolderStep("18", appData, false);
-        perSubFolderStep("19", programs, true);
-        perSubFolderStep("20", nativeProgramFilesOf(f_.programFiles), true);
+        perSubFolderStep("18", appData, KnownPrograms::Searched);
+        perSubFolderStep("19", programs, KnownPrograms::PassedOver);
+        perSubFolderStep("20", nativeProgramFilesOf(f_.programFiles), KnownPrograms::PassedOver);
         maskStep("21", startup, "*.vbs");
         maskStep("22", commonStartup, "*.vbs");
         maskStep("23", appData, "*.vbs");
@@ -300,14 +305,15 @@ void showVerdict(scan::RunContext& ctx) {
 
 }  // namespace
 
-void runComputerCheck(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog) {
+void runComputerCheck(scan::RunContext& ctx, scan::SaveOffer saveOffer,
+                      scan::SaveDialogMemory& saveDialog) {
     ctx.flags.infectionFound = false;
     ctx.flags.restartNeeded = false;
     ctx.flags.driverAudio = false;
     scan::writeLogHeader(ctx, scan::RunKind::ComputerCheck, "");
     ComputerCheck(ctx).run();
     showVerdict(ctx);
-    scan::makeSaveOffer(ctx, scan::RunKind::ComputerCheck, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::ComputerCheck, saveOffer, saveDialog);
 }
 
 }  // namespace vx::computer

@@ -490,7 +490,8 @@ void askForRestart(scan::RunContext& ctx) {
 
 }  // namespace
 
-void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog) {
+void runComputerDisinfection(scan::RunContext& ctx, scan::SaveOffer saveOffer,
+                             scan::SaveDialogMemory& saveDialog) {
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
     ctx.flags.removalFailed = false;
     ctx.flags.infectionFound = false;
@@ -512,7 +513,7 @@ void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDi
     if (!scan::writeAutomaticCopies(ctx, "vx-pc-")) return;
     scan::writeCompletionLine(ctx);
     askForRestart(ctx);
-    scan::makeSaveOffer(ctx, scan::RunKind::ComputerDisinfection, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::ComputerDisinfection, saveOffer, saveDialog);
 }
 
 }  // namespace vx::computer

@@ -146,7 +146,7 @@ void showVerdict(scan::RunContext& ctx, const std::string& root, bool autorunFou
 
 }  // namespace
 
-void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
+void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, scan::SaveOffer saveOffer,
                     scan::SaveDialogMemory& saveDialog, std::string& deviceRoot) {
     ctx.flags.infectionFound = false;
     bool autorunFound = false;
@@ -179,7 +179,7 @@ void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, boo
         showVerdict(ctx, root, autorunFound);
     }
 
-    scan::makeSaveOffer(ctx, scan::RunKind::DeviceCheck, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::DeviceCheck, saveOffer, saveDialog);
 }
 
 }  // namespace vx::device

@@ -100,11 +100,12 @@ void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, cons
     recoverFolder(ctx, root, w, target, renamed);
 }
 
-void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name, bool isWormSign) {
+void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name,
+                    scan::CountsAsInfection counts) {
     auto& fs = ctx.os.fs;
     if (fs.fileExists(root + name)) {
         scan::removeFile(ctx, root + name);
-        if (isWormSign) ctx.flags.infectionFound = true;
+        if (counts == scan::CountsAsInfection::Yes) ctx.flags.infectionFound = true;
         scan::write(ctx, texts::disinfection::RootFileDeleted, {name, root});
     } else {
         scan::write(ctx, texts::disinfection::RootFileNotFound, {name, root});
@@ -142,8 +143,9 @@ void removeWormCode(scan::RunContext& ctx, const DriveRuns& runs, const std::vec
 
 }  // namespace
 
-void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
-                           scan::SaveDialogMemory& saveDialog, DisinfectionTarget& target) {
+void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListText,
+                           scan::SaveOffer saveOffer, scan::SaveDialogMemory& saveDialog,
+                           DisinfectionTarget& target) {
     auto& fs = ctx.os.fs;
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
     ctx.flags.infectionFound = false;
@@ -198,8 +200,8 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
     scan::wormMaskRemoval(ctx, root, "*.exe", scan::shortcutSeen(shortcuts));
     scriptSweep(ctx, root);
 
-    deleteRootFile(ctx, root, "autorun.inf", false);
-    deleteRootFile(ctx, root, "bat.bat", true);
+    deleteRootFile(ctx, root, "autorun.inf", scan::CountsAsInfection::No);
+    deleteRootFile(ctx, root, "bat.bat", scan::CountsAsInfection::Yes);
     removeWormCode(ctx, runs, renamed);
 
     scan::writeCompletionLine(ctx);
@@ -217,7 +219,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
 
     if (!scan::writeAutomaticCopies(ctx, "vx-pen-")) return;
     scan::writeCompletionLine(ctx);
-    scan::makeSaveOffer(ctx, scan::RunKind::DeviceDisinfection, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::DeviceDisinfection, saveOffer, saveDialog);
 }
 
 }  // namespace vx::device

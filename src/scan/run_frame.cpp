@@ -112,8 +112,8 @@ SaveOfferTexts saveOfferTexts(const RunContext& ctx, RunKind kind) {
 
 }  // namespace
 
-void makeSaveOffer(RunContext& ctx, RunKind kind, bool switchOn, SaveDialogMemory& memory) {
-    if (!switchOn) return;
+void makeSaveOffer(RunContext& ctx, RunKind kind, SaveOffer offer, SaveDialogMemory& memory) {
+    if (offer == SaveOffer::Skip) return;
     const SaveOfferTexts texts = saveOfferTexts(ctx, kind);
     auto& dialogs = ctx.os.dialogs;
     if (dialogs.messageBox(texts.question, texts.questionCaption, Icon::Question, Buttons::YesNo) != Answer::Yes)

@@ -45,14 +45,14 @@ bool copyIsComplete(platform::Registry& registry, platform::RootKey root, const 
 }  // namespace
 
 bool moveRegistryKey(platform::Registry& registry, platform::RootKey root, const std::string& parent,
-                     const std::string& oldName, const std::string& newName, bool deleteOld) {
+                     const std::string& oldName, const std::string& newName, OldKey oldKey) {
     auto parentKey = registry.open(root, parent, RegAccess::Full);
     if (!parentKey) return false;
     if (!parentKey->subkeyExists(oldName) || parentKey->subkeyExists(newName)) return false;
     const std::string from = joinKey(parent, oldName);
     const std::string to = joinKey(parent, newName);
     if (!platform::copyRegistryTree(registry, root, from, to)) return false;
-    if (!deleteOld) return true;
+    if (oldKey == OldKey::Keep) return true;
     // Deleting the old key after an incomplete copy would destroy the user's
     // settings; it stays then, beside the partial copy.
     if (!copyIsComplete(registry, root, from, to)) return false;
@@ -71,7 +71,7 @@ IconRepairOutcome repairIcons(scan::RunContext& ctx) {
     }
     parent.reset();
     const bool moved = moveRegistryKey(registry, platform::RootKey::CurrentUser, kExplorerKey, kFileExtsKey,
-                                       kFileExtsBackupKey, true);
+                                       kFileExtsBackupKey, OldKey::Delete);
     ctx.os.dialogs.messageBox(scan::say(ctx, texts::icon_repair::RestartBox), caption, platform::Icon::Information,
                               platform::Buttons::Ok);
     return moved ? IconRepairOutcome::Moved : IconRepairOutcome::NotMoved;

@@ -35,7 +35,9 @@ const std::string kLastStepLine = notFound("52");
 struct ComputerCheck : ScanFixture {
     scan::SaveDialogMemory saveDialog;
 
-    void run(bool offerSave = false) { computer::runComputerCheck(ctx, offerSave, saveDialog); }
+    void run(scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
+        computer::runComputerCheck(ctx, saveOffer, saveDialog);
+    }
     long count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
     bool logHas(const std::string& line) const { return count(line) > 0; }
     // The line written right after the first `line`.
@@ -99,13 +101,13 @@ TEST_F(ComputerCheck, VerdictBoxesByLanguage) {
 }
 
 TEST_F(ComputerCheck, SaveOfferOnlyWithTheSwitchAndInPortuguese) {
-    run(false);
+    run(scan::SaveOffer::Skip);
     EXPECT_EQ(machine.transcript().size(), 1u);
 
     language = scan::kEnglish;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\check.txt");
-    run(true);
+    run(scan::SaveOffer::Make);
     ASSERT_EQ(machine.transcript().size(), 4u);
     EXPECT_EQ(machine.transcript()[2].text, "Deseja salvar o Relatório de Verificação?");
     EXPECT_EQ(machine.transcript()[3].kind, Kind::Save);
@@ -266,7 +268,7 @@ TEST_P(ComputerUnavailableFolders, NothingOutsideTheRealFoldersIsSearchedOrDelet
 
     log.clear();
     machine.clearTranscript();
-    computer::runComputerDisinfection(ctx, false, saveDialog);
+    computer::runComputerDisinfection(ctx, scan::SaveOffer::Skip, saveDialog);
     EXPECT_EQ(outside(), before) << machine.describe("C:\\");
     namespace removed = computer::texts::disinfection;
     EXPECT_TRUE(logHas(fill(removed::VirusesRemovedLine, {removed::VirusesRemovedBox.pt})))

@@ -36,9 +36,9 @@ const char* const kSaveQuestion = "Deseja salvar o Relatório?";
 struct ComputerDisinfection : ScanFixture {
     scan::SaveDialogMemory saveDialog;
 
-    void run(bool offerSave = false) {
+    void run(scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
         machine.clearTranscript();
-        computer::runComputerDisinfection(ctx, offerSave, saveDialog);
+        computer::runComputerDisinfection(ctx, saveOffer, saveDialog);
     }
     long count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
     bool logHas(const std::string& line) const { return count(line) > 0; }
@@ -216,7 +216,7 @@ TEST_F(ComputerDisinfection, KeysThatCannotBeOpenedAreLeftAndReportedAbsent) {
     const std::string restore = "Software\\Policies\\Microsoft\\Windows NT\\SystemRestore";
     machine.setValue(RootKey::LocalMachine, restore, "DisableConfig", RegValue::dword(1));
     machine.deleteKey(RootKey::CurrentUser, kRun);
-    run(true);
+    run(scan::SaveOffer::Make);
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, kRun)) << "a missing Run key is never created";
     EXPECT_EQ(machine.valueNames(RootKey::LocalMachine, kRun).size(), 6u);
     EXPECT_TRUE(machine.value(RootKey::LocalMachine, restore, "DisableConfig").has_value());
@@ -297,12 +297,12 @@ TEST_F(ComputerDisinfection, RestartIsAskedOnlyWhenASignNeedsIt) {
         EXPECT_EQ(machine.transcript().back().buttons, platform::Buttons::YesNo);
         EXPECT_EQ(machine.restarts(), std::vector<unsigned>(i + 1, 2u)) << i;
     }
-    run(true);  // nothing left: no question, the save offer follows the verdict
+    run(scan::SaveOffer::Make);  // nothing left: no question, the save offer follows the verdict
     EXPECT_THAT(boxTexts(), ElementsAre(texts::NoVirusBox.pt, kSaveQuestion));
 
     language = scan::kEnglish;
     signs[0]();
-    run(true);  // No leaves Windows running and leads on to the save offer
+    run(scan::SaveOffer::Make);  // No leaves Windows running and leads on to the save offer
     EXPECT_THAT(boxTexts(),
                 ElementsAre(texts::VirusesRemovedBox.en, texts::RestartQuestion.en, "Want to save the report?"));
     EXPECT_EQ(machine.restarts().size(), signs.size());
@@ -311,7 +311,7 @@ TEST_F(ComputerDisinfection, RestartIsAskedOnlyWhenASignNeedsIt) {
 TEST_F(ComputerDisinfection, AutomaticCopiesLeaveOutTheClosingLineTheSavedReportHasIt) {
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog(kProfile + "\\Documents\\limpeza.txt");
-    run(true);
+    run(scan::SaveOffer::Make);
     ASSERT_EQ(lines().back(), kCompleted);
     const std::vector<std::string> copied(lines().begin(), lines().end() - 1);
     EXPECT_EQ(copied.back(), kNothingFound);
@@ -361,7 +361,7 @@ TEST_F(ComputerDisinfection, NothingBehindAJunctionIsDeleted) {
     EXPECT_EQ(machine.listTree("C:\\Dados"), dados);
     EXPECT_FALSE(logHas(fill(texts::PairFolderInfected.pt, {kProfile + "\\Atalho"})));
 
-    computer::runComputerCheck(ctx, false, saveDialog);
+    computer::runComputerCheck(ctx, scan::SaveOffer::Skip, saveDialog);
     EXPECT_FALSE(logHas(scan::texts::check_routines::FileFound)) << "the check does not search behind links";
     EXPECT_EQ(machine.listTree("C:\\Fora"), fora);
 }

@@ -47,8 +47,8 @@ struct RunCommands : ScanFixture {
         recipe.workingFolder = workingFolder;
         machine.addFile(path, shortcutBytes(recipe));
     }
-    void check() { computer::runComputerCheck(ctx, false, saveDialog); }
-    void disinfect() { computer::runComputerDisinfection(ctx, false, saveDialog); }
+    void check() { computer::runComputerCheck(ctx, scan::SaveOffer::Skip, saveDialog); }
+    void disinfect() { computer::runComputerDisinfection(ctx, scan::SaveOffer::Skip, saveDialog); }
     // The lines of the new block: from its heading to the next heading or
     // verdict line.
     std::vector<std::string> block(const std::string& heading) const {

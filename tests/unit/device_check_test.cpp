@@ -195,8 +195,8 @@ struct DeviceCheck : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     std::string deviceRoot;
 
-    void run(const std::string& listText = "E: [PENDRIVE]", bool offerSave = false) {
-        device::runDeviceCheck(ctx, listText, offerSave, saveDialog, deviceRoot);
+    void run(const std::string& listText = "E: [PENDRIVE]", scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
+        device::runDeviceCheck(ctx, listText, saveOffer, saveDialog, deviceRoot);
     }
     size_t count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
     std::vector<memory::DialogRecord> boxes() const { return machine.transcript(); }
@@ -263,7 +263,7 @@ TEST_F(DeviceCheck, AutorunAloneMayBeAnInfectionInBothLanguages) {
 TEST_F(DeviceCheck, CleanVerdictsAndTheEnglishInfectedBox) {
     flags.infectionFound = true;  // left over from an earlier run
     machine.answerNext(Answer::No);
-    run("E:", /*offerSave=*/true);
+    run("E:", scan::SaveOffer::Make);
     EXPECT_FALSE(flags.infectionFound);
     EXPECT_EQ(lines().back(), kCleanVerdict);
     ASSERT_EQ(boxes().size(), 2u) << "the verdict, then the save offer";
@@ -328,7 +328,7 @@ TEST_F(DeviceCheck, NoDriveChosenLeavesOnlyTheSaveOffer) {
     flags.infectionFound = true;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\log.txt");
-    run("", /*offerSave=*/true);
+    run("", scan::SaveOffer::Make);
     EXPECT_THAT(lines(), ElementsAre("[VX] - linha anterior"));
     EXPECT_EQ(deviceRoot, "G:\\");
     EXPECT_FALSE(flags.infectionFound);
@@ -339,7 +339,7 @@ TEST_F(DeviceCheck, NoDriveChosenLeavesOnlyTheSaveOffer) {
     EXPECT_EQ(machine.content("C:\\Users\\Usuario\\Documents\\log.txt"), ansiFile({"[VX] - linha anterior"}));
 
     machine.clearTranscript();
-    run("", /*offerSave=*/false);
+    run("", scan::SaveOffer::Skip);
     EXPECT_THAT(boxes(), IsEmpty());
 }
 
@@ -380,7 +380,7 @@ TEST_F(DeviceCheck, ADriveThatVanishesMidRunStillReachesAVerdict) {
     scan::RunFlags probeFlags;
     scan::RunContext probeCtx{probe.platform(), probeLog, probeFlags, language};
     std::string probeRoot;
-    device::runDeviceCheck(probeCtx, "E:", false, saveDialog, probeRoot);
+    device::runDeviceCheck(probeCtx, "E:", scan::SaveOffer::Skip, saveDialog, probeRoot);
     const uint64_t total = probe.fileSystemCalls() - machine.fileSystemCalls();
     ASSERT_GT(total, 20u);
     for (uint64_t k = 0; k <= total; ++k) {
@@ -390,7 +390,7 @@ TEST_F(DeviceCheck, ADriveThatVanishesMidRunStillReachesAVerdict) {
         scan::RunContext copyCtx{copy.platform(), copyLog, copyFlags, language};
         std::string root;
         copy.vanishDriveAfter(k, 'E');
-        device::runDeviceCheck(copyCtx, "E:", false, saveDialog, root);
+        device::runDeviceCheck(copyCtx, "E:", scan::SaveOffer::Skip, saveDialog, root);
         ASSERT_FALSE(copyLog.lines().empty()) << "vanished after " << k << " calls";
         EXPECT_EQ(copyLog.lines().back().rfind("[VX] *** ", 0), 0u) << "vanished after " << k << " calls";
         EXPECT_EQ(copy.transcript().size(), 1u) << "vanished after " << k << " calls";

@@ -216,7 +216,7 @@ TEST(DeviceDisinfectionProperty, NothingUnnamedIsLostAndEveryNamedWormFileIsGone
         scan::RunContext ctx{d.machine.platform(), log, flags, language};
         scan::SaveDialogMemory dialog;
         device::DisinfectionTarget target;
-        device::runDeviceDisinfection(ctx, "E:", false, dialog, target);
+        device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, dialog, target);
 
         for (const auto& [before, expected] : d.files) {
             if (expected.finalPath.empty()) {

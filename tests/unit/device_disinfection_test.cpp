@@ -23,8 +23,8 @@ struct DeviceDisinfection : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     DisinfectionTarget target;
 
-    void run(const std::string& driveText = "E:", bool offerSave = false) {
-        device::runDeviceDisinfection(ctx, driveText, offerSave, saveDialog, target);
+    void run(const std::string& driveText = "E:", scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
+        device::runDeviceDisinfection(ctx, driveText, saveOffer, saveDialog, target);
     }
     bool logHas(const std::string& line) const {
         return std::find(lines().begin(), lines().end(), line) != lines().end();
@@ -36,7 +36,7 @@ TEST_F(DeviceDisinfection, NoDriveChosenOnlyAsks) {
     machine.addProcess("wscript.exe");
     run("");
     language = scan::kEnglish;
-    run("", true);
+    run("", scan::SaveOffer::Make);
     EXPECT_THAT(lines(), ElementsAre("tips"));
     EXPECT_FALSE(machine.isRunning("wscript.exe"));
     ASSERT_EQ(machine.transcript().size(), 2u);
@@ -258,7 +258,7 @@ TEST_F(DeviceDisinfection, FilesNamedLikeSystemProcessesEndNoCriticalProcess) {
 
 TEST_F(DeviceDisinfection, ACopyThatCannotBeWrittenEndsTheRun) {
     machine.failPath("C:\\Users\\Usuario\\AppData\\Roaming\\varrex");
-    run("E:", /*offerSave=*/true);
+    run("E:", scan::SaveOffer::Make);
     ASSERT_EQ(machine.transcript().size(), 2u);
     EXPECT_EQ(machine.transcript()[1].kind, Kind::IoError);
     EXPECT_EQ(lines().back(), fill(lines_::NoVirusFound.pt, {"E:\\"})) << "no closing line, no save offer";
@@ -268,7 +268,7 @@ TEST_F(DeviceDisinfection, SaveOfferFollowsItsSwitch) {
     language = scan::kEnglish;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\log.txt");
-    run("E:", true);
+    run("E:", scan::SaveOffer::Make);
     ASSERT_EQ(machine.transcript().size(), 3u);
     EXPECT_EQ(machine.transcript()[1].text, "Want to save the report?");
     EXPECT_EQ(machine.transcript()[2].save.title, "Save Log Scan Computer");
@@ -321,7 +321,7 @@ TEST_F(DeviceDisinfection, ADriveThatVanishesAtAnyPointStillGivesAVerdict) {
         scan::RunFlags copyFlags;
         scan::RunContext copyCtx{copy.platform(), copyLog, copyFlags, language};
         copy.vanishDriveAfter(k, 'E');
-        device::runDeviceDisinfection(copyCtx, "E:", false, saveDialog, target);
+        device::runDeviceDisinfection(copyCtx, "E:", scan::SaveOffer::Skip, saveDialog, target);
         ASSERT_FALSE(copyLog.lines().empty()) << k;
         EXPECT_THAT(copyLog.lines().back(), HasSubstr("Processo Concluído com Sucesso!")) << "vanished after " << k;
         EXPECT_EQ(copy.transcript().size(), 1u) << k;

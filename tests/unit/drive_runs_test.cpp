@@ -34,8 +34,8 @@ struct DriveRuns : ScanFixture {
         recipe.workingFolder = workingFolder;
         machine.addFile(path, shortcutBytes(recipe), attributes);
     }
-    void check() { device::runDeviceCheck(ctx, "E:", false, saveDialog, deviceRoot); }
-    void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }
+    void check() { device::runDeviceCheck(ctx, "E:", scan::SaveOffer::Skip, saveDialog, deviceRoot); }
+    void disinfect() { device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, saveDialog, target); }
     bool kept(const std::string& path) {
         for (const auto& e : machine.listTree(kStore)) {
             if ((e.attributes & attr::Directory) == 0 || e.path.find('\\', kStore.size() + 1) != std::string::npos)

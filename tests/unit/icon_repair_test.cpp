@@ -89,11 +89,11 @@ TEST_F(IconRepair, NoExplorerKeyAtAll) {
 TEST_F(IconRepair, MoveKeyWithoutDeletionKeepsTheOldKey) {
     machine.setText(RootKey::CurrentUser, "Software\\A\\Old\\s", "v", "1");
     EXPECT_TRUE(tools::moveRegistryKey(machine.registry(), RootKey::CurrentUser, "Software\\A\\", "Old", "New",
-                                       false));
+                                       tools::OldKey::Keep));
     EXPECT_EQ(machine.text(RootKey::CurrentUser, "Software\\A\\Old\\s", "v"), "1");
     EXPECT_EQ(machine.text(RootKey::CurrentUser, "Software\\A\\New\\s", "v"), "1");
     EXPECT_FALSE(tools::moveRegistryKey(machine.registry(), RootKey::CurrentUser, "Software\\A", "Missing", "X",
-                                        true));
+                                        tools::OldKey::Delete));
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, "Software\\A\\X"));
 }
 

@@ -16,7 +16,7 @@ struct Quarantine : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     device::DisinfectionTarget target;
 
-    void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }
+    void disinfect() { device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, saveDialog, target); }
 
     // The folders of the runs kept so far.
     std::vector<std::string> runFolders() const {

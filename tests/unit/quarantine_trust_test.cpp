@@ -23,7 +23,7 @@ struct QuarantineTrust : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     device::DisinfectionTarget target;
 
-    void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }
+    void disinfect() { device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, saveDialog, target); }
 
     std::vector<std::string> runFolders(const std::string& store) const {
         std::vector<std::string> out;
