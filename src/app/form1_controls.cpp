@@ -28,11 +28,19 @@ bool Control::call(TForm1& form, Handler handler) {
     return true;
 }
 
+bool TabSheet::binds(Event event) const { return event == Event::PageShow && onShow != nullptr; }
+
 bool TabSheet::raise(TForm1& form, Event event, const EventArgs&) {
     return event == Event::PageShow && call(form, onShow);
 }
 
+bool Panel::binds(Event event) const { return event == Event::Click && onClick != nullptr; }
+
 bool Panel::raise(TForm1& form, Event event, const EventArgs&) { return event == Event::Click && call(form, onClick); }
+
+bool Button::binds(Event event) const {
+    return (event == Event::Click && onClick != nullptr) || (event == Event::KeyDown && onKeyDown != nullptr);
+}
 
 bool Button::raise(TForm1& form, Event event, const EventArgs& args) {
     if (event == Event::Click) return call(form, onClick);
@@ -40,8 +48,21 @@ bool Button::raise(TForm1& form, Event event, const EventArgs& args) {
     return false;
 }
 
+bool SpeedButton::binds(Event event) const { return event == Event::Click && onClick != nullptr; }
+
 bool SpeedButton::raise(TForm1& form, Event event, const EventArgs&) {
     return event == Event::Click && call(form, onClick);
+}
+
+bool Label::binds(Event event) const {
+    switch (event) {
+        case Event::Click: return onClick != nullptr;
+        case Event::DoubleClick: return onDblClick != nullptr;
+        case Event::MouseEnter: return onMouseEnter != nullptr;
+        case Event::MouseMove: return onMouseMove != nullptr;
+        case Event::MouseLeave: return onMouseLeave != nullptr;
+        default: return false;
+    }
 }
 
 bool Label::raise(TForm1& form, Event event, const EventArgs&) {
@@ -55,12 +76,16 @@ bool Label::raise(TForm1& form, Event event, const EventArgs&) {
     }
 }
 
+bool CheckBox::binds(Event event) const { return event == Event::Click && onClick != nullptr; }
+
 bool CheckBox::raise(TForm1& form, Event event, const EventArgs&) {
     if (event != Event::Click || !onClick) return false;
     // A click asks for the state opposite to the one held when it is handled.
     (form.*onClick)(!checked);
     return true;
 }
+
+bool DriveComboBox::binds(Event event) const { return event == Event::Select; }
 
 bool DriveComboBox::raise(TForm1&, Event event, const EventArgs& args) {
     if (event != Event::Select) return false;
@@ -76,6 +101,8 @@ std::vector<int> ProcessList::chosen() const {
 
 uint32_t ProcessList::itemData(size_t index) const { return index < items.size() ? items[index].pid : 0; }
 
+bool ProcessList::binds(Event event) const { return event == Event::Select && onSelect != nullptr; }
+
 bool ProcessList::raise(TForm1& form, Event event, const EventArgs& args) {
     if (event != Event::Select || !onSelect) return false;
     (form.*onSelect)(args.selection.empty() ? -1 : args.selection.front());
@@ -86,12 +113,16 @@ std::vector<int> TextList::chosen() const {
     return selected >= 0 ? std::vector<int>{selected} : std::vector<int>{};
 }
 
+bool TextList::binds(Event event) const { return event == Event::Select && (onSelect != nullptr || onClick != nullptr); }
+
 bool TextList::raise(TForm1& form, Event event, const EventArgs& args) {
     if (event != Event::Select) return false;
     if (onSelect) (form.*onSelect)(args.selection.empty() ? -1 : args.selection.front());
     call(form, onClick);
     return true;
 }
+
+bool MultiSelectList::binds(Event event) const { return event == Event::Select && onSelect != nullptr; }
 
 bool MultiSelectList::raise(TForm1& form, Event event, const EventArgs& args) {
     if (event != Event::Select || !onSelect) return false;

@@ -100,6 +100,8 @@ public:
     std::string hint;
     Rgb font;
 
+    // Whether a slot is bound to the event: the view hands on only those.
+    virtual bool binds(Event) const { return false; }
     // Calls the slot bound to the event; false when no slot took it (a key
     // that is not handled goes on to the control unchanged).
     virtual bool raise(TForm1& form, Event event, const EventArgs& args);
@@ -141,6 +143,7 @@ public:
     explicit TabSheet(ControlInit init, TabSheetSlots slots = {})
         : Control(ControlKind::TabSheet, std::move(init)), onShow(slots.onShow) {}
     const Handler onShow;
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -153,6 +156,7 @@ public:
     explicit Panel(ControlInit init, PanelSlots slots = {})
         : Control(ControlKind::Panel, std::move(init)), onClick(slots.onClick) {}
     const Handler onClick;
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -172,6 +176,7 @@ public:
     const Handler onClick;
     const KeyHandler onKeyDown;
     const bool cancel;
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -184,6 +189,7 @@ public:
     explicit SpeedButton(ControlInit init, SpeedButtonSlots slots = {})
         : Control(ControlKind::SpeedButton, std::move(init)), onClick(slots.onClick) {}
     const Handler onClick;
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -219,6 +225,7 @@ public:
     const bool link;
     const Ellipsis ellipsis;
     const Rgb restingFont;  // the font colour while the mouse is not over it
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -238,6 +245,7 @@ public:
         : Control(ControlKind::CheckBox, std::move(init)), onClick(slots.onClick) {}
     bool checked = false;
     const CheckHandler onClick;
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -261,6 +269,7 @@ struct DriveList {
 class DriveComboBox : public Control, public DriveList {
 public:
     explicit DriveComboBox(ControlInit init) : Control(ControlKind::DriveComboBox, std::move(init)) {}
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -302,6 +311,7 @@ public:
     std::vector<std::string> texts() const override;
     std::vector<int> chosen() const override;
     uint32_t itemData(size_t index) const override;
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -319,6 +329,7 @@ public:
     const Handler onClick;
     std::vector<std::string> texts() const override { return items; }
     std::vector<int> chosen() const override;
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
@@ -334,6 +345,7 @@ public:
     const IndexesHandler onSelect;
     std::vector<std::string> texts() const override { return items; }
     std::vector<int> chosen() const override { return selected; }
+    bool binds(Event event) const override;
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 

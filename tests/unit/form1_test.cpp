@@ -192,6 +192,7 @@ TEST_F(MainWindow, EventsReachTheSlotsOfTheirControls) {
 
     EXPECT_TRUE(form.raise(form.BitBtn3, Event::Click));
     ASSERT_NE(form.form_instrucoes, nullptr);
+    EXPECT_FALSE(form.Label22.binds(Event::Click));
     EXPECT_FALSE(form.raise(form.Label22, Event::Click)) << "a label without a handler";
     EXPECT_FALSE(form.raise(form.BitBtn9, Event::MouseEnter));
     EXPECT_TRUE(machine.transcript().empty());

@@ -200,9 +200,7 @@ void MainWindow::createControls() {
         if (v.kind == ControlKind::GroupBox && v.hwnd)
             ::SetWindowPos(v.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    if (View* memo = viewOf(&form_.Memo1); memo && memo->hwnd) {
-        memo_ = std::make_unique<LogMemo>(memo->hwnd, form_.Memo1,
-                                          [this] { return form_.language == scan::Language::Portuguese; });
+    if (memo_ && memo_->handle()) {
         // While a handler runs, the log is shown growing and the window keeps
         // answering the system, at every heartbeat of the platform and at the
         // log's own pushes.
@@ -292,9 +290,15 @@ HWND MainWindow::createControl(View& v, HWND host, RECT b) {
             style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX | ((v.flags & kBoxedText) ? SS_SUNKEN : 0);
             font = boldFont_.get();
             break;
-        case ControlKind::Memo:
-            v.hwnd = createLogMemo(host, v.id, b, memoFont_.get());
+        case ControlKind::Memo: {
+            // The log view shows the activity log the control is.
+            auto memo = std::make_unique<LogMemo>(static_cast<const app::Memo&>(*v.control), [this] {
+                return form_.language == scan::Language::Portuguese;
+            });
+            v.hwnd = memo->create(host, v.id, b, memoFont_.get());
+            if (v.hwnd) memo_ = std::move(memo);
             return v.hwnd;
+        }
         case ControlKind::ListBox:
             cls = L"LISTBOX";
             // The model keeps the lines sorted; the control shows them in its
@@ -361,11 +365,6 @@ MainWindow::View* MainWindow::viewByName(std::string_view name) {
     return nullptr;
 }
 
-MainWindow::View* MainWindow::viewOf(const app::Control* control) {
-    for (View& v : views_)
-        if (v.control == control) return &v;
-    return nullptr;
-}
 
 int MainWindow::currentPage() const {
     const LRESULT page = tabs_ ? ::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0) : -1;

@@ -114,7 +114,6 @@ private:
     // The real parent of a control and its position there, both taken from
     // the model's containers (a group box is drawn, not a parent).
     HWND hostOf(const app::Control& control, POINT& offset) const;
-    View* viewOf(const app::Control* control);
 
     // --- events -------------------------------------------------------------
     // Runs a handler of the model and draws the outcome, or queues it while

@@ -97,6 +97,7 @@ void MainWindow::run(const std::function<void()>& handler) {
 
 void MainWindow::forwardEvent(View& v, Event event, app::EventArgs args) {
     app::Control* control = v.control;
+    if (!control->binds(event)) return;
     forward([this, control, event, args = std::move(args)] { form_.raise(*control, event, args); });
 }
 
