@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     seed(machine, worms);
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{machine.platform(), log, flags, language};
     vx::scan::SaveDialogMemory dialog;
     vx::device::DisinfectionTarget target;

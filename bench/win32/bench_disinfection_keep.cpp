@@ -316,7 +316,7 @@ int disinfect(const std::string& root, Mode mode) {
     p::Platform os = bp.platform();
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
     vx::scan::SaveDialogMemory saveDialog;
     vx::device::DisinfectionTarget target;
@@ -385,7 +385,7 @@ int fill(uint64_t goal, const std::string& sourceFolder) {
 
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
     const double start = now();
     int runs = 0;
@@ -417,7 +417,7 @@ int list(bool profiled) {
     p::Platform os = bp.platform();
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
 
     bench::callProfile().clear();

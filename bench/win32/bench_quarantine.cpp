@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
 
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
 
     // Windows alone.

@@ -20,20 +20,25 @@ struct RunFlags {
     bool driverAudio = false;
 };
 
-// Language flag values: 1 selects Portuguese; any other value English.
-inline constexpr int kPortuguese = 1;
-inline constexpr int kEnglish = 2;
+// The language the program speaks. Only Portuguese chooses the Portuguese
+// texts; every other value speaks English. NotChosen is the window's state
+// before its start-up picks Portuguese: it speaks English, and neither
+// language button acts on it.
+enum class Language { NotChosen = 0, Portuguese = 1, English = 2 };
+// Short names for the two languages.
+inline constexpr Language kPortuguese = Language::Portuguese;
+inline constexpr Language kEnglish = Language::English;
 
 struct RunContext {
     platform::Platform os;
     ActivityLog& log;
     RunFlags& flags;
-    const int& language;
+    const Language& language;
     // Where a disinfection keeps what it deletes; null for the runs that
     // delete nothing of the user's (checks, tools).
     QuarantineRun* quarantine = nullptr;
 
-    bool portuguese() const { return language == kPortuguese; }
+    bool portuguese() const { return language == Language::Portuguese; }
     // The Portuguese or the English text of a pair, by the language flag.
     std::string say(std::string pt, std::string en) const {
         return portuguese() ? std::move(pt) : std::move(en);

@@ -23,7 +23,7 @@ constexpr uint32_t kHidden = attr::Hidden | attr::System;
 
 struct ComputerCase {
     std::string name;  // file name without ".txt"
-    int language;
+    scan::Language language;
     std::function<void(memory::Machine&)> build;
 };
 

@@ -212,7 +212,7 @@ TEST(DeviceDisinfectionProperty, NothingUnnamedIsLostAndEveryNamedWormFileIsGone
         buildDrive(d);
         scan::ActivityLog log;
         scan::RunFlags flags;
-        int language = d.portuguese ? scan::kPortuguese : scan::kEnglish;
+        scan::Language language = d.portuguese ? scan::kPortuguese : scan::kEnglish;
         scan::RunContext ctx{d.machine.platform(), log, flags, language};
         scan::SaveDialogMemory dialog;
         device::DisinfectionTarget target;

@@ -131,7 +131,7 @@ TEST_F(DeviceDisinfection, WormFoldersBecomeRecoveryFoldersByLanguage) {
 
 TEST_F(DeviceDisinfection, AReinfectedDriveGetsTheNextFreeRecoveryFolder) {
     machine.addDrive('F', DriveType::Removable, "PEN2");
-    for (int lang : {scan::kPortuguese, scan::kEnglish}) {
+    for (scan::Language lang : {scan::kPortuguese, scan::kEnglish}) {
         const bool pt = lang == scan::kPortuguese;
         const std::string r = pt ? "E:\\" : "F:\\";
         machine.addFile(r + "RECUPERADOS\\antigo.txt", "antigo", attr::Hidden);

@@ -19,7 +19,7 @@ constexpr uint32_t kHiddenFolder = attr::Directory | attr::Hidden | attr::System
 
 struct GoldenCase {
     std::string name;  // file name without ".txt"
-    int language;
+    scan::Language language;
     std::function<void(memory::Machine&)> build;
 };
 

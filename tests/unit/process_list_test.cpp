@@ -159,7 +159,7 @@ TEST_F(ProcessListTest, FullPathAndBareNameLinesEndTheSameProcesses) {
 TEST_F(ProcessListTest, IdleLineAndProtectedProcessesGiveTheWarningInBothLanguages) {
     refresh();
     const auto before = box.items;
-    for (int lang : {scan::kPortuguese, scan::kEnglish}) {
+    for (scan::Language lang : {scan::kPortuguese, scan::kEnglish}) {
         language = lang;
         machine.clearTranscript();
         select("System Idle Process");
@@ -185,7 +185,7 @@ TEST_F(ProcessListTest, IdleLineAndProtectedProcessesGiveTheWarningInBothLanguag
 TEST_F(ProcessListTest, NoSelectionAsksForAChoiceAndEndsNothing) {
     refresh();
     const auto before = box.items;
-    for (int lang : {scan::kPortuguese, scan::kEnglish}) {
+    for (scan::Language lang : {scan::kPortuguese, scan::kEnglish}) {
         for (int index : {-1, static_cast<int>(box.items.size())}) {
             language = lang;
             machine.clearTranscript();

@@ -86,7 +86,7 @@ struct World {
     memory::Machine machine;
     scan::ActivityLog log;
     scan::RunFlags flags;
-    int language = scan::kPortuguese;
+    scan::Language language = scan::kPortuguese;
     scan::RunContext ctx{machine.platform(), log, flags, language};
     scan::SaveDialogMemory dialog;
 

@@ -142,7 +142,7 @@ TEST_F(RunFrame, SaveOfferTextsByRunAndLanguage) {
     scan::SaveDialogMemory memory;
     struct Case {
         RunKind kind;
-        int language;
+        scan::Language language;
         const char *question, *caption, *title;
     } cases[] = {
         {RunKind::ComputerCheck, scan::kEnglish, "Deseja salvar o Relatório de Verificação?", "Aviso",
