@@ -321,8 +321,8 @@ int runCommandLine(platform::Platform os, const std::vector<std::string>& argume
     }
     // A log file that cannot be written is known before anything runs.
     if (!command.logFile.empty()) {
-        if (platform::IoResult r = os.fs.writeTextFile(command.logFile, {}); !r) {
-            os.shell.writeConsole("Cannot create file \"" + command.logFile + "\". " + r.reason);
+        if (platform::Status r = os.fs.writeTextFile(command.logFile, {}); !r) {
+            os.shell.writeConsole("Cannot create file \"" + command.logFile + "\". " + r.message());
             for (const std::string& line : usageText(lang)) os.shell.writeConsole(line);
             return exitcode::Usage;
         }

@@ -38,9 +38,9 @@ ReportSwitches saveSettings(platform::Platform& os, ReportSwitches current) {
     const std::string path = settingsFilePath(os.shell);
     const bool existed = os.fs.fileExists(path);
     ReportSwitches next = existed ? current : ReportSwitches{};
-    platform::IoResult r = os.fs.writeTextFile(path, linesOf(next));
+    platform::Status r = os.fs.writeTextFile(path, linesOf(next));
     if (!r) {
-        os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.reason);
+        os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.message());
         return current;
     }
     return next;

@@ -11,7 +11,6 @@
 namespace vx::scan {
 
 using platform::FolderTrust;
-using platform::HandleStatus;
 using platform::RootKey;
 
 namespace {
@@ -226,21 +225,20 @@ bool QuarantineRun::startFolder(const std::string& store) {
         // A fresh folder holds nothing; anything found there was put there
         // by someone else between its making and now.
         if (fs.getAttributes(folder + kManifestName) != platform::attr::Invalid) return false;
-        platform::IoResult error;
         std::unique_ptr<platform::ByteWriter> pack;
         std::string packName;
         for (int n = 1; n <= kLastPackSuffix && !pack; ++n) {
             packName = n == 1 ? std::string(kPackName) : "pack-" + std::to_string(n) + ".vxp";
-            pack = fs.createBytes(folder + packName, error);
+            if (auto made = fs.createBytes(folder + packName)) pack = std::move(made).value();
         }
         if (!pack) return false;
-        auto manifest = fs.appendUtf8TextFile(folder + kManifestName, error);
+        auto manifest = fs.appendUtf8TextFile(folder + kManifestName);
         if (!manifest || !manifest->writeLines({kQuarantineVersionLine, formatRunLine(ctx_.os.crypto, header_)}))
             return false;
         folder_ = folder;
         pack_ = std::move(pack);
         packName_ = packName;
-        manifest_ = std::move(manifest);
+        manifest_ = std::move(manifest).value();
         return true;
     };
     for (int n = 1; n <= kLastFolderSuffix; ++n)
@@ -374,8 +372,7 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
         if (!platform::isAbsolutePath(path) || !isKeepablePath(path)) continue;
-        HandleStatus status = HandleStatus::Ok;
-        auto held = fs.holdFile(path, status);
+        auto held = fs.holdFile(path);
         if (!held || !open()) continue;
         if (insideStore(path, *held)) continue;
 
@@ -435,7 +432,7 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
         c.item.size = copied;
         c.item.sha256 = platform::hexDigest(hash->finish());
         *room -= std::min(*room, copied);
-        c.held = std::move(held);
+        c.held = std::move(held).value();
         batch.push_back(std::move(c));
         batchBytes += copied;
         if (batchBytes >= kKeepBatchBytes) {
@@ -546,8 +543,7 @@ void reportKeepRefusal(RunContext& ctx, KeepRefusal refusal) {
 // --- reading -----------------------------------------------------------------------
 
 bool markItemsGone(platform::Platform os, const KeptRun& run, const std::vector<size_t>& indexes) {
-    platform::IoResult error;
-    auto manifest = os.fs.appendUtf8TextFile(run.folder + kManifestName, error);
+    auto manifest = os.fs.appendUtf8TextFile(run.folder + kManifestName);
     if (!manifest) return false;
     std::vector<std::string> lines;
     for (size_t index : indexes)

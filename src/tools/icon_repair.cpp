@@ -60,7 +60,7 @@ bool moveRegistryKey(platform::Registry& registry, platform::RootKey root, const
 
 IconRepairOutcome repairIcons(scan::RunContext& ctx) {
     platform::Registry& registry = ctx.os.registry;
-    auto parent = registry.open(platform::RootKey::CurrentUser, kExplorerKey, RegAccess::Full);
+    std::unique_ptr<platform::RegKey> parent = registry.open(platform::RootKey::CurrentUser, kExplorerKey, RegAccess::Full);
     const std::string caption = ctx.say("Aviso", "Warning");
     if (!parent || !parent->subkeyExists(kFileExtsKey)) {
         ctx.os.dialogs.messageBox(ctx.say("Não foi possível reparar!", "Unable to repair!"), caption,

@@ -32,10 +32,10 @@ public:
     ReportFile(platform::Platform& os, std::string path) : os_(os), path_(std::move(path)) {}
 
     bool create() {
-        platform::IoResult error;
-        writer_ = os_.fs.createTextFile(path_, error);
+        auto made = os_.fs.createTextFile(path_);
+        writer_ = std::move(made);
         if (writer_) return true;
-        os_.dialogs.ioError("Cannot create file \"" + path_ + "\". " + error.reason);
+        os_.dialogs.ioError("Cannot create file \"" + path_ + "\". " + made.status().message());
         return false;
     }
     bool write(const std::string& line) { return check(writer_->writeLine(line)); }
@@ -43,9 +43,9 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    bool check(const platform::IoResult& r) {
+    bool check(const platform::Status& r) {
         if (r) return true;
-        os_.dialogs.ioError("Cannot write file \"" + path_ + "\". " + r.reason);
+        os_.dialogs.ioError("Cannot write file \"" + path_ + "\". " + r.message());
         return false;
     }
 

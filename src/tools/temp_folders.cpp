@@ -235,18 +235,17 @@ public:
     explicit CleanupLog(scan::RunContext& ctx) : ctx_(ctx) {}
 
     bool create(const std::string& path) {
-        platform::IoResult error;
-        auto writer = ctx_.os.fs.createTextFile(path, error);
-        if (!writer) return fail("Cannot create file \"" + path + "\". " + error.reason);
-        files_.push_back({path, std::move(writer)});
+        auto writer = ctx_.os.fs.createTextFile(path);
+        if (!writer) return fail("Cannot create file \"" + path + "\". " + writer.status().message());
+        files_.push_back({path, std::move(writer).value()});
         return true;
     }
 
     bool write(const std::string& line) {
         if (failed_) return false;
         for (auto& f : files_) {
-            platform::IoResult r = f.writer->writeLine(line);
-            if (!r) return fail("Cannot write to file \"" + f.path + "\". " + r.reason);
+            platform::Status r = f.writer->writeLine(line);
+            if (!r) return fail("Cannot write to file \"" + f.path + "\". " + r.message());
         }
         return true;
     }
@@ -254,8 +253,8 @@ public:
     bool close() {
         if (failed_) return false;
         for (auto& f : files_) {
-            platform::IoResult r = f.writer->close();
-            if (!r) return fail("Cannot write to file \"" + f.path + "\". " + r.reason);
+            platform::Status r = f.writer->close();
+            if (!r) return fail("Cannot write to file \"" + f.path + "\". " + r.message());
         }
         return true;
     }
