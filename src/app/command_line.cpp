@@ -132,7 +132,7 @@ public:
     }
     // Writes what was told to the log file, when there is one.
     void save() {
-        if (!command_.logFile.empty()) os_.fs.writeTextFile(command_.logFile, lines_);
+        if (!command_.logFile.empty()) os_.fs.writeTextFile(command_.logFile, lines_).ignore();
     }
     int usageError(const std::string& why) {
         say(why);

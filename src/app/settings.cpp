@@ -25,7 +25,7 @@ ReportSwitches loadSettings(platform::Platform& os) {
     const ReportSwitches defaults;
     if (!os.fs.fileExists(path)) {
         // The file older versions create: it reads as the defaults here too.
-        os.fs.writeTextFile(path, {"1", "1"});
+        os.fs.writeTextFile(path, {"1", "1"}).ignore();
         return defaults;
     }
     auto lines = os.fs.readTextLines(path, 3, kLineBytes);

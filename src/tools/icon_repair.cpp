@@ -54,7 +54,7 @@ bool moveRegistryKey(platform::Registry& registry, platform::RootKey root, const
     // Deleting the old key after an incomplete copy would destroy the user's
     // settings; it stays then, beside the partial copy.
     if (!copyIsComplete(registry, root, from, to)) return false;
-    registry.deleteTree(root, from);
+    registry.deleteTree(root, from).ignore();
     return true;
 }
 
