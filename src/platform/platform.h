@@ -7,8 +7,19 @@
 // Conventions shared by every interface:
 //  - text is UTF-8;
 //  - paths are Windows paths ("E:\Fotos\a.jpg"); names compare case-insensitively;
-//  - no call throws for a failed operation: it answers false, an empty text,
-//    std::nullopt or a null handle, as documented per call.
+//  - no call throws for a failed operation;
+//  - actions report their outcome as a Status, and the calls that hand out a
+//    handle (writers, held files, folder handles, registry keys) as a
+//    Result<T>: a failure carries its Fault, the system's error code and the
+//    system's message (platform/status.h);
+//  - questions answer with their result, whose false or empty is an answer,
+//    not a failure: fileExists, directoryExists, getAttributes and
+//    childAttributes (attr::Invalid), Finder::next, valueExists,
+//    subkeyExists, isCritical, hasAdministratorRights, folderTrust;
+//  - calls not yet moved to Status still answer false, std::nullopt or a
+//    null handle without a reason, as documented per call (the bool actions
+//    such as deleteFile or writeValue, the reads returning std::optional,
+//    find, openBytes, openBytesExclusive, tryLockRuns and sha256).
 #pragma once
 
 #include <array>

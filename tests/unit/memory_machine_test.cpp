@@ -817,8 +817,8 @@ TEST_F(MemoryPenDrive, DriveVanishingAtEveryCallIsHandled) {
             }
         }
         if (auto w = fs.createTextFile("E:\\log.txt")) {
-            w->writeLine("deleted " + std::to_string(deleted));
-            w->close();
+            w->writeLine("deleted " + std::to_string(deleted)).ignore();
+            w->close().ignore();
         }
         return deleted;
     };
