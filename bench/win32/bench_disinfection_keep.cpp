@@ -120,8 +120,7 @@ std::vector<PlannedFile> drivePlan() {
 }
 
 bool writeFile(p::FileSystem& fs, const std::string& path, uint64_t size, Random& bytes) {
-    p::IoResult error;
-    auto writer = fs.createBytes(path, error);
+    auto writer = fs.createBytes(path);
     if (!writer) return false;
     std::vector<uint8_t> buffer(static_cast<size_t>(size));
     for (size_t i = 0; i < buffer.size(); i += 8) {

@@ -132,7 +132,7 @@ public:
     }
     // Writes what was told to the log file, when there is one.
     void save() {
-        if (!command_.logFile.empty()) os_.fs.writeTextFile(command_.logFile, lines_);
+        if (!command_.logFile.empty()) os_.fs.writeTextFile(command_.logFile, lines_).ignore();
     }
     int usageError(const std::string& why) {
         say(why);
@@ -321,8 +321,8 @@ int runCommandLine(platform::Platform os, const std::vector<std::string>& argume
     }
     // A log file that cannot be written is known before anything runs.
     if (!command.logFile.empty()) {
-        if (platform::IoResult r = os.fs.writeTextFile(command.logFile, {}); !r) {
-            os.shell.writeConsole("Cannot create file \"" + command.logFile + "\". " + r.reason);
+        if (platform::Status r = os.fs.writeTextFile(command.logFile, {}); !r) {
+            os.shell.writeConsole("Cannot create file \"" + command.logFile + "\". " + r.message());
             for (const std::string& line : usageText(lang)) os.shell.writeConsole(line);
             return exitcode::Usage;
         }

@@ -66,9 +66,9 @@ void writeCompletionLine(RunContext& ctx) {
 }
 
 bool saveLogFile(RunContext& ctx, const std::string& path) {
-    platform::IoResult r = ctx.os.fs.writeTextFile(path, ctx.log.lines());
+    platform::Status r = ctx.os.fs.writeTextFile(path, ctx.log.lines());
     if (r) return true;
-    ctx.os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.reason);
+    ctx.os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.message());
     return false;
 }
 

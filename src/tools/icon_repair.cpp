@@ -56,13 +56,13 @@ bool moveRegistryKey(platform::Registry& registry, platform::RootKey root, const
     // Deleting the old key after an incomplete copy would destroy the user's
     // settings; it stays then, beside the partial copy.
     if (!copyIsComplete(registry, root, from, to)) return false;
-    registry.deleteTree(root, from);
+    registry.deleteTree(root, from).ignore();
     return true;
 }
 
 IconRepairOutcome repairIcons(scan::RunContext& ctx) {
     platform::Registry& registry = ctx.os.registry;
-    auto parent = registry.open(platform::RootKey::CurrentUser, kExplorerKey, RegAccess::Full);
+    std::unique_ptr<platform::RegKey> parent = registry.open(platform::RootKey::CurrentUser, kExplorerKey, RegAccess::Full);
     const std::string caption = scan::say(ctx, texts::WarningCaption);
     if (!parent || !parent->subkeyExists(kFileExtsKey)) {
         ctx.os.dialogs.messageBox(scan::say(ctx, texts::icon_repair::NothingToRepairBox), caption,

@@ -168,18 +168,17 @@ struct Chain {
 Chain openParentChain(platform::FileSystem& fs, const std::string& target,
                       const std::optional<platform::FileIdentity>& store) {
     Chain chain;
-    platform::HandleStatus status = platform::HandleStatus::Ok;
     chain.path = target.substr(0, 3);
-    chain.folder = fs.openFolder(chain.path, status);
+    chain.folder = fs.openFolder(chain.path);
     if (!chain.folder) return {nullptr, chain.path, kCouldNotWrite};
     const std::vector<std::string> parts = componentsOf(target);
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        auto next = chain.folder->openFolder(parts[i], status);
-        if (!next && status == platform::HandleStatus::Missing) {
-            next = chain.folder->createFolder(parts[i], status);
-            if (!next && status == platform::HandleStatus::Exists) next = chain.folder->openFolder(parts[i], status);
+        auto next = chain.folder->openFolder(parts[i]);
+        if (!next && next.status().fault() == platform::Fault::Missing) {
+            next = chain.folder->createFolder(parts[i]);
+            if (!next && next.status().fault() == platform::Fault::Exists) next = chain.folder->openFolder(parts[i]);
         }
-        if (!next) return {nullptr, chain.path, status == platform::HandleStatus::Link ? kThroughJunction : kCouldNotWrite};
+        if (!next) return {nullptr, chain.path, next.status().fault() == platform::Fault::Link ? kThroughJunction : kCouldNotWrite};
         if (store && next->identity() == store) return {nullptr, chain.path, kInsideStore};
         chain.folder = std::move(next);
         chain.path += parts[i] + "\\";
@@ -216,14 +215,15 @@ Outcome restoreFile(scan::RunContext& ctx, const KeptRun& run, const KeptItem& i
 
     // The name itself when nothing stands there, else the first free name
     // beside it; nothing is ever replaced.
-    platform::HandleStatus status = platform::HandleStatus::Ok;
     std::unique_ptr<platform::NewFile> out;
     std::string place;
     for (int n = 0; n <= kMaxBesideNames && !out; ++n) {
         const std::string candidate = n == 0 ? name : besideName(name, n, ctx.portuguese());
-        out = chain.folder->createFile(candidate, status);
+        auto made = chain.folder->createFile(candidate);
+        const platform::Fault status = made.status().fault();
+        out = std::move(made);
         place = chain.path + candidate;
-        if (!out && status != platform::HandleStatus::Exists) return {place, kCouldNotWrite};
+        if (!out && status != platform::Fault::Exists) return {place, kCouldNotWrite};
     }
     if (!out) return {target, kCouldNotWrite};
 
@@ -264,16 +264,16 @@ Outcome restoreFolder(scan::RunContext& ctx, const KeptItem& item, const std::st
     Chain chain = openParentChain(ctx.os.fs, target, store);
     if (chain.failure) return {target, chain.failure};
     const std::string name = componentsOf(target).back();
-    platform::HandleStatus status = platform::HandleStatus::Ok;
-    if (auto there = chain.folder->openFolder(name, status)) {
+    auto there = chain.folder->openFolder(name);
+    if (there) {
         if (store && there->identity() == store) return {target, kInsideStore};
         // The folder is there already (restored with an earlier item, or made
         // again since): its files go into it, and it keeps what it has.
         return {target, std::nullopt};
     }
-    if (status == platform::HandleStatus::Link) return {target, kThroughJunction};
-    if (status != platform::HandleStatus::Missing) return {target, kCouldNotWrite};
-    auto made = chain.folder->createFolder(name, status);
+    if (there.status().fault() == platform::Fault::Link) return {target, kThroughJunction};
+    if (there.status().fault() != platform::Fault::Missing) return {target, kCouldNotWrite};
+    auto made = chain.folder->createFolder(name);
     if (!made) return {target, kCouldNotWrite};
     made->setAttributes(item.attributes & kSettableAttributes);
     return {target, std::nullopt};
@@ -629,12 +629,11 @@ bool deleteRunForGood(scan::RunContext& ctx, const KeptRun& run) {
     if (!name.empty() && name.back() == '\\') name.pop_back();
     if (name.empty() || name == "." || name == ".." || name.find('\\') != std::string::npos) return false;
 
-    platform::HandleStatus status = platform::HandleStatus::Ok;
-    auto storeFolder = fs.openFolder(store, status);
+    auto storeFolder = fs.openFolder(store);
     if (!storeFolder) return false;
     {
-        auto runFolder = storeFolder->openFolder(name, status);
-        if (!runFolder) return status == platform::HandleStatus::Missing;
+        auto runFolder = storeFolder->openFolder(name);
+        if (!runFolder) return runFolder.status().fault() == platform::Fault::Missing;
         for (const platform::FindEntry& entry : runFolder->list()) runFolder->deleteEntry(entry.name);
     }
     return storeFolder->deleteEntry(name);

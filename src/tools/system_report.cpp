@@ -33,10 +33,10 @@ public:
     ReportFile(platform::Platform& os, std::string path) : os_(os), path_(std::move(path)) {}
 
     bool create() {
-        platform::IoResult error;
-        writer_ = os_.fs.createTextFile(path_, error);
+        auto made = os_.fs.createTextFile(path_);
+        writer_ = std::move(made);
         if (writer_) return true;
-        os_.dialogs.ioError(scan::fill(texts::CannotCreateFile, {path_, error.reason}));
+        os_.dialogs.ioError(scan::fill(texts::CannotCreateFile, {path_, made.status().message()}));
         return false;
     }
     bool write(const std::string& line) { return check(writer_->writeLine(line)); }
@@ -44,9 +44,9 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    bool check(const platform::IoResult& r) {
+    bool check(const platform::Status& r) {
         if (r) return true;
-        os_.dialogs.ioError(scan::fill(texts::CannotWriteFile, {path_, r.reason}));
+        os_.dialogs.ioError(scan::fill(texts::CannotWriteFile, {path_, r.message()}));
         return false;
     }
 

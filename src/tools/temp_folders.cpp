@@ -236,18 +236,17 @@ public:
     explicit CleanupLog(scan::RunContext& ctx) : ctx_(ctx) {}
 
     bool create(const std::string& path) {
-        platform::IoResult error;
-        auto writer = ctx_.os.fs.createTextFile(path, error);
-        if (!writer) return fail(scan::fill(texts::CannotCreateFile, {path, error.reason}));
-        files_.push_back({path, std::move(writer)});
+        auto writer = ctx_.os.fs.createTextFile(path);
+        if (!writer) return fail(scan::fill(texts::CannotCreateFile, {path, writer.status().message()}));
+        files_.push_back({path, std::move(writer).value()});
         return true;
     }
 
     bool write(const std::string& line) {
         if (failed_) return false;
         for (auto& f : files_) {
-            platform::IoResult r = f.writer->writeLine(line);
-            if (!r) return fail(scan::fill(texts::CannotWriteToFile, {f.path, r.reason}));
+            platform::Status r = f.writer->writeLine(line);
+            if (!r) return fail(scan::fill(texts::CannotWriteToFile, {f.path, r.message()}));
         }
         return true;
     }
@@ -255,8 +254,8 @@ public:
     bool close() {
         if (failed_) return false;
         for (auto& f : files_) {
-            platform::IoResult r = f.writer->close();
-            if (!r) return fail(scan::fill(texts::CannotWriteToFile, {f.path, r.reason}));
+            platform::Status r = f.writer->close();
+            if (!r) return fail(scan::fill(texts::CannotWriteToFile, {f.path, r.message()}));
         }
         return true;
     }

@@ -209,8 +209,7 @@ TEST_F(QuarantineTrust, AWriterCannotAppendToAnOriginalBetweenItsCopyAndItsDelet
     machine.setFaultHook([&](std::string_view op, const std::string& path) {
         if (op == "writeLine" && path.ends_with(scan::kManifestName) && !tried) {
             tried = true;
-            platform::IoResult error;
-            if (auto w = machine.fileSystem().appendUtf8TextFile("E:\\x.vbs", error)) appended = w->writeLine("more").ok;
+            if (auto w = machine.fileSystem().appendUtf8TextFile("E:\\x.vbs")) appended = w->writeLine("more").ok();
         }
         return false;
     });
