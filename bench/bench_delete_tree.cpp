@@ -38,10 +38,10 @@ int main(int argc, char** argv) {
 
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{machine.platform(), log, flags, language};
     auto start = std::chrono::steady_clock::now();
-    bool removed = vx::scan::deleteFolderTree(ctx, "E:\\RECYCLER", 0);
+    bool removed = vx::scan::deleteFolderTree(ctx, "E:\\RECYCLER", vx::scan::CountsAsInfection::Yes).removed;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     long after = peakKiB();
 

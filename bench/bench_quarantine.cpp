@@ -42,12 +42,12 @@ int main(int argc, char** argv) {
     seed(machine, worms);
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{machine.platform(), log, flags, language};
     vx::scan::SaveDialogMemory dialog;
     vx::device::DisinfectionTarget target;
     auto start = Clock::now();
-    vx::device::runDeviceDisinfection(ctx, "E:", false, dialog, target);
+    vx::device::runDeviceDisinfection(ctx, "E:", vx::scan::SaveOffer::Skip, dialog, target);
     const double whole = seconds(start);
     for (int i = 0; i < worms; ++i)
         if (machine.exists("E:\\worm" + std::to_string(i) + kExtensions[i % 4])) {

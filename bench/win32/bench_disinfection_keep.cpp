@@ -120,8 +120,7 @@ std::vector<PlannedFile> drivePlan() {
 }
 
 bool writeFile(p::FileSystem& fs, const std::string& path, uint64_t size, Random& bytes) {
-    p::IoResult error;
-    auto writer = fs.createBytes(path, error);
+    auto writer = fs.createBytes(path);
     if (!writer) return false;
     std::vector<uint8_t> buffer(static_cast<size_t>(size));
     for (size_t i = 0; i < buffer.size(); i += 8) {
@@ -316,7 +315,7 @@ int disinfect(const std::string& root, Mode mode) {
     p::Platform os = bp.platform();
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
     vx::scan::SaveDialogMemory saveDialog;
     vx::device::DisinfectionTarget target;
@@ -327,7 +326,7 @@ int disinfect(const std::string& root, Mode mode) {
     bench::callProfile().clear();
 
     const double start = now();
-    vx::device::runDeviceDisinfection(ctx, root.substr(0, 2), false, saveDialog, target);
+    vx::device::runDeviceDisinfection(ctx, root.substr(0, 2), vx::scan::SaveOffer::Skip, saveDialog, target);
     const double seconds = now() - start;
 
     // What the run left: no worm file, every file of the user's, and the
@@ -385,7 +384,7 @@ int fill(uint64_t goal, const std::string& sourceFolder) {
 
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
     const double start = now();
     int runs = 0;
@@ -417,7 +416,7 @@ int list(bool profiled) {
     p::Platform os = bp.platform();
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
 
     bench::callProfile().clear();

@@ -62,11 +62,11 @@ Result run(size_t lineCount, HFONT font) {
     HWND window = ::CreateWindowExW(0, kWindowClass, L"memo bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 760, 560,
                                     nullptr, nullptr, instance, nullptr);
     RECT bounds{8, 8, 728, 508};
-    HWND edit = vx::view::createLogMemo(window, 1, bounds, font);
-
     vx::scan::ActivityLog log;
+    vx::view::LogMemo memo(log);
+    HWND edit = memo.create(window, 1, bounds, font);
+
     for (int i = 0; i < 11; ++i) log.append("start-up tip line " + std::to_string(i));
-    vx::view::LogMemo memo(edit, log);
     // The program's pushes: at most every 50 ms, with a paint.
     DWORD lastPush = ::GetTickCount();
     log.setAppendListener([&memo, &lastPush, edit] {

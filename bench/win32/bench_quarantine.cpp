@@ -23,8 +23,7 @@ namespace {
 bool makeFiles(vx::platform::FileSystem& fs, const std::string& folder, int count) {
     const std::string body(2048, 'w');
     for (int i = 0; i < count; ++i) {
-        vx::platform::IoResult error;
-        auto writer = fs.createBytes(folder + "worm" + std::to_string(i) + ".lnk", error);
+        auto writer = fs.createBytes(folder + "worm" + std::to_string(i) + ".lnk");
         const std::string bytes = body + std::to_string(i);
         if (!writer || !writer->write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) return false;
     }
@@ -56,7 +55,7 @@ int main(int argc, char** argv) {
 
     vx::scan::ActivityLog log;
     vx::scan::RunFlags flags;
-    int language = vx::scan::kPortuguese;
+    vx::scan::Language language = vx::scan::kPortuguese;
     vx::scan::RunContext ctx{os, log, flags, language};
 
     // Windows alone.

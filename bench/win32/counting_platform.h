@@ -117,15 +117,15 @@ public:
         Timed t("text.close");
         inner_.reset();
     }
-    p::IoResult writeLine(const std::string& line) override {
+    p::Status writeLine(const std::string& line) override {
         Timed t("text.writeLine");
         return inner_->writeLine(line);
     }
-    p::IoResult writeLines(const std::vector<std::string>& lines) override {
+    p::Status writeLines(const std::vector<std::string>& lines) override {
         Timed t("text.writeLines");
         return inner_->writeLines(lines);
     }
-    p::IoResult close() override {
+    p::Status close() override {
         Timed t("text.close");
         return inner_->close();
     }
@@ -161,15 +161,15 @@ public:
         Timed t("writer.close");
         inner_.reset();
     }
-    p::IoResult write(const uint8_t* data, size_t size) override {
+    p::Status write(const uint8_t* data, size_t size) override {
         Timed t("writer.write");
         return inner_->write(data, size);
     }
-    p::IoResult flush() override {
+    p::Status flush() override {
         Timed t("writer.flush");
         return inner_->flush();
     }
-    p::IoResult close() override {
+    p::Status close() override {
         Timed t("writer.close+flush");
         return inner_->close();
     }
@@ -216,6 +216,12 @@ template <typename Counted, typename T>
 std::unique_ptr<T> counted(std::unique_ptr<T> inner) {
     if (!inner) return nullptr;
     return std::make_unique<Counted>(std::move(inner));
+}
+
+template <typename Counted, typename T>
+p::Result<std::unique_ptr<T>> counted(p::Result<std::unique_ptr<T>> inner) {
+    if (!inner) return inner.status();
+    return std::unique_ptr<T>(std::make_unique<Counted>(std::move(inner).value()));
 }
 
 class CountedFileSystem final : public p::FileSystem {
@@ -284,13 +290,13 @@ public:
         Timed t("fs.temporaryPath");
         return in_.temporaryPath();
     }
-    p::IoResult writeTextFile(const std::string& path, const std::vector<std::string>& lines) override {
+    p::Status writeTextFile(const std::string& path, const std::vector<std::string>& lines) override {
         Timed t("fs.writeTextFile");
         return in_.writeTextFile(path, lines);
     }
-    std::unique_ptr<p::TextWriter> createTextFile(const std::string& path, p::IoResult& error) override {
+    p::Result<std::unique_ptr<p::TextWriter>> createTextFile(const std::string& path) override {
         Timed t("fs.createTextFile");
-        return counted<CountedTextWriter>(in_.createTextFile(path, error));
+        return counted<CountedTextWriter>(in_.createTextFile(path));
     }
     std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
                                                           size_t maxLineBytes) override {
@@ -301,13 +307,13 @@ public:
         Timed t("fs.openBytes");
         return counted<CountedReader>(in_.openBytes(path));
     }
-    std::unique_ptr<p::ByteWriter> createBytes(const std::string& path, p::IoResult& error) override {
+    p::Result<std::unique_ptr<p::ByteWriter>> createBytes(const std::string& path) override {
         Timed t("fs.createBytes");
-        return counted<CountedWriter>(in_.createBytes(path, error));
+        return counted<CountedWriter>(in_.createBytes(path));
     }
-    std::unique_ptr<p::TextWriter> appendUtf8TextFile(const std::string& path, p::IoResult& error) override {
+    p::Result<std::unique_ptr<p::TextWriter>> appendUtf8TextFile(const std::string& path) override {
         Timed t("fs.appendUtf8TextFile");
-        return counted<CountedTextWriter>(in_.appendUtf8TextFile(path, error));
+        return counted<CountedTextWriter>(in_.appendUtf8TextFile(path));
     }
     std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
                                                               size_t maxLineBytes) override {
@@ -336,15 +342,15 @@ public:
         Timed t("fs.identity");
         return in_.identity(path);
     }
-    std::unique_ptr<p::HeldFile> holdFile(const std::string& path, p::HandleStatus& status) override {
+    p::Result<std::unique_ptr<p::HeldFile>> holdFile(const std::string& path) override {
         Timed t("fs.holdFile");
-        return counted<CountedHeldFile>(in_.holdFile(path, status));
+        return counted<CountedHeldFile>(in_.holdFile(path));
     }
     // The folder handles are used by restores, not by the runs timed here:
     // only their opening is counted.
-    std::unique_ptr<p::FolderHandle> openFolder(const std::string& path, p::HandleStatus& status) override {
+    p::Result<std::unique_ptr<p::FolderHandle>> openFolder(const std::string& path) override {
         Timed t("fs.openFolder");
-        return in_.openFolder(path, status);
+        return in_.openFolder(path);
     }
     std::unique_ptr<p::ByteReader> openBytesExclusive(const std::string& path) override {
         Timed t("fs.openBytesExclusive");
@@ -457,16 +463,16 @@ private:
 class CountedRegistry final : public p::Registry {
 public:
     explicit CountedRegistry(p::Registry& inner) : in_(inner) {}
-    std::unique_ptr<p::RegKey> open(p::RootKey root, const std::string& path, p::RegAccess access,
-                                    p::RegStatus* status) override {
+    p::Result<std::unique_ptr<p::RegKey>> open(p::RootKey root, const std::string& path,
+                                               p::RegAccess access) override {
         Timed t("registry.open");
-        return counted<CountedRegKey>(in_.open(root, path, access, status));
+        return counted<CountedRegKey>(in_.open(root, path, access));
     }
-    std::unique_ptr<p::RegKey> create(p::RootKey root, const std::string& path, p::RegStatus* status) override {
+    p::Result<std::unique_ptr<p::RegKey>> create(p::RootKey root, const std::string& path) override {
         Timed t("registry.create");
-        return counted<CountedRegKey>(in_.create(root, path, status));
+        return counted<CountedRegKey>(in_.create(root, path));
     }
-    p::RegStatus deleteTree(p::RootKey root, const std::string& path) override {
+    p::Status deleteTree(p::RootKey root, const std::string& path) override {
         Timed t("registry.deleteTree");
         return in_.deleteTree(root, path);
     }

@@ -49,8 +49,8 @@ constexpr ActionSwitch kActions[] = {
     {"disinfect-computer", CommandAction::DisinfectComputer, false},
 };
 
-bool portuguese(int language) { return language == scan::kPortuguese; }
-std::string say(int language, std::string pt, std::string en) { return portuguese(language) ? pt : en; }
+bool portuguese(scan::Language language) { return language == scan::Language::Portuguese; }
+std::string say(scan::Language language, std::string pt, std::string en) { return portuguese(language) ? pt : en; }
 
 // The box texts on one line, as the console shows them.
 std::string oneLine(std::string text) {
@@ -106,7 +106,7 @@ private:
 // Why the drive cannot be run on, by the rule the window's drive lists
 // follow (present, a drive kind they list, not the Windows drive, not a
 // CD/DVD); empty when it can.
-std::string driveRefusal(platform::Platform& os, char letter, int language) {
+std::string driveRefusal(platform::Platform& os, char letter, scan::Language language) {
     const std::string drive = std::string(1, letter) + ":";
     const DriveType type = os.fs.driveType(drive + "\\");
     const bool present = (os.fs.logicalDrives() & (1u << (letter - 'A'))) != 0;
@@ -132,7 +132,7 @@ public:
     }
     // Writes what was told to the log file, when there is one.
     void save() {
-        if (!command_.logFile.empty()) os_.fs.writeTextFile(command_.logFile, lines_);
+        if (!command_.logFile.empty()) os_.fs.writeTextFile(command_.logFile, lines_).ignore();
     }
     int usageError(const std::string& why) {
         say(why);
@@ -151,14 +151,14 @@ int exitCodeOf(CommandAction action, const scan::RunFlags& flags, bool autorunFo
     switch (action) {
         case CommandAction::CheckDevice:
             // An autorun.inf alone makes the check's verdict a warning too.
-            return flags.infectionFound == 1 || autorunFound ? exitcode::Found : exitcode::NothingFound;
+            return flags.infectionFound || autorunFound ? exitcode::Found : exitcode::NothingFound;
         case CommandAction::CheckComputer:
-            return flags.infectionFound == 1 ? exitcode::Found : exitcode::NothingFound;
+            return flags.infectionFound ? exitcode::Found : exitcode::NothingFound;
         default:
             // What could not be removed, or not kept and therefore not
             // deleted, is told even where the window's verdict passes over it.
-            if (flags.removalFailed == 1 || keepRefused) return exitcode::NotAllRemoved;
-            return flags.infectionFound == 1 ? exitcode::Found : exitcode::NothingFound;
+            if (flags.removalFailed || keepRefused) return exitcode::NotAllRemoved;
+            return flags.infectionFound ? exitcode::Found : exitcode::NothingFound;
     }
 }
 
@@ -178,11 +178,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     // in that language and reaches that file.
     for (const std::string& a : arguments) {
         const auto name = switchName(a);
-        if (name == "lang:pt") c.language = scan::kPortuguese;
-        if (name == "lang:en") c.language = scan::kEnglish;
+        if (name == "lang:pt") c.language = scan::Language::Portuguese;
+        if (name == "lang:en") c.language = scan::Language::English;
         if (name && name->starts_with("log:") && c.logFile.empty()) c.logFile = a.substr(5);
     }
-    const int lang = c.language;
+    const scan::Language lang = c.language;
     auto refuse = [&](std::string pt, std::string en) {
         if (c.error.empty()) c.error = say(lang, std::move(pt), std::move(en));
     };
@@ -252,7 +252,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     return c;
 }
 
-std::vector<std::string> usageText(int language) {
+std::vector<std::string> usageText(scan::Language language) {
     if (portuguese(language))
         return {
             std::string("Varrex ") + scan::kProgramVersion + " - uso na linha de comando:",
@@ -305,7 +305,7 @@ int runCommandLine(platform::Platform os, const std::vector<std::string>& argume
     os.shell.attachParentConsole();
     const CommandLine command = parseCommandLine(arguments);
     Report report(os, command);
-    const int lang = command.language;
+    const scan::Language lang = command.language;
 
     if (!command.error.empty()) return report.usageError(command.error);
     if (command.action == CommandAction::Help) {
@@ -321,8 +321,8 @@ int runCommandLine(platform::Platform os, const std::vector<std::string>& argume
     }
     // A log file that cannot be written is known before anything runs.
     if (!command.logFile.empty()) {
-        if (platform::IoResult r = os.fs.writeTextFile(command.logFile, {}); !r) {
-            os.shell.writeConsole("Cannot create file \"" + command.logFile + "\". " + r.reason);
+        if (platform::Status r = os.fs.writeTextFile(command.logFile, {}); !r) {
+            os.shell.writeConsole("Cannot create file \"" + command.logFile + "\". " + r.message());
             for (const std::string& line : usageText(lang)) os.shell.writeConsole(line);
             return exitcode::Usage;
         }
@@ -346,7 +346,7 @@ int runCommandLine(platform::Platform os, const std::vector<std::string>& argume
     // settings file keeps what the user chose).
     form.CheckBox1Click(false);
     form.CheckBox2Click(false);
-    if (lang != scan::kPortuguese) form.BitBtn14Click();
+    if (lang != scan::Language::Portuguese) form.BitBtn14Click();
 
     form.Memo1.setAppendListener([&] { os.shell.writeConsole(form.Memo1.lines().back()); });
     std::string root;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scan/run_context.h"
 
 namespace vx::app {
 
@@ -24,7 +25,7 @@ enum class CommandAction { None, CheckDevice, DisinfectDevice, CheckComputer, Di
 struct CommandLine {
     CommandAction action = CommandAction::None;
     char drive = 0;        // the device runs' drive letter, upper case
-    int language = 1;      // the language flag: 1 Portuguese (the default), 2 English
+    scan::Language language = scan::Language::Portuguese;  // Portuguese unless /lang:en
     std::string logFile;   // where the whole log goes; empty for none
     bool restart = false;  // a computer disinfection may restart Windows
     // Why the arguments are refused, in the chosen language; empty when
@@ -38,7 +39,7 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The help text, one line each.
-std::vector<std::string> usageText(int language);
+std::vector<std::string> usageText(scan::Language language);
 
 // The exit codes.
 namespace exitcode {

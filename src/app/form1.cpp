@@ -1,7 +1,6 @@
 #include "app/form1.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "app/form1_texts.h"
 #include "computer/computer_check.h"
@@ -21,20 +20,8 @@ using platform::Buttons;
 using platform::DriveType;
 using platform::Icon;
 
-TForm1::TForm1(platform::Platform os) : os_(os), controls_(initialControls()) {
-    for (const std::string& line : startupTips()) Memo1.append(line);
-}
-
-Control& TForm1::control(std::string_view name) {
-    for (Control& c : controls_)
-        if (c.name == name) return c;
-    throw std::out_of_range("no control named " + std::string(name));
-}
-
-const Control& TForm1::control(std::string_view name) const { return const_cast<TForm1*>(this)->control(name); }
-
 ReportSwitches TForm1::switches() const {
-    return {control("CheckBox1").checked, control("CheckBox2").checked, control("CheckBox3").checked};
+    return {CheckBox1.checked, CheckBox2.checked, CheckBox3.checked};
 }
 
 // ---------------------------------------------------------------------------
@@ -42,20 +29,20 @@ ReportSwitches TForm1::switches() const {
 // ---------------------------------------------------------------------------
 
 void TForm1::FormCreate() {
-    control("StaticText1").caption = std::string("Versão ") + scan::kProgramVersion;
+    StaticText1.caption = std::string("Versão ") + scan::kProgramVersion;
     setComputerButtonCaptions(true);
 
     scan::ensureFolder(os_.fs, scan::dataFolder(os_.shell));
     scan::ensureFolder(os_.fs, scan::localDataFolder(os_.shell));
 
     ReportSwitches loaded = loadSettings(os_);
-    control("CheckBox1").checked = loaded.afterChecks;
-    control("CheckBox2").checked = loaded.afterDisinfections;
-    control("CheckBox3").checked = loaded.checkOnInsertion;
+    CheckBox1.checked = loaded.afterChecks;
+    CheckBox2.checked = loaded.afterDisinfections;
+    CheckBox3.checked = loaded.checkOnInsertion;
 
-    language = scan::kPortuguese;
-    control("BitBtn13").font = colors::Grey;
-    control("BitBtn14").font = colors::Black;
+    language = scan::Language::Portuguese;
+    BitBtn13.font = colors::Grey;
+    BitBtn14.font = colors::Black;
 
     for (const char* name : {"wscript.exe", "xcv.exe", "rundll32.exe"}) scan::killProcessByName(os_.processes, name);
 
@@ -84,9 +71,9 @@ bool TForm1::WMQueryEndSession() {
 void TForm1::setComputerButtonCaptions(bool portuguese) {
     // The profile drive is read afresh for each caption.
     auto profileDrive = [&] { return scan::specialFolderPath(os_.shell, scan::csidl::Profile).substr(0, 3); };
-    control("BitBtn7").caption =
+    BitBtn7.caption =
         (portuguese ? " Verificar &Computador\r Unidade: " : " Check &Computer\r Unit: ") + profileDrive();
-    control("BitBtn2").caption =
+    BitBtn2.caption =
         (portuguese ? " Desinfectar Com&putador\r Unidade: " : " Disinfect Com&puter\r Unit: ") + profileDrive();
 }
 
@@ -94,20 +81,19 @@ void TForm1::setComputerButtonCaptions(bool portuguese) {
 // Language
 // ---------------------------------------------------------------------------
 
-void TForm1::BitBtn13Click() { switchLanguage(scan::kEnglish, scan::kPortuguese); }
+void TForm1::BitBtn13Click() { switchLanguage(scan::Language::English, scan::Language::Portuguese); }
 
-void TForm1::BitBtn14Click() { switchLanguage(scan::kPortuguese, scan::kEnglish); }
+void TForm1::BitBtn14Click() { switchLanguage(scan::Language::Portuguese, scan::Language::English); }
 
-void TForm1::switchLanguage(int required, int next) {
+void TForm1::switchLanguage(scan::Language required, scan::Language next) {
     if (language != required) return;
     language = next;
-    const bool portuguese = next == scan::kPortuguese;
-    control("BitBtn13").font = portuguese ? colors::Grey : colors::Black;
-    control("BitBtn14").font = portuguese ? colors::Black : colors::Grey;
+    const bool portuguese = next == scan::Language::Portuguese;
+    BitBtn13.font = portuguese ? colors::Grey : colors::Black;
+    BitBtn14.font = portuguese ? colors::Black : colors::Grey;
 
     writeTips(portuguese);
-    for (const LanguageCaption& c : languageCaptions())
-        control(c.name).caption = portuguese ? c.portuguese : c.english;
+    for (const LanguageCaption& c : languageCaptions(*this)) c.control.caption = portuguese ? c.portuguese : c.english;
     setComputerButtonCaptions(portuguese);
     showQuarantineTexts();
 
@@ -125,7 +111,7 @@ void TForm1::writeTips(bool portuguese) {
 
 bool TForm1::BitBtn3KeyDown(int virtualKey) {
     if (virtualKey != kVirtualKeyF11) return false;
-    const bool pt = language == scan::kPortuguese;
+    const bool pt = language == scan::Language::Portuguese;
     const std::string text = pt ? std::string("Varrex - desenvolvido pela equipe Varrex.\r\nSuporte: ") +
                                       links::SupportEmail
                                 : std::string("Varrex - developed by the Varrex team.\r\nSupport: ") +
@@ -145,7 +131,7 @@ void TForm1::BitBtn12Click() {
     const std::string source = os_.shell.programPath();
     const std::string target = scan::specialFolderPath(os_.shell, scan::csidl::DesktopDirectory) + "\\" +
                                platform::fileNamePart(source);
-    const bool pt = language == scan::kPortuguese;
+    const bool pt = language == scan::Language::Portuguese;
     if (os_.fs.copyFile(source, target, false)) {
         os_.dialogs.messageBox(pt ? "Arquivo copiado com sucesso!" : "File copied successfully!",
                                pt ? "Aviso" : "Warnig", Icon::Information, Buttons::Ok);
@@ -159,16 +145,16 @@ void TForm1::BitBtn12Click() {
 
 void TForm1::BitBtn16Click() {
     ReportSwitches saved = saveSettings(os_, switches());
-    control("CheckBox1").checked = saved.afterChecks;
-    control("CheckBox2").checked = saved.afterDisinfections;
-    control("CheckBox3").checked = saved.checkOnInsertion;
+    CheckBox1.checked = saved.afterChecks;
+    CheckBox2.checked = saved.afterDisinfections;
+    CheckBox3.checked = saved.checkOnInsertion;
 }
 
-void TForm1::CheckBox1Click(bool checked) { control("CheckBox1").checked = checked; }
+void TForm1::CheckBox1Click(bool checked) { CheckBox1.checked = checked; }
 
-void TForm1::CheckBox2Click(bool checked) { control("CheckBox2").checked = checked; }
+void TForm1::CheckBox2Click(bool checked) { CheckBox2.checked = checked; }
 
-void TForm1::CheckBox3Click(bool checked) { control("CheckBox3").checked = checked; }
+void TForm1::CheckBox3Click(bool checked) { CheckBox3.checked = checked; }
 
 void TForm1::TabSheet3Show() {
     const std::string program = os_.shell.programPath();
@@ -177,10 +163,10 @@ void TForm1::TabSheet3Show() {
     // The folder without its final "\", except a drive root, which keeps it.
     std::string folder = program.substr(0, slash);
     if (folder.size() == 2 && folder[1] == ':') folder += '\\';
-    control("Label19").caption = folder;
+    Label19.caption = folder;
 }
 
-void TForm1::Label19Click() { scan::openInExplorer(os_.shell, control("Label19").caption); }
+void TForm1::Label19Click() { scan::openInExplorer(os_.shell, Label19.caption); }
 
 void TForm1::Label2DblClick() { os_.shell.openDefault(links::WebSite); }
 
@@ -190,12 +176,7 @@ void TForm1::Label18Click() { os_.shell.openDefault(links::SocialPageUrl); }
 
 void TForm1::Panel3Click() { os_.shell.openDefault(links::WebSitePage); }
 
-void TForm1::hover(std::string_view label, bool inside) {
-    Rgb rest = colors::Black;  // Label2, Label4, Label20, Label21
-    if (label == "Label18") rest = colors::Teal;
-    if (label == "Label19") rest = colors::Maroon;
-    control(label).font = inside ? colors::Navy : rest;
-}
+void TForm1::hover(Label& label, bool inside) { label.font = inside ? colors::Navy : label.restingFont; }
 
 // ---------------------------------------------------------------------------
 // Device check and disinfection
@@ -221,7 +202,8 @@ void TForm1::guarded(Run run) {
 void TForm1::BitBtn9Click() {
     guarded([&] {
         scan::RunContext ctx = context();
-        device::runDeviceCheck(ctx, DriveComboBox2.text(), control("CheckBox1").checked, SaveDialog1, deviceRoot2);
+        device::runDeviceCheck(ctx, DriveComboBox2.text(), scan::saveOfferWhen(CheckBox1.checked), SaveDialog1,
+                               deviceRoot2);
     });
 }
 
@@ -229,7 +211,8 @@ void TForm1::BitBtn1Click() {
     guarded([&] {
         scan::RunContext ctx = context();
         device::DisinfectionTarget target{deviceRoot1, recoveryPath};
-        device::runDeviceDisinfection(ctx, DriveComboBox1.text(), control("CheckBox2").checked, SaveDialog1, target);
+        device::runDeviceDisinfection(ctx, DriveComboBox1.text(), scan::saveOfferWhen(CheckBox2.checked), SaveDialog1,
+                                      target);
         deviceRoot1 = target.deviceRoot;
         recoveryPath = target.recoveryPath;
     });
@@ -242,14 +225,14 @@ void TForm1::BitBtn1Click() {
 void TForm1::BitBtn7Click() {
     guarded([&] {
         scan::RunContext ctx = context();
-        computer::runComputerCheck(ctx, control("CheckBox1").checked, SaveDialog1);
+        computer::runComputerCheck(ctx, scan::saveOfferWhen(CheckBox1.checked), SaveDialog1);
     });
 }
 
 void TForm1::BitBtn2Click() {
     guarded([&] {
         scan::RunContext ctx = context();
-        computer::runComputerDisinfection(ctx, control("CheckBox2").checked, SaveDialog1);
+        computer::runComputerDisinfection(ctx, scan::saveOfferWhen(CheckBox2.checked), SaveDialog1);
     });
 }
 
@@ -259,11 +242,11 @@ void TForm1::BitBtn2Click() {
 
 void TForm1::TabSheet2Show() {
     scan::RunContext ctx = context();
-    const tools::TemporaryFolderLabels labels = tools::refreshTemporaryFolderLabels(ctx, caption("Label20"));
-    control("Label20").caption = labels.label20;
-    control("Label21").caption = labels.label21;
-    control("Label22").caption = labels.label22;
-    control("Label23").caption = labels.label23;
+    const tools::TemporaryFolderLabels labels = tools::refreshTemporaryFolderLabels(ctx, Label20.caption);
+    Label20.caption = labels.label20;
+    Label21.caption = labels.label21;
+    Label22.caption = labels.label22;
+    Label23.caption = labels.label23;
     tools::refreshProcessList(os_, ListBox1);
 }
 
@@ -276,9 +259,9 @@ void TForm1::BitBtn11Click() {
 
 void TForm1::Button4Click() {
     scan::RunContext ctx = context();
-    tools::cleanTemporaryFolders(ctx, caption("Label20"), caption("Label21"), [&] {
-        control("Label22").caption = tools::occupiedSpaceText(ctx, caption("Label20"));
-        control("Label23").caption = tools::occupiedSpaceText(ctx, caption("Label21"));
+    tools::cleanTemporaryFolders(ctx, Label20.caption, Label21.caption, [&] {
+        Label22.caption = tools::occupiedSpaceText(ctx, Label20.caption);
+        Label23.caption = tools::occupiedSpaceText(ctx, Label21.caption);
     });
 }
 
@@ -289,9 +272,9 @@ void TForm1::BitBtn15Click() {
 
 void TForm1::BitBtn17Click() { tools::writeSystemReport(os_, ListBox1.lines()); }
 
-void TForm1::Label20Click() { scan::openInExplorer(os_.shell, caption("Label20")); }
+void TForm1::Label20Click() { scan::openInExplorer(os_.shell, Label20.caption); }
 
-void TForm1::Label21Click() { scan::openInExplorer(os_.shell, caption("Label21")); }
+void TForm1::Label21Click() { scan::openInExplorer(os_.shell, Label21.caption); }
 
 // ---------------------------------------------------------------------------
 // Quarantine
@@ -374,7 +357,7 @@ void TForm1::showQuarantineTexts() {
         for (const scan::KeptItem& item : keptRuns[static_cast<size_t>(ListBox2.selected)].items)
             ListBox3.items.push_back(tools::itemListLine(ctx, keptRuns[static_cast<size_t>(ListBox2.selected)], item));
     if (quarantineBytes_)
-        control("Label24").caption =
+        Label24.caption =
             ctx.say("Tamanho total: ", "Total size: ") + tools::sizeText(os_.clock, *quarantineBytes_);
 }
 
@@ -401,7 +384,7 @@ void TForm1::WMDeviceChange(uint32_t arrivedMask, uint32_t removedMask) {
     // Only a drive that has really just come counts as an arrival: news that
     // repeats itself for a drive already listed starts no second check.
     const std::string chosen = DriveComboBox2.text().substr(0, 2);
-    if (!control("CheckBox3").checked || chosen.size() != 2 || chosen[0] < 'A' || chosen[0] > 'Z') return;
+    if (!CheckBox3.checked || chosen.size() != 2 || chosen[0] < 'A' || chosen[0] > 'Z') return;
     const bool arrived = (arrivedMask & (1u << (chosen[0] - 'A'))) != 0;
     const bool wasListed = std::find(listedBefore.begin(), listedBefore.end(), chosen) != listedBefore.end();
     if (arrived && !wasListed && os_.fs.driveType(chosen + "\\") == DriveType::Removable) insertionCheckDue_ = true;

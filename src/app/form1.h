@@ -2,8 +2,8 @@
 // state (caption, hint, font colour, check state), the activity log, the
 // language flag, the drive lists and device roots and the shared run flags,
 // and it has one method per event handler. The Win32 view creates the real
-// controls from controls(), forwards every event here and renders the state
-// back; no behaviour lives in the view.
+// controls from controls(), hands every event to the control's slot and
+// renders the state back; no behaviour lives in the view.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/form1_controls.h"
 #include "app/settings.h"
 #include "device/device_disinfection.h"
 #include "platform/platform.h"
@@ -22,69 +23,6 @@
 #include "tools/process_list.h"
 
 namespace vx::app {
-
-struct Rgb {
-    uint8_t r = 0, g = 0, b = 0;
-    bool operator==(const Rgb&) const = default;
-};
-
-namespace colors {
-inline constexpr Rgb Black{0, 0, 0};
-inline constexpr Rgb Grey{128, 128, 128};
-inline constexpr Rgb Navy{0, 0, 128};
-inline constexpr Rgb Teal{0, 128, 128};
-inline constexpr Rgb Maroon{128, 0, 0};
-inline constexpr Rgb Green{0, 128, 0};
-}  // namespace colors
-
-enum class ControlKind {
-    Form,
-    PageControl,
-    TabSheet,
-    GroupBox,
-    Panel,
-    Button,       // push button; a carriage return in the caption splits it over two lines
-    SpeedButton,  // flat picture button
-    Label,
-    StaticText,
-    CheckBox,
-    Memo,
-    ListBox,
-    DriveComboBox,
-};
-
-struct Control {
-    std::string name;
-    std::string parent;  // container's name; empty for the form itself
-    ControlKind kind = ControlKind::Label;
-    std::string caption;
-    std::string hint;
-    Rgb font = colors::Black;
-    bool checked = false;     // check boxes
-    bool handCursor = false;  // link labels
-};
-
-// A drive drop-down list: entries such as "E:" or "C: [WINDOWS]", upper case.
-struct DriveList {
-    std::vector<std::string> items;
-    int selected = -1;
-    // The text the list shows: the selected entry, or empty.
-    std::string text() const {
-        return selected >= 0 && selected < static_cast<int>(items.size()) ? items[selected] : std::string();
-    }
-};
-
-// A list box of text lines with at most one line chosen (-1: none).
-struct TextListBox {
-    std::vector<std::string> items;
-    int selected = -1;
-};
-
-// A list box in which several lines may be chosen, in ascending order.
-struct MultiSelectListBox {
-    std::vector<std::string> items;
-    std::vector<int> selected;
-};
 
 // The instructions window: a fixed text, one at a time.
 struct Tform_instrucoes {
@@ -111,24 +49,83 @@ class TForm1 {
 public:
     explicit TForm1(platform::Platform os);
 
-    // --- state -----------------------------------------------------------------
-    const std::vector<Control>& controls() const { return controls_; }
-    Control& control(std::string_view name);
-    const Control& control(std::string_view name) const;
-    const std::string& caption(std::string_view name) const { return control(name).caption; }
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
 
-    scan::ActivityLog Memo1;
-    int language = 0;  // set to Portuguese by FormCreate
+    // --- controls, in the order they are created: containers before their content
+    Form Form1;  // the window itself (named "TForm1" in the view's tables)
+    PageControl PageControl1;
+    TabSheet TabSheet1;
+    GroupBox GroupBox4;  // the checks
+    Button BitBtn3;
+    Button BitBtn7;
+    Label Label17;
+    DriveComboBox DriveComboBox2;  // check group
+    SpeedButton SpeedButton3;
+    Button BitBtn9;
+    GroupBox GroupBox5;  // the disinfections
+    Button BitBtn2;
+    Label Label1;
+    DriveComboBox DriveComboBox1;  // removal group
+    SpeedButton SpeedButton1;
+    Button BitBtn1;
+    Memo Memo1;  // the activity log
+    TabSheet TabSheet2;
+    GroupBox GroupBox6;
+    ProcessList ListBox1;  // running processes, sorted
+    Button BitBtn10;
+    Button BitBtn11;
+    GroupBox GroupBox8;
+    Label Label20;
+    Label Label22;
+    Label Label21;
+    Label Label23;
+    Button Button4;
+    GroupBox GroupBox10;
+    Button BitBtn15;
+    GroupBox GroupBox13;
+    Button BitBtn17;
+    TabSheet TabSheet3;
+    GroupBox GroupBox7;
+    Label Label19;
+    Button BitBtn12;
+    GroupBox GroupBox11;
+    CheckBox CheckBox1;
+    CheckBox CheckBox2;
+    CheckBox CheckBox3;
+    Button BitBtn16;
+    TabSheet TabSheet4;
+    TextList ListBox2;         // the runs kept in the quarantine, newest first
+    MultiSelectList ListBox3;  // the items of the run chosen in ListBox2
+    Label Label24;
+    Button Button5;
+    Button Button6;
+    Button Button7;
+    Panel Panel2;
+    GroupBox GroupBox9;
+    Button BitBtn13;
+    Button BitBtn14;
+    Panel Panel1;
+    Label Label2;
+    Label Label4;
+    StaticText StaticText1;
+    Panel Panel3;
+    Label Label18;
+
+    // Every control above, in that order.
+    std::span<Control* const> controls() const { return Form1.all(); }
+    // Runs the slot the control binds to the event; false when none took it.
+    bool raise(Control& control, Event event, const EventArgs& args = {}) {
+        return control.raise(*this, event, args);
+    }
+
+    // --- state -----------------------------------------------------------------
+    scan::Language language = scan::Language::NotChosen;  // Portuguese from FormCreate on
     scan::RunFlags flags;
-    DriveList DriveComboBox1;  // removal group
-    DriveList DriveComboBox2;  // check group
     std::string deviceRoot1;   // of DriveComboBox1
     std::string deviceRoot2;   // of DriveComboBox2
     std::string recoveryPath;  // the last recovery folder the device disinfection made
     scan::SaveDialogMemory SaveDialog1;
-    tools::ProcessListBox ListBox1;  // running processes, sorted
-    TextListBox ListBox2;            // the runs kept in the quarantine, newest first
-    MultiSelectListBox ListBox3;     // the items of the run chosen in ListBox2
     std::vector<scan::KeptRun> keptRuns;  // the runs ListBox2 shows, in its order
     std::unique_ptr<Tform_instrucoes> form_instrucoes;  // null while no instructions window exists
 
@@ -163,18 +160,18 @@ public:
     void Label18Click();
     void Panel3Click();
     // Hover on a link label: navy while the mouse is over it, its resting colour after.
-    void Label2MouseEnter() { hover("Label2", true); }
-    void Label2MouseMove() { hover("Label2", true); }
-    void Label2MouseLeave() { hover("Label2", false); }
-    void Label4MouseEnter() { hover("Label4", true); }
-    void Label4MouseMove() { hover("Label4", true); }
-    void Label4MouseLeave() { hover("Label4", false); }
-    void Label18MouseEnter() { hover("Label18", true); }
-    void Label18MouseMove() { hover("Label18", true); }
-    void Label18MouseLeave() { hover("Label18", false); }
-    void Label19MouseEnter() { hover("Label19", true); }
-    void Label19MouseMove() { hover("Label19", true); }
-    void Label19MouseLeave() { hover("Label19", false); }
+    void Label2MouseEnter() { hover(Label2, true); }
+    void Label2MouseMove() { hover(Label2, true); }
+    void Label2MouseLeave() { hover(Label2, false); }
+    void Label4MouseEnter() { hover(Label4, true); }
+    void Label4MouseMove() { hover(Label4, true); }
+    void Label4MouseLeave() { hover(Label4, false); }
+    void Label18MouseEnter() { hover(Label18, true); }
+    void Label18MouseMove() { hover(Label18, true); }
+    void Label18MouseLeave() { hover(Label18, false); }
+    void Label19MouseEnter() { hover(Label19, true); }
+    void Label19MouseMove() { hover(Label19, true); }
+    void Label19MouseLeave() { hover(Label19, false); }
 
     // --- device check and disinfection ------------------------------------------------
     void BitBtn9Click();  // " Verificar &Dispositivo"
@@ -194,12 +191,12 @@ public:
     void BitBtn17Click();  // system report
     void Label20Click();
     void Label21Click();
-    void Label20MouseEnter() { hover("Label20", true); }
-    void Label20MouseMove() { hover("Label20", true); }
-    void Label20MouseLeave() { hover("Label20", false); }
-    void Label21MouseEnter() { hover("Label21", true); }
-    void Label21MouseMove() { hover("Label21", true); }
-    void Label21MouseLeave() { hover("Label21", false); }
+    void Label20MouseEnter() { hover(Label20, true); }
+    void Label20MouseMove() { hover(Label20, true); }
+    void Label20MouseLeave() { hover(Label20, false); }
+    void Label21MouseEnter() { hover(Label21, true); }
+    void Label21MouseMove() { hover(Label21, true); }
+    void Label21MouseLeave() { hover(Label21, false); }
 
     // --- quarantine -----------------------------------------------------------------------
     void TabSheet4Show();  // the runs kept, the chosen run's items, the store's size
@@ -238,8 +235,8 @@ public:
     void guardRunsWithLock(bool on) { guardRuns_ = on; }
 
 private:
-    void hover(std::string_view label, bool inside);
-    void switchLanguage(int required, int next);
+    void hover(Label& label, bool inside);
+    void switchLanguage(scan::Language required, scan::Language next);
     void setComputerButtonCaptions(bool portuguese);
     void writeTips(bool portuguese);
     void rebuildDriveList(DriveList& list);
@@ -258,7 +255,6 @@ private:
     bool guardRuns_ = false;
 
     platform::Platform os_;
-    std::vector<Control> controls_;
 };
 
 }  // namespace vx::app

@@ -8,17 +8,13 @@
 
 namespace vx::app {
 
-// Every control as the window is created (Portuguese captions of the start),
-// containers before their content.
-std::vector<Control> initialControls();
-
 // A control's caption in each language, as the language buttons set it.
 struct LanguageCaption {
-    std::string name;
+    Control& control;
     std::string portuguese;
     std::string english;
 };
-const std::vector<LanguageCaption>& languageCaptions();
+std::vector<LanguageCaption> languageCaptions(TForm1& form);
 
 // The start-up content of the activity log.
 const std::vector<std::string>& startupTips();

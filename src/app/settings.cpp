@@ -25,7 +25,7 @@ ReportSwitches loadSettings(platform::Platform& os) {
     const ReportSwitches defaults;
     if (!os.fs.fileExists(path)) {
         // The file older versions create: it reads as the defaults here too.
-        os.fs.writeTextFile(path, {"1", "1"});
+        os.fs.writeTextFile(path, {"1", "1"}).ignore();
         return defaults;
     }
     auto lines = os.fs.readTextLines(path, 3, kLineBytes);
@@ -38,9 +38,9 @@ ReportSwitches saveSettings(platform::Platform& os, ReportSwitches current) {
     const std::string path = settingsFilePath(os.shell);
     const bool existed = os.fs.fileExists(path);
     ReportSwitches next = existed ? current : ReportSwitches{};
-    platform::IoResult r = os.fs.writeTextFile(path, linesOf(next));
+    platform::Status r = os.fs.writeTextFile(path, linesOf(next));
     if (!r) {
-        os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.reason);
+        os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.message());
         return current;
     }
     return next;

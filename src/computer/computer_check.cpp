@@ -4,6 +4,7 @@
 
 #include "computer/computer_places.h"
 #include "computer/computer_run_commands.h"
+#include "computer/computer_texts.h"
 #include "scan/check_routines.h"
 #include "scan/primitives.h"
 #include "scan/startup_entries.h"
@@ -23,15 +24,15 @@ class StepLines {
 public:
     explicit StepLines(scan::RunContext& ctx) : ctx_(ctx) {}
 
-    static std::string tipo(const std::string& id) { return "Tipo " + id; }
+    static std::string tipo(const std::string& id) { return scan::fill(texts::check::StepType, {id}); }
 
-    void heading(const std::string& label) { ctx_.write("[VX] - >>> Verificando Vírus " + label + " ..."); }
+    void heading(const std::string& label) { ctx_.write(scan::fill(texts::check::StepHeading, {label})); }
     void found(const std::string& label) {
-        ctx_.flags.infectionFound = 1;
-        ctx_.write("[VX] > Vírus " + label + " encontrado!");
+        ctx_.flags.infectionFound = true;
+        ctx_.write(scan::fill(texts::check::StepFound, {label}));
     }
     void notFound(const std::string& label) {
-        ctx_.write("[VX] - Procurando: Vírus " + label + " não encontrado!");
+        ctx_.write(scan::fill(texts::check::StepNotFound, {label}));
     }
     void result(const std::string& label, bool present) { present ? found(label) : notFound(label); }
 
@@ -50,7 +51,7 @@ public:
 
     void run() {
         processes();
-        ctx_.write("[VX] - >>> Verificando Vírus EXE Tipo 2 ...", "[VX] - >>> Looking Virus with EXE extension Type 2...");
+        scan::write(ctx_, texts::check::CheckingExeType2);
         scan::checkWormMaskAndRunValue(ctx_, f_.commonAppData + "\\", "*.exe");
         nefcbFamily();
         liveFamily();
@@ -64,7 +65,7 @@ public:
 
 private:
     void processes() {
-        ctx_.write("[VX] - >>> Verificando Processos ...");
+        ctx_.write(texts::check::CheckingProcesses);
         struct Row {
             const char* name;
             const char* k;
@@ -77,10 +78,10 @@ private:
                                        {"breakini.exe", "6", true}};
         for (const Row& row : rows) {
             if (scan::isProcessRunning(ctx_.os.processes, row.name)) {
-                if (row.infection) ctx_.flags.infectionFound = 1;
-                ctx_.write(std::string("[VX] > Processo ") + row.k + " encontrado!");
+                if (row.infection) ctx_.flags.infectionFound = true;
+                ctx_.write(scan::fill(texts::check::ProcessFound, {row.k}));
             } else {
-                ctx_.write(std::string("[VX] - Processo ") + row.k + " não encontrado!");
+                ctx_.write(scan::fill(texts::check::ProcessNotFound, {row.k}));
             }
         }
     }
@@ -97,8 +98,8 @@ private:
         for (const std::string& name : run.names()) {
             auto text = run.text(name);
             if (!text || text->find("nefcb") == std::string::npos) continue;
-            ctx_.write("[VX] > Vírus Tipo A1.1 encontrado no registro!");
-            ctx_.flags.infectionFound = 1;
+            ctx_.write(texts::check::NefcbValueFound);
+            ctx_.flags.infectionFound = true;
             seen = true;
         }
         if (!seen) lines_.notFound(label);
@@ -126,7 +127,7 @@ private:
         const std::string label = StepLines::tipo(id);
         lines_.heading(label);
         for (const FolderEntry& entry : entriesOf(fs_, base))
-            lines_.result(label, !entry.isLink && scan::exeAndScriptPairTest(ctx_, base + entry.name + "\\") == 1);
+            lines_.result(label, !entry.isLink && scan::exeAndScriptPairTest(ctx_, base + entry.name + "\\"));
     }
 
     void fileStep(const std::string& headingId, const std::string& path, const std::string& resultId) {
@@ -150,14 +151,19 @@ private:
         scan::checkWormMaskAndRunValue(ctx_, folder, mask);
     }
 
+    // Whether the sub-folders of the programs the sweep knows are searched.
+    enum class KnownPrograms { Searched, PassedOver };
+
     // The scripts one level down: every entry of `base` is tried as a folder
     // (a file simply holds nothing). Links are passed over: their content is
     // elsewhere.
-    void perSubFolderStep(const std::string& id, const std::string& base, bool skipKnownPrograms) {
+    void perSubFolderStep(const std::string& id, const std::string& base, KnownPrograms known) {
         lines_.heading(StepLines::tipo(id));
         for (const FolderEntry& entry : entriesOf(fs_, base)) {
             if (entry.isLink) continue;
-            if (skipKnownPrograms && (entry.name == "AVG Secure Search" || entry.name == "Logmein")) continue;
+            if (known == KnownPrograms::PassedOver &&
+                (entry.name == "AVG Secure Search" || entry.name == "Logmein"))
+                continue;
             scan::checkWormMaskAndRunValue(ctx_, base + entry.name + "\\", "*.js");
         }
     }
@@ -194,7 +200,7 @@ private:
         valueStep("8", RootKey::CurrentUser, "System", "8");
         folderStep("9", f_.commonAppData + "\\ASX");
 
-        ctx_.write("[VX] - Procurando Vírus com extensão WSF...", "[VX] - Looking Virus with WSF extension...");
+        scan::write(ctx_, texts::check::LookingForWsf);
         scan::checkWormMaskAndRunValue(ctx_, f_.appData + "\\Microsoft Office\\", "*.WsF");
         valueStep("WsF", RootKey::LocalMachine, "Microsoft Excel", "WsF");
         valueStep("WsF", RootKey::CurrentUser, "Microsoft Excel", "WsF");
@@ -207,9 +213,9 @@ private:
         maskStep("15", programs, "*.js");
         maskStep("16", temp, "*.js");
         maskStep("17", winTemp, "*.js");
-        perSubFolderStep("18", appData, false);
-        perSubFolderStep("19", programs, true);
-        perSubFolderStep("20", nativeProgramFilesOf(f_.programFiles), true);
+        perSubFolderStep("18", appData, KnownPrograms::Searched);
+        perSubFolderStep("19", programs, KnownPrograms::PassedOver);
+        perSubFolderStep("20", nativeProgramFilesOf(f_.programFiles), KnownPrograms::PassedOver);
         maskStep("21", startup, "*.vbs");
         maskStep("22", commonStartup, "*.vbs");
         maskStep("23", appData, "*.vbs");
@@ -256,8 +262,8 @@ private:
         for (const std::string& name : run.names()) {
             auto text = run.text(name);
             if (!text || !isImageCommand(*text)) continue;
-            ctx_.flags.infectionFound = 1;
-            ctx_.write("[VX] > Vírus Tipo " + id + " encontrado!");
+            ctx_.flags.infectionFound = true;
+            ctx_.write(scan::fill(texts::check::ImageCommandFound, {id}));
         }
     }
 
@@ -271,39 +277,43 @@ private:
 
 void showVerdict(scan::RunContext& ctx) {
     auto& dialogs = ctx.os.dialogs;
-    if (ctx.flags.infectionFound == 0) {
+    if (!ctx.flags.infectionFound) {
         if (ctx.portuguese()) {
-            dialogs.messageBox("Nenhum Vírus Encontrado neste Computador!", "Resultado", Icon::Information,
+            dialogs.messageBox(texts::check::NoVirusBox.pt, texts::check::NoVirusCaption.pt, Icon::Information,
                                Buttons::Ok);
-            ctx.write("[VX] *** Nenhum Vírus Encontrado neste Computador!");
+            ctx.write(scan::fill(texts::check::VerdictLine, {texts::check::NoVirusBox.pt}));
         } else {
-            dialogs.messageBox("No Virus Found this computer", "Outcome", Icon::Information, Buttons::Ok);
+            dialogs.messageBox(texts::check::NoVirusBox.en, texts::check::NoVirusCaption.en, Icon::Information,
+                               Buttons::Ok);
         }
         return;
     }
     if (!ctx.portuguese()) {
-        dialogs.messageBox("Computer virus found in this!", "Heads up", Icon::Warning, Buttons::Ok);
+        dialogs.messageBox(texts::check::VirusesFoundBox.en, texts::check::VirusesFoundCaption.en, Icon::Warning,
+                           Buttons::Ok);
         return;
     }
     // The worm scripts run under the script host: stop them before the user
     // reads the verdict.
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
-    const std::string found = "Vírus Encontrados neste Computador!";
-    const std::string advice = "Para remover use o botão \"Desinfectar Computador\"";
-    dialogs.messageBox(found + "\r" + advice, "Atenção", Icon::Warning, Buttons::Ok);
-    ctx.write("[VX] *** " + found + " " + advice);
+    const std::string found = texts::check::VirusesFoundBox.pt;
+    const std::string advice = texts::check::RemovalAdvice;
+    dialogs.messageBox(scan::fill(texts::check::InfectedBoxText, {found, advice}), texts::check::VirusesFoundCaption.pt,
+                       Icon::Warning, Buttons::Ok);
+    ctx.write(scan::fill(texts::check::InfectedLine, {found, advice}));
 }
 
 }  // namespace
 
-void runComputerCheck(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog) {
-    ctx.flags.infectionFound = 0;
-    ctx.flags.restartNeeded = 0;
-    ctx.flags.driverAudio = 0;
+void runComputerCheck(scan::RunContext& ctx, scan::SaveOffer saveOffer,
+                      scan::SaveDialogMemory& saveDialog) {
+    ctx.flags.infectionFound = false;
+    ctx.flags.restartNeeded = false;
+    ctx.flags.driverAudio = false;
     scan::writeLogHeader(ctx, scan::RunKind::ComputerCheck, "");
     ComputerCheck(ctx).run();
     showVerdict(ctx);
-    scan::makeSaveOffer(ctx, scan::RunKind::ComputerCheck, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::ComputerCheck, saveOffer, saveDialog);
 }
 
 }  // namespace vx::computer

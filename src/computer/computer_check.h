@@ -10,7 +10,8 @@
 
 namespace vx::computer {
 
-// Runs the whole check; `offerSave` is the check group's switch.
-void runComputerCheck(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog);
+// Runs the whole check; `saveOffer` is the check group's switch.
+void runComputerCheck(scan::RunContext& ctx, scan::SaveOffer saveOffer,
+                      scan::SaveDialogMemory& saveDialog);
 
 }  // namespace vx::computer

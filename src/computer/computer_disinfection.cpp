@@ -4,6 +4,7 @@
 
 #include "computer/computer_places.h"
 #include "computer/computer_run_commands.h"
+#include "computer/computer_texts.h"
 #include "platform/paths.h"
 #include "scan/primitives.h"
 #include "scan/quarantine.h"
@@ -69,54 +70,50 @@ private:
         };
         static constexpr Row worms[] = {{"wscript.exe", "[vx001]"}, {"xcv.exe", "[vx002]"}};
         for (const Row& row : worms)
-            if (scan::killAndReport(ctx_, row.name, row.tag) != 0) ctx_.flags.infectionFound = 1;
+            if (scan::killAndReport(ctx_, row.name, row.tag).ended) ctx_.flags.infectionFound = true;
         // rundll32.exe runs on every Windows: ending it is no sign of a worm.
-        scan::killAndReport(ctx_, "rundll32.exe", "[vx003]", true);
+        scan::killAndReport(ctx_, "rundll32.exe", "[vx003]", scan::NotRunningLine::TrailingBlank);
         static constexpr Row more[] = {{"lulu.exe", "[vx004]"},
                                        {"svccscsvc.exe", "[vx005]"},
                                        {"yotsleks.exe", "[vx006]"},
                                        {"breakini.exe", "[vx007]"}};
         for (const Row& row : more)
-            if (scan::killAndReport(ctx_, row.name, row.tag) != 0) ctx_.flags.infectionFound = 1;
-        if (scan::killNotepadOrCalc(ctx_) != 0) ctx_.flags.infectionFound = 1;
-        if (scan::killAndReport(ctx_, "DriverAudio.exe", "[DriverAudio.exe]") != 0) ctx_.flags.infectionFound = 1;
+            if (scan::killAndReport(ctx_, row.name, row.tag).ended) ctx_.flags.infectionFound = true;
+        if (scan::killNotepadOrCalc(ctx_).ended) ctx_.flags.infectionFound = true;
+        if (scan::killAndReport(ctx_, "DriverAudio.exe", "[DriverAudio.exe]").ended) ctx_.flags.infectionFound = true;
     }
 
     void commonAppDataExecutables() {
-        ctx_.write("[VX] - Procurando Vírus com extensão EXE Tipo 2...",
-                   "[VX] - Looking Virus with EXE extension Type 2...");
-        if (scan::killAndReport(ctx_, "msiexec.exe", "[vx009]") != 0) ctx_.flags.infectionFound = 1;
+        scan::write(ctx_, texts::disinfection::LookingForExeType2);
+        if (scan::killAndReport(ctx_, "msiexec.exe", "[vx009]").ended) ctx_.flags.infectionFound = true;
         scan::wormMaskAndRunValueRemoval(ctx_, f_.commonAppData + "\\", "*.exe");
     }
 
     // The lines after a folder was deleted: `folder` as the step built it.
     void folderResult(const std::string& folder) {
         if (folderAt(fs_, folder))
-            ctx_.write("[VX] > Pasta " + folder + " não pôde ser Deletada!",
-                       "[VX] > Folder " + folder + " could not be deleted!");
+            scan::write(ctx_, texts::disinfection::FolderNotDeleted, {folder});
         else
-            ctx_.write("[VX] > Pasta " + folder + " Deletada com Sucesso!",
-                       "[VX] > Folder " + folder + " Successfully Deleted!");
+            scan::write(ctx_, texts::disinfection::FolderDeleted, {folder});
     }
 
     // Deletes a folder that exists, with its result lines.
     void deleteFolderWhenPresent(const std::string& folder) {
         if (!folderAt(fs_, folder)) return;
-        scan::deleteFolderTree(ctx_, folder, 0);
-        if (ctx_.flags.folderFound == 1) folderResult(folder);
+        if (scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes).found) folderResult(folder);
     }
 
     // On Windows XP these worms hold the shell; the user is told that only
     // Safe Mode removes them for sure.
     void safeModeMessage() {
-        ctx_.os.dialogs.messageBox("Para remover este vírus é necessário executar o Varrex em Modo de Segurança!",
-                                   "Varrex", Icon::None, Buttons::Ok);
+        ctx_.os.dialogs.messageBox(texts::disinfection::SafeModeBox, texts::disinfection::SafeModeCaption, Icon::None,
+                                   Buttons::Ok);
     }
 
     void deleteValueWithLine(RunKey& run, const std::string& name) {
         if (!run.exists(name)) return;
         run.remove(name);
-        ctx_.write("[VX] > Chave de Registro " + name + " foi deletada!");
+        ctx_.write(scan::fill(texts::disinfection::StartupValueDeleted, {name}));
     }
 
     void nefcbFamily() {
@@ -128,7 +125,7 @@ private:
             if (text && text->find("nefcb") != std::string::npos) {
                 // The start-up entry alone is a sign: the verdict must not
                 // say nothing was found after it was deleted.
-                ctx_.flags.infectionFound = 1;
+                ctx_.flags.infectionFound = true;
                 if (xp) safeModeMessage();
                 deleteValueWithLine(run, name);
                 if (xp) scan::killAndReport(ctx_, "explorer.exe", "[explorer.exe]");
@@ -149,7 +146,7 @@ private:
         for (const std::string& name : run.names()) {
             auto text = run.text(name);
             if (!text || *text != live) continue;
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             if (xp) safeModeMessage();
             deleteValueWithLine(run, name);
             deleteValueWithLine(run, "Windows Live");
@@ -164,7 +161,7 @@ private:
     // it is there; nothing is written when it is not.
     void removeFile(const std::string& folder, const char* name) {
         if (!fileAt(fs_, folder + "\\" + name)) return;
-        ctx_.flags.infectionFound = 1;
+        ctx_.flags.infectionFound = true;
         scan::wormFileRemoval(ctx_, folder + "\\", name);
     }
 
@@ -181,15 +178,12 @@ private:
         for (const std::string* base : {&f_.localAppData, &f_.appData}) {
             for (const char* name : {"google_i9\\", "google_pdf\\"}) {
                 const std::string folder = *base + "\\" + name;
-                scan::deleteFolderTree(ctx_, folder, 0);
-                if (ctx_.flags.folderFound != 1) continue;
+                if (!scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes).found) continue;
                 if (folderAt(fs_, folder)) {
-                    ctx_.flags.removalFailed = 1;
-                    ctx_.write("[VX] > Pasta " + folder + " não pôde ser Deletada!",
-                               "[VX] > " + folder + " folder can not be Deleted!");
+                    ctx_.flags.removalFailed = true;
+                    scan::write(ctx_, texts::disinfection::CompanionFolderNotDeleted, {folder});
                 } else {
-                    ctx_.write("[VX] > Pasta " + folder + " Deletada com Sucesso!",
-                               "[VX] > " + folder + " folder Successfully Deleted!");
+                    scan::write(ctx_, texts::disinfection::CompanionFolderDeleted, {folder});
                 }
             }
         }
@@ -200,15 +194,13 @@ private:
         for (const std::string& name : run.names()) {
             auto text = run.text(name);
             if (!text || !isImageCommand(*text)) continue;
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             ctx_.os.processes.startCommand(kDeleteWormTask);
             if (run.remove(name)) {
-                ctx_.write("[VX] > Chave " + name + " Deletada com Sucesso!",
-                           "[VX] > key " + name + " Successfully Deleted!");
+                scan::write(ctx_, texts::disinfection::ImageCommandDeleted, {name});
             } else {
-                ctx_.flags.removalFailed = 1;
-                ctx_.write("[VX] > Chave " + name + " não pôde ser Deletada!",
-                           "[VX] > Key " + name + " It could not be deleted!");
+                ctx_.flags.removalFailed = true;
+                scan::write(ctx_, texts::disinfection::ImageCommandNotDeleted, {name});
             }
         }
     }
@@ -219,16 +211,14 @@ private:
         for (const FolderEntry& entry : entriesOf(fs_, base)) {
             if (entry.isLink) continue;
             const std::string folder = base + entry.name;
-            if (scan::exeAndScriptPairTest(ctx_, folder + "\\") != 1) continue;
-            ctx_.write("[VX] > Pasta " + folder + " está infectada!", "[VX] > Folder " + folder + " is infected!");
-            scan::deleteFolderTree(ctx_, folder, 0);
+            if (!scan::exeAndScriptPairTest(ctx_, folder + "\\")) continue;
+            scan::write(ctx_, texts::disinfection::PairFolderInfected, {folder});
+            scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes);
             if (folderAt(fs_, folder)) {
-                ctx_.write("[VX] > Pasta " + folder + " não pôde ser Deletada!",
-                           "[VX] > Folder " + folder + " could not be Deleted!");
-                scan::deleteFolderTree(ctx_, folder, 0);
+                scan::write(ctx_, texts::disinfection::PairFolderNotDeleted, {folder});
+                scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes);
             } else {
-                ctx_.write("[VX] > Pasta " + folder + " Deletada com Sucesso!",
-                           "[VX] > Folder " + folder + " Successfully Deleted!");
+                scan::write(ctx_, texts::disinfection::PairFolderDeleted, {folder});
             }
         }
     }
@@ -252,19 +242,19 @@ private:
     bool deleteWormValue(RootKey root, const std::string& name, const std::string& pt, const std::string& en) {
         RunKey run(ctx_, root);
         if (!run.exists(name)) return false;
-        ctx_.flags.infectionFound = 1;
+        ctx_.flags.infectionFound = true;
         run.remove(name);
         ctx_.write(pt, en);
         return true;
     }
 
     void wsfScripts() {
-        ctx_.write("[VX] - Procurando Vírus com extensão WSF...", "[VX] - Looking Virus with WSF extension...");
+        scan::write(ctx_, texts::disinfection::LookingForWsf);
         scan::wormMaskAndRunValueRemoval(ctx_, f_.appData + "\\Microsoft Office\\", "*.WsF");
         for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine})
-            if (deleteWormValue(root, "Microsoft Excel", "[VX] > Chave de Registro Microsoft Excel foi deletada!",
-                                "[VX] > Microsoft Excel registry key has been deleted!"))
-                ctx_.flags.restartNeeded = 1;
+            if (deleteWormValue(root, "Microsoft Excel", texts::disinfection::ExcelValueDeleted.pt,
+                                texts::disinfection::ExcelValueDeleted.en))
+                ctx_.flags.restartNeeded = true;
     }
 
     // The eight folders the script sweeps visit, in their order.
@@ -274,7 +264,7 @@ private:
     }
 
     void jsScripts() {
-        ctx_.write("[VX] - Procurando Vírus com extensão JS...", "[VX] - Looking Virus with JS extension...");
+        scan::write(ctx_, texts::disinfection::LookingForJs);
         std::vector<std::string> folders = scriptFolders();
         const std::string windowsTemp = folders.back();
         folders.pop_back();
@@ -290,57 +280,54 @@ private:
     }
 
     void vbsScripts() {
-        ctx_.write("[VX] - Procurando Vírus com extensão VBS...", "[VX] - Looking Virus VBS extension with...");
+        scan::write(ctx_, texts::disinfection::LookingForVbs);
         removeFile(f_.startup, "Image.lnk");
         for (const std::string& folder : scriptFolders()) scan::wormMaskAndRunValueRemoval(ctx_, folder, "*.vbs");
     }
 
     void vbeScripts() {
-        ctx_.write("[VX] - Procurando Vírus com extensão VBE...", "[VX] - Looking Virus with VBE extension...");
+        scan::write(ctx_, texts::disinfection::LookingForVbe);
         for (const std::string& folder : scriptFolders()) scan::wormMaskAndRunValueRemoval(ctx_, folder, "*.vbe");
     }
 
     void win32Family() {
         const std::string folder = f_.systemX86 + "\\install\\";
-        ctx_.write("[VX] - Procurando Vírus com extensão EXE na pasta " + folder,
-                   "[VX] - Looking Virus with EXE extension in folder " + folder);
+        scan::write(ctx_, texts::disinfection::LookingForExeIn, {folder});
         scan::wormMaskAndRunValueRemoval(ctx_, folder, "win32.exe");
-        if (deleteWormValue(RootKey::CurrentUser, "HKCU", "[VX] > Chave de Registro HKCU foi deletada!",
-                            "[VX] > HKCU registry key has been deleted!"))
-            ctx_.flags.restartNeeded = 1;
-        if (deleteWormValue(RootKey::LocalMachine, "HKLM", "[VX] > Chave de Registro HKLM foi deletada!",
-                            "[VX] > HKLM registry key has been deleted!"))
-            ctx_.flags.restartNeeded = 1;
+        if (deleteWormValue(RootKey::CurrentUser, "HKCU", texts::disinfection::HkcuValueDeleted.pt,
+                            texts::disinfection::HkcuValueDeleted.en))
+            ctx_.flags.restartNeeded = true;
+        if (deleteWormValue(RootKey::LocalMachine, "HKLM", texts::disinfection::HklmValueDeleted.pt,
+                            texts::disinfection::HklmValueDeleted.en))
+            ctx_.flags.restartNeeded = true;
     }
 
     bool deleteFileAt(const std::string& path) { return scan::removeFile(ctx_, path); }
 
     void lnzyzjFamily() {
-        ctx_.write("[VX] - Procurando Vírus com extensão EXE...", "[VX] - Looking Virus with EXE extension...");
+        scan::write(ctx_, texts::disinfection::LookingForExe);
         for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine}) {
             RunKey run(ctx_, root);
             if (!run.exists("Lnzyzj")) {
-                ctx_.write("[VX] - Chave de Registro Lnzyzj não Encontrada!", "[VX] - Key Lnzyzj Record not Found!");
+                scan::write(ctx_, texts::disinfection::LnzyzjValueNotFound);
                 continue;
             }
             run.remove("Lnzyzj");
             const bool machine = root == RootKey::LocalMachine;
             for (const std::string* folder : {&f_.appData, &f_.localAppData})
                 if (platform::isAbsolutePath(*folder)) fs_.setAttributes(*folder + "\\Lnzyzj.exe", 0);
-            ctx_.write("[VX] > Chave de Registro Lnzyzj Deletada!", "[VX] > Lnzyzj deleted registry key!");
-            ctx_.flags.infectionFound = 1;
+            scan::write(ctx_, texts::disinfection::LnzyzjValueDeleted);
+            ctx_.flags.infectionFound = true;
             bool first = true;
             for (const std::string* folder : {&f_.appData, &f_.localAppData}) {
                 const std::string& d = *folder;
                 if (deleteFileAt(d + "\\Lnzyzj.exe")) {
-                    ctx_.write("[VX] > Arquivo " + d + "\\Lnzyzj.exe Deletado com Sucesso!",
-                               "[VX] > File " + d + "\\Lnzyzj.exe Successfully Deleted!");
+                    scan::write(ctx_, texts::disinfection::LnzyzjFileDeleted, {d});
                 } else {
-                    const char* arquivo = machine && !first ? "Arquivo " : "arquivo ";
-                    const char* ending = machine ? "Lnzyzj.exe, or it does not exists!" : "Lnzyzj.exe, or not he exists!";
-                    ctx_.write("[VX] - Não foi possível excluír o " + std::string(arquivo) + d + "\\" +
-                                   "Lnzyzj.exe, ou ele não Existe!",
-                               "[VX] - Could not delete file " + d + "\\" + ending);
+                    const scan::Text& notDeleted = !machine ? texts::disinfection::LnzyzjUserFileNotDeleted
+                                                   : first  ? texts::disinfection::LnzyzjMachineFileNotDeleted
+                                                            : texts::disinfection::LnzyzjMachineLaterFileNotDeleted;
+                    scan::write(ctx_, notDeleted, {d});
                 }
                 first = false;
             }
@@ -348,63 +335,56 @@ private:
     }
 
     void salityFamily() {
-        ctx_.write("[VX] - Procurando desktop.exe (Sality)...", "[VX] - Looking Desktop.exe (Sality)...");
+        scan::write(ctx_, texts::disinfection::LookingForSality);
         const std::string root = driveRootOf(f_.localAppData + "\\");
         if (!root.empty() && fileAt(fs_, root + "Win\\lsass.exe")) {
             const std::string folder = root + "Win";
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             fs_.setAttributes(folder, 0);
-            scan::deleteFolderTree(ctx_, folder, 0);
+            scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes);
             if (folderAt(fs_, folder))
-                ctx_.write("[VX] > Pasta " + folder + " não pode ser deletada!",
-                           "[VX] > Folder " + folder + " can not be deleted!");
+                scan::write(ctx_, texts::disinfection::SalityFolderNotDeleted, {folder});
             else
-                ctx_.write("[VX] > Pasta " + folder + " deletada com sucesso!",
-                           "[VX] > Folder " + folder + " Successfully Deleted!");
+                scan::write(ctx_, texts::disinfection::SalityFolderDeleted, {folder});
         }
         const std::string program = f_.altStartup + "\\desktop.exe";
         if (fileAt(fs_, program)) {
-            ctx_.flags.infectionFound = 1;
+            ctx_.flags.infectionFound = true;
             scan::removeFile(ctx_, program);
             if (fs_.fileExists(program))
-                ctx_.write("[VX] > Arquivo " + program + " não pode ser deletado!",
-                           "[VX] > File " + program + " can not be deleted!");
+                scan::write(ctx_, texts::disinfection::SalityProgramNotDeleted, {program});
             else
-                ctx_.write("[VX] > Arquivo " + program + " deletado com sucesso!",
-                           "[VX] > File " + program + " Sucessfully Deleted!");
+                scan::write(ctx_, texts::disinfection::SalityProgramDeleted, {program});
         }
     }
 
     void xcvFamily() {
-        ctx_.write("[VX] - Procurando Vírus xcv.exe - Prolifera pela extensão .cpl (Painel de Controle)...");
+        ctx_.write(texts::disinfection::LookingForXcv);
         const std::string folder = f_.commonAppData + "\\ASX";
-        scan::deleteFolderTree(ctx_, folder, 0);
-        if (ctx_.flags.folderFound == 1) {
+        if (scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes).found) {
             if (folderAt(fs_, folder))
-                ctx_.write("[VX] - Pasta " + folder + " não pôde ser Deletada ou não Existe!",
-                           "[VX] - Folder " + folder + " could not be deleted or not exists!");
+                scan::write(ctx_, texts::disinfection::XcvFolderNotDeleted, {folder});
             else
-                ctx_.write("[VX] > Pasta " + folder + " Deletada com Sucesso!",
-                           "[VX] > Folder " + folder + " Successfully Deleted!");
+                scan::write(ctx_, texts::disinfection::XcvFolderDeleted, {folder});
         }
         for (RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser})
-            deleteWormValue(root, "xcv.exe", "[VX] > Chave de Registro xcv.exe Deletada!",
-                            "[VX] > Xcv.exe deleted registry key!");
+            deleteWormValue(root, "xcv.exe", texts::disinfection::XcvValueDeleted.pt,
+                            texts::disinfection::XcvValueDeleted.en);
     }
 
     void dwDllFamily() {
-        ctx_.write("[VX] - Procurando Vírus dw.dll...", "[VX] - Looking dw.dll Virus...");
+        scan::write(ctx_, texts::disinfection::LookingForDwDll);
         scan::wormMaskAndRunValueRemoval(ctx_, f_.temp, "dw.dll");
         scan::wormMaskAndRunValueRemoval(ctx_, f_.windows + "\\temp\\", "dw.dll");
         for (RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser})
-            deleteWormValue(root, "System", "[VX] > Chave de Registro System Deletada!",
-                            "[VX] > System deleted registry key!");
+            deleteWormValue(root, "System", texts::disinfection::SystemValueDeleted.pt,
+                            texts::disinfection::SystemValueDeleted.en);
     }
 
     // The policy values the worms set to keep the user from Folder Options,
     // the Control Panel, the home page and System Restore.
     void systemFunctions() {
-        ctx_.write("[VX] - Reparando Funções de Sistema...");
+        ctx_.write(texts::disinfection::RepairingSystemFunctions);
         struct Row {
             RootKey root;
             const char* key;
@@ -466,64 +446,57 @@ bool writeDriverAudioScript(scan::RunContext& ctx, const std::string& path) {
 
 void driverAudioCase(scan::RunContext& ctx, const ComputerFolders& folders) {
     if (!fileAt(ctx.os.fs, folders.localAppData + "\\DriverAudio.exe")) {
-        ctx.write("[VX] - Procurando: Vírus DriverAudio não encontrado!");
+        ctx.write(texts::disinfection::DriverAudioNotFound);
         return;
     }
-    ctx.flags.infectionFound = 1;
-    ctx.flags.driverAudio = 1;
-    ctx.write("[VX] > Vírus DriverAudio encontrado!");
+    ctx.flags.infectionFound = true;
+    ctx.flags.driverAudio = true;
+    ctx.write(texts::disinfection::DriverAudioFound);
     const std::string script = scan::programFolder(ctx.os.shell) + kDriverAudioScriptName;
     if (!writeDriverAudioScript(ctx, script))
-        ctx.write("[VX] > Não foi possível gravar o arquivo " + script + "! Execute o Varrex de uma pasta gravável.",
-                  "[VX] > Could not write the file " + script + "! Run Varrex from a writable folder.");
+        scan::write(ctx, texts::disinfection::DriverAudioScriptNotWritten, {script});
 }
 
 void showVerdict(scan::RunContext& ctx) {
     auto& dialogs = ctx.os.dialogs;
-    if (ctx.flags.driverAudio == 1) {
-        dialogs.messageBox(
-            "ATENÇÃO! Vírus DriverAudio encontrado.\r\nFeche o Varrex\r\nExecute o arquivo: <Varrex - "
-            "DriverAudio.reg> gerado.\r\nReinicie o computador.\r\nExecute novamente o Varrex e faça as Desinfecções.",
-            "Heads up", Icon::Warning, Buttons::Ok);
+    if (ctx.flags.driverAudio) {
+        dialogs.messageBox(texts::disinfection::DriverAudioBox, texts::disinfection::DriverAudioCaption, Icon::Warning,
+                           Buttons::Ok);
         return;
     }
-    if (ctx.flags.infectionFound == 1 && ctx.flags.removalFailed == 1) {
-        ctx.write("[VX] > Alguns arquivos não puderam ser Desinfectados! Verifique o relatório!",
-                  "[VX] > Some files could not be Disinfected! Check the report!");
-        ctx.write("[VX] > Tente executar o programa como Administrador!", "[VX] > Run the program as Administrator!");
-        dialogs.messageBox(ctx.say("Alguns arquivos não puderam ser Desinfectados! Verifique o relatório!\rTente "
-                                   "executar o programa como Administrador!",
-                                   "Some files could not be Disinfected! Check report!\rRun the program as "
-                                   "Administrator!"),
-                           ctx.say("Atenção", "Heads up"), Icon::Warning, Buttons::Ok);
-    } else if (ctx.flags.infectionFound == 1) {
-        const std::string pt = "Vírus Encontrados e eliminados do Computador! Verifique o relatório!";
-        const std::string en = "Virus Found and Deleted this computer!";
-        ctx.write("[VX] > " + pt, "[VX] > " + en);
-        dialogs.messageBox(ctx.say(pt, en), ctx.say("Atenção", "Heads up"), Icon::Warning, Buttons::Ok);
+    if (ctx.flags.infectionFound && ctx.flags.removalFailed) {
+        scan::write(ctx, texts::disinfection::SomeNotDisinfected);
+        scan::write(ctx, texts::disinfection::RunAsAdministrator);
+        dialogs.messageBox(scan::say(ctx, texts::disinfection::SomeNotDisinfectedBox),
+                           scan::say(ctx, texts::disinfection::HeadsUpCaption), Icon::Warning, Buttons::Ok);
+    } else if (ctx.flags.infectionFound) {
+        const std::string text = scan::say(ctx, texts::disinfection::VirusesRemovedBox);
+        ctx.write(scan::fill(texts::disinfection::VirusesRemovedLine, {text}));
+        dialogs.messageBox(text, scan::say(ctx, texts::disinfection::HeadsUpCaption), Icon::Warning, Buttons::Ok);
     } else {
-        ctx.write("[VX] - Nenhum Vírus Encontrado!", "[VX] - No Viruses Found!");
-        dialogs.messageBox(ctx.say("Nenhum Vírus Encontrado neste Computador!", "No Virus Found this computer!"),
-                           ctx.say("Aviso", "Warning"), Icon::Information, Buttons::Ok);
+        scan::write(ctx, texts::disinfection::NoVirusFound);
+        dialogs.messageBox(scan::say(ctx, texts::disinfection::NoVirusBox),
+                           scan::say(ctx, texts::disinfection::NoVirusCaption), Icon::Information, Buttons::Ok);
     }
 }
 
 void askForRestart(scan::RunContext& ctx) {
-    if (ctx.flags.restartNeeded != 1) return;
+    if (!ctx.flags.restartNeeded) return;
     const Answer answer = ctx.os.dialogs.messageBox(
-        ctx.say("É necessário reiniciar o Computador! Reiniciar agora?", "You must restart your computer! Restart now?"),
-        ctx.say("Opções", "Options"), Icon::Warning, Buttons::YesNo);
+        scan::say(ctx, texts::disinfection::RestartQuestion), scan::say(ctx, texts::disinfection::RestartCaption),
+        Icon::Warning, Buttons::YesNo);
     if (answer == Answer::Yes) scan::restartWindows(ctx.os.shell, kRestart);
 }
 
 }  // namespace
 
-void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog) {
+void runComputerDisinfection(scan::RunContext& ctx, scan::SaveOffer saveOffer,
+                             scan::SaveDialogMemory& saveDialog) {
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
-    ctx.flags.removalFailed = 0;
-    ctx.flags.infectionFound = 0;
-    ctx.flags.restartNeeded = 0;
-    ctx.flags.driverAudio = 0;
+    ctx.flags.removalFailed = false;
+    ctx.flags.infectionFound = false;
+    ctx.flags.restartNeeded = false;
+    ctx.flags.driverAudio = false;
     scan::writeLogHeader(ctx, scan::RunKind::ComputerDisinfection, "");
 
     ComputerDisinfection steps(ctx);
@@ -540,7 +513,7 @@ void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDi
     if (!scan::writeAutomaticCopies(ctx, "vx-pc-")) return;
     scan::writeCompletionLine(ctx);
     askForRestart(ctx);
-    scan::makeSaveOffer(ctx, scan::RunKind::ComputerDisinfection, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::ComputerDisinfection, saveOffer, saveDialog);
 }
 
 }  // namespace vx::computer

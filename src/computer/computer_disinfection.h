@@ -15,7 +15,8 @@ namespace vx::computer {
 // survives its deletion; importing it removes the task that restarts it.
 inline constexpr const char* kDriverAudioScriptName = "Varrex - DriverAudio.reg";
 
-// Runs the whole disinfection; `offerSave` is the removal group's switch.
-void runComputerDisinfection(scan::RunContext& ctx, bool offerSave, scan::SaveDialogMemory& saveDialog);
+// Runs the whole disinfection; `saveOffer` is the removal group's switch.
+void runComputerDisinfection(scan::RunContext& ctx, scan::SaveOffer saveOffer,
+                             scan::SaveDialogMemory& saveDialog);
 
 }  // namespace vx::computer

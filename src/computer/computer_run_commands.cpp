@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "computer/computer_texts.h"
 #include "platform/paths.h"
 #include "scan/command_reader.h"
 #include "scan/primitives.h"
@@ -212,12 +213,10 @@ std::vector<platform::PathParts> foldersNeverEmptied(scan::RunContext& ctx) {
 
 void fileLine(scan::RunContext& ctx, const std::string& path, bool deleted) {
     if (deleted) {
-        ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!",
-                  "[VX] > File " + path + " successfully deleted!");
+        scan::write(ctx, texts::run_commands::FileDeleted, {path});
     } else {
-        ctx.flags.removalFailed = 1;
-        ctx.write("[VX] > Arquivo " + path + " não pôde ser deletado!",
-                  "[VX] > File " + path + " could not be deleted!");
+        ctx.flags.removalFailed = true;
+        scan::write(ctx, texts::run_commands::FileNotDeleted, {path});
     }
 }
 
@@ -236,12 +235,10 @@ void removePresentValue(scan::RunContext& ctx, const RunCommandEntry& entry) {
     scan::removeValue(ctx, entry.root, entry.keyPath, *key, entry.valueName);
     const std::string value = entry.runBy();
     if (!key->valueExists(entry.valueName)) {
-        ctx.write("[VX] > Valor " + value + " deletado com sucesso!",
-                  "[VX] > Value " + value + " successfully deleted!");
+        scan::write(ctx, texts::run_commands::ValueDeleted, {value});
     } else {
-        ctx.flags.removalFailed = 1;
-        ctx.write("[VX] > Valor " + value + " não pôde ser deletado!",
-                  "[VX] > Value " + value + " could not be deleted!");
+        ctx.flags.removalFailed = true;
+        scan::write(ctx, texts::run_commands::ValueNotDeleted, {value});
     }
 }
 
@@ -302,28 +299,24 @@ std::vector<RunCommandEntry> readRunCommands(scan::RunContext& ctx) {
 }
 
 void reportRunCommands(scan::RunContext& ctx, const std::vector<RunCommandEntry>& entries) {
-    ctx.write("[VX] - >>> Verificando o que atalhos da inicialização e valores Run executam...",
-              "[VX] - >>> Checking what Startup shortcuts and Run values run...");
+    scan::write(ctx, texts::run_commands::Checking);
     for (const RunCommandEntry& entry : entries) {
         for (const std::string& file : entry.code) {
-            ctx.flags.infectionFound = 1;
-            ctx.write("[VX] > Código do vírus encontrado: " + file + " (executado por " + entry.runBy() + ")",
-                      "[VX] > Virus code found: " + file + " (run by " + entry.runBy() + ")");
+            ctx.flags.infectionFound = true;
+            scan::write(ctx, texts::run_commands::WormCodeFound, {file, entry.runBy()});
         }
     }
     if (entries.empty())
-        ctx.write("[VX] - Nenhum atalho da inicialização ou valor Run executa código do vírus.",
-                  "[VX] - No Startup shortcut or Run value runs virus code.");
+        scan::write(ctx, texts::run_commands::NothingRun);
 }
 
 void removeRunCommands(scan::RunContext& ctx, const std::vector<RunCommandEntry>& entries) {
-    ctx.write("[VX] - >>> Removendo o que atalhos da inicialização e valores Run executavam...",
-              "[VX] - >>> Removing what Startup shortcuts and Run values ran...");
+    scan::write(ctx, texts::run_commands::Removing);
     const std::vector<platform::PathParts> neverEmptied = foldersNeverEmptied(ctx);
     for (const RunCommandEntry& entry : entries) {
         // The entry was a worm sign when the run started, whatever the
         // earlier steps removed of it since.
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         if (entry.isValue())
             removePresentValue(ctx, entry);
         else

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "device/device_texts.h"
 #include "device/drive_runs.h"
 #include "device/tree_listing.h"
 #include "scan/check_routines.h"
@@ -64,7 +65,7 @@ bool signPresent(platform::FileSystem& fs, const std::string& root, const RootSi
 void checkRootSigns(scan::RunContext& ctx, const std::string& root) {
     for (const RootSign& sign : kRootSigns) {
         if (signPresent(ctx.os.fs, root, sign)) {
-            if (sign.infection) ctx.flags.infectionFound = 1;
+            if (sign.infection) ctx.flags.infectionFound = true;
             ctx.write(sign.foundLine);
         } else {
             ctx.write(sign.notFoundLine);
@@ -73,33 +74,31 @@ void checkRootSigns(scan::RunContext& ctx, const std::string& root) {
 }
 
 void checkWormFamilies(scan::RunContext& ctx, const std::string& root) {
-    ctx.write("[VX] - Verificando Tipo VBS...");
+    ctx.write(texts::check::CheckingVbs);
     scan::checkWormMaskAndRunValue(ctx, root, "*.vbs");
-    ctx.write("[VX] - Verificando Tipo WSF...");
+    ctx.write(texts::check::CheckingWsf);
     scan::checkWormMaskAndRunValue(ctx, root, "Microsoft Excel.wsf");
-    ctx.write("[VX] - Verificando Tipo WSF...");
+    ctx.write(texts::check::CheckingWsf);
     scan::checkWormMaskAndRunValue(ctx, root, "USB.exe");
-    ctx.write("[VX] - Verificando Tipo Manuel.doc...");
+    ctx.write(texts::check::CheckingManuelDoc);
     scan::checkWormMaskAndRunValue(ctx, root, "Manuel.doc");
-    ctx.write("[VX] - Verificando Tipo VBE...");
+    ctx.write(texts::check::CheckingVbe);
     scan::checkWormMaskAndRunValue(ctx, root, "*.vbe");
 
     // Shortcuts at the root enable the A1 size test of the executables that
     // follow, and only of them.
-    ctx.flags.shortcutFound = 0;
-    ctx.write("[VX] - Verificando Atalhos...");
-    scan::checkWormMaskAndRunValue(ctx, root, "*.lnk");
-    scan::checkWormMask(ctx, root, "*.exe");
-    ctx.flags.shortcutFound = 0;
+    ctx.write(texts::check::CheckingShortcuts);
+    const scan::MaskMatch shortcuts = scan::checkWormMaskAndRunValue(ctx, root, "*.lnk");
+    scan::checkWormMask(ctx, root, "*.exe", scan::shortcutSeen(shortcuts));
 
-    ctx.write("[VX] - Verificando Tipo JS...");
+    ctx.write(texts::check::CheckingJs);
     scan::checkWormMaskAndRunValue(ctx, root, "*.js");
 
     // Scripts one level down: every root entry is tried as a folder, files
     // included (their enumeration simply finds nothing). A junction or link
     // is passed over, as the disinfection passes over it: what it shows lives
     // elsewhere, and a finding there is one no disinfection would clear.
-    ctx.write("[VX] - Verificando Tipo JS1...");
+    ctx.write(texts::check::CheckingJsOneLevelDown);
     std::unique_ptr<platform::Finder> finder = ctx.os.fs.find(root + "*.*");
     if (!finder) return;
     platform::FindEntry entry;
@@ -112,42 +111,44 @@ void checkWormFamilies(scan::RunContext& ctx, const std::string& root) {
 
 void showVerdict(scan::RunContext& ctx, const std::string& root, bool autorunFound) {
     auto& dialogs = ctx.os.dialogs;
-    const bool infected = ctx.flags.infectionFound != 0;
+    const bool infected = ctx.flags.infectionFound;
     if (!infected && !autorunFound) {
         if (ctx.portuguese()) {
-            const std::string text = "Não foram Encontrados Vírus no Drive " + root + "!";
-            dialogs.messageBox(text, "Resultado", Icon::Information, Buttons::Ok);
-            ctx.write("[VX] *** " + text);
+            const std::string text = scan::fill(texts::NoVirusInDriveBox.pt, {root});
+            dialogs.messageBox(text, texts::OutcomeCaption.pt, Icon::Information, Buttons::Ok);
+            ctx.write(scan::fill(texts::check::VerdictLine, {text}));
         } else {
-            dialogs.messageBox("Viruses were not found in Drive " + root + "!", "Outcome", Icon::Information,
-                               Buttons::Ok);
+            dialogs.messageBox(scan::fill(texts::NoVirusInDriveBox.en, {root}), texts::OutcomeCaption.en,
+                               Icon::Information, Buttons::Ok);
         }
         return;
     }
     if (!ctx.portuguese()) {
-        dialogs.messageBox("The device (" + root + ") can be Infected!", "Heads up", Icon::Warning, Buttons::Ok);
+        dialogs.messageBox(scan::fill(texts::check::MayBeInfectedBox.en, {root}), texts::HeadsUpCaption.en,
+                           Icon::Warning, Buttons::Ok);
         return;
     }
     if (!infected) {
-        const std::string text = "O Dispositivo (" + root + ") pode estar Infectado!";
-        ctx.write("[VX] *** " + text);
-        dialogs.messageBox(text, "Atenção", Icon::Warning, Buttons::Ok);
+        const std::string text = scan::fill(texts::check::MayBeInfectedBox.pt, {root});
+        ctx.write(scan::fill(texts::check::VerdictLine, {text}));
+        dialogs.messageBox(text, texts::HeadsUpCaption.pt, Icon::Warning, Buttons::Ok);
         return;
     }
     // The worm scripts run under the script host: stop them before the user
     // reads the verdict.
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
-    const std::string device = "O Dispositivo (" + root + ") está Infectado!";
-    const std::string advice = "Para remover use o botão \"Desinfectar Dispositivo\"";
-    ctx.write("[VX] *** " + device + " " + advice);
-    dialogs.messageBox(device + "\r" + advice, "Atenção", Icon::Warning, Buttons::Ok);
+    const std::string device = scan::fill(texts::check::InfectedBox, {root});
+    const std::string advice = texts::check::RemovalAdvice;
+    ctx.write(scan::fill(texts::check::InfectedLine, {device, advice}));
+    dialogs.messageBox(scan::fill(texts::check::InfectedBoxText, {device, advice}), texts::HeadsUpCaption.pt,
+                       Icon::Warning, Buttons::Ok);
 }
 
 }  // namespace
 
-void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
+void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, scan::SaveOffer saveOffer,
                     scan::SaveDialogMemory& saveDialog, std::string& deviceRoot) {
-    ctx.flags.infectionFound = 0;
+    ctx.flags.infectionFound = false;
     bool autorunFound = false;
 
     if (!driveListText.empty()) {
@@ -157,28 +158,28 @@ void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, boo
         // Read before anything else, as the disinfection reads it.
         const DriveRuns runs = readDriveRuns(ctx, root);
 
-        ctx.write("[VX] - Listando estrutura de Diretórios...");
+        ctx.write(texts::check::ListingTree);
         listTree(ctx, root);
-        ctx.write("[VX] - Fim da listagem da estrutura de Diretórios...");
+        ctx.write(texts::check::ListingTreeEnd);
 
-        ctx.write("[VX] - >>> Verificando Vírus ...");
+        ctx.write(texts::check::CheckingViruses);
         checkRootSigns(ctx, root);
 
-        ctx.write("[VX] - >>> Verificando outros Vírus ...");
+        ctx.write(texts::check::CheckingOtherViruses);
         checkWormFamilies(ctx, root);
 
         if (ctx.os.fs.fileExists(root + "autorun.inf")) {
             autorunFound = true;
-            ctx.write("[VX] > Arquivo Autorun.inf encontrado!");
+            ctx.write(texts::check::AutorunFound);
         } else {
-            ctx.write("[VX] - Arquivo Autorun.inf não encontrado!");
+            ctx.write(texts::check::AutorunNotFound);
         }
         writeDriveRunsFindings(ctx, runs);
 
         showVerdict(ctx, root, autorunFound);
     }
 
-    scan::makeSaveOffer(ctx, scan::RunKind::DeviceCheck, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::DeviceCheck, saveOffer, saveDialog);
 }
 
 }  // namespace vx::device

@@ -15,8 +15,8 @@ namespace vx::device {
 // ("E:" or "E: [PENDRIVE]"): the device root is its first character followed
 // by ":\", stored in `deviceRoot` for the window. An empty text skips the
 // check and leaves the log and `deviceRoot` as they are; the save offer
-// (`offerSave`, the check group's switch) follows in every case.
-void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
+// (`saveOffer`, the check group's switch) follows in every case.
+void runDeviceCheck(scan::RunContext& ctx, const std::string& driveListText, scan::SaveOffer saveOffer,
                     scan::SaveDialogMemory& saveDialog, std::string& deviceRoot);
 
 }  // namespace vx::device

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "device/device_texts.h"
 #include "device/drive_runs.h"
 #include "scan/primitives.h"
 #include "scan/quarantine.h"
@@ -14,8 +15,6 @@ using platform::Buttons;
 using platform::Icon;
 
 namespace {
-
-const std::string dq = "\"";
 
 // Clears the attributes of every entry of `folder` (one level).
 void makeVisible(scan::RunContext& ctx, const std::string& folder) {
@@ -33,12 +32,8 @@ void scriptSweep(scan::RunContext& ctx, const std::string& folder) {
 
 struct WormFolder {
     std::string name;
-    std::string foundPt;
-    std::string foundEn;
-    std::string renamedPt;
-    std::string renamedEn;
-    std::string recoveryPt;
-    std::string recoveryEn;
+    std::string shown;  // the name as the lines show it
+    scan::Text recovery;
 };
 
 // A worm folder recovered: where it was, and its new name.
@@ -62,23 +57,21 @@ std::string freeRecoveryName(platform::FileSystem& fs, const std::string& root, 
 void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFolder& w, DisinfectionTarget& target,
                    std::vector<Renamed>& renamed) {
     auto& fs = ctx.os.fs;
-    ctx.flags.infectionFound = 1;
-    ctx.write("[VX] > Pasta " + root + w.foundPt, "[VX] > Folders " + root + w.foundEn);
+    ctx.flags.infectionFound = true;
+    scan::write(ctx, texts::disinfection::WormFolderFound, {root, w.shown});
 
     // The user's files are where the rename put them, or still in the worm
     // folder when it could not be renamed; either way they are made visible
     // there. An earlier recovery folder is never touched.
     std::string folder;
-    const std::string recovery = freeRecoveryName(fs, root, ctx.say(w.recoveryPt, w.recoveryEn));
+    const std::string recovery = freeRecoveryName(fs, root, scan::say(ctx, w.recovery));
     if (fs.move(root + w.name, root + recovery)) {
-        ctx.write("[VX] > Pasta " + root + w.renamedPt + root + recovery + ".",
-                  "[VX] > Folder " + root + w.renamedEn + root + recovery + ".");
+        scan::write(ctx, texts::disinfection::WormFolderRenamed, {root, w.shown, root, recovery});
         target.recoveryPath = root + recovery + "\\";
         folder = target.recoveryPath;
         renamed.push_back({root + w.name, root + recovery});
     } else {
-        ctx.write("[VX] > Pasta " + root + scan::shownName(w.name) + " não pôde ser renomeada!",
-                  "[VX] > Folder " + root + scan::shownName(w.name) + " could not be renamed!");
+        scan::write(ctx, texts::disinfection::WormFolderNotRenamed, {root, scan::shownName(w.name)});
         folder = root + w.name + "\\";
     }
 
@@ -87,8 +80,7 @@ void recoverFolder(scan::RunContext& ctx, const std::string& root, const WormFol
     // writes its nothing-found line for it.
     if (!scan::isLinkFolder(fs, folder)) {
         makeVisible(ctx, folder);
-        ctx.write("[VX] > Pastas e arquivos do Diretório " + folder + " colocados em modo visível",
-                  "[VX] > Folders and files directory " + folder + " placed in visible mode");
+        scan::write(ctx, texts::disinfection::FolderMadeVisible, {folder});
     }
     scriptSweep(ctx, folder);
 }
@@ -101,34 +93,28 @@ void recoverFolderWithBatch(scan::RunContext& ctx, const std::string& root, cons
     if (!fs.directoryExists(root + w.name) || !fs.fileExists(root + batch)) return;
     if (fs.fileExists(root + batch)) {
         scan::removeFile(ctx, root + batch);
-        ctx.write("[VX] - Arquivo " + dq + batch + dq + " deletado do Drive " + root,
-                  "[VX] - File " + dq + batch + dq + " deleted the Drive " + root);
+        scan::write(ctx, texts::disinfection::BatchDeleted, {batch, root});
     } else {
-        ctx.write("[VX] - Arquivo " + batch + " não encontrado no Drive " + root,
-                  "[VX] - File " + batch + " not found in the " + root);
+        scan::write(ctx, texts::disinfection::BatchNotFound, {batch, root});
     }
     recoverFolder(ctx, root, w, target, renamed);
 }
 
-void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name, bool isWormSign) {
+void deleteRootFile(scan::RunContext& ctx, const std::string& root, const std::string& name,
+                    scan::CountsAsInfection counts) {
     auto& fs = ctx.os.fs;
     if (fs.fileExists(root + name)) {
         scan::removeFile(ctx, root + name);
-        if (isWormSign) ctx.flags.infectionFound = 1;
-        ctx.write("[VX] > Arquivo " + dq + name + dq + " deletado do Drive " + root,
-                  "[VX] > File " + dq + name + dq + " deleted the Drive " + root);
+        if (counts == scan::CountsAsInfection::Yes) ctx.flags.infectionFound = true;
+        scan::write(ctx, texts::disinfection::RootFileDeleted, {name, root});
     } else {
-        ctx.write("[VX] - Arquivo " + dq + name + dq + " não encontrado no Drive " + root,
-                  "[VX] - File " + dq + name + dq + " not found in the " + root);
+        scan::write(ctx, texts::disinfection::RootFileNotFound, {name, root});
     }
 }
 
 // A worm's hiding folder, recovered as ".Trashes" is, its name shown.
 WormFolder hidingFolder(const std::string& name) {
-    std::string shown(1, '\\');
-    shown += scan::shownName(name);
-    return {name, shown + " encontrada.", shown + " found.", shown + " renomeada para ", shown + " renamed ",
-            "RECUPERADOS", "RECOVERED"};
+    return {name, scan::shownName(name), texts::disinfection::Recovered};
 }
 
 // Deletes the files the drive's shortcuts and autorun.inf ran, each where
@@ -136,7 +122,7 @@ WormFolder hidingFolder(const std::string& name) {
 // earlier steps removed already gets no line.
 void removeWormCode(scan::RunContext& ctx, const DriveRuns& runs, const std::vector<Renamed>& renamed) {
     auto& fs = ctx.os.fs;
-    ctx.write("[VX] - >>> Removendo o que os atalhos executavam...", "[VX] - >>> Removing what the shortcuts ran...");
+    scan::write(ctx, texts::disinfection::RemovingWormCode);
     for (const auto& code : runs.code) {
         std::string path = code.file;
         for (const auto& r : renamed)
@@ -144,30 +130,30 @@ void removeWormCode(scan::RunContext& ctx, const DriveRuns& runs, const std::vec
                 path = r.to + path.substr(r.from.size());
         const uint32_t a = fs.getAttributes(path);
         if (a == platform::attr::Invalid || (a & platform::attr::Directory) != 0) continue;
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         if (a != 0 && (a & platform::attr::ReparsePoint) == 0) fs.setAttributes(path, 0);
         if (scan::removeFile(ctx, path)) {
-            ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!", "[VX] > File " + path + " successfully deleted!");
+            scan::write(ctx, texts::disinfection::WormCodeDeleted, {path});
         } else {
-            ctx.flags.removalFailed = 1;
-            ctx.write("[VX] > Arquivo " + path + " não pôde ser deletado!", "[VX] > File " + path + " could not be deleted!");
+            ctx.flags.removalFailed = true;
+            scan::write(ctx, texts::disinfection::WormCodeNotDeleted, {path});
         }
     }
 }
 
 }  // namespace
 
-void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
-                           scan::SaveDialogMemory& saveDialog, DisinfectionTarget& target) {
+void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListText,
+                           scan::SaveOffer saveOffer, scan::SaveDialogMemory& saveDialog,
+                           DisinfectionTarget& target) {
     auto& fs = ctx.os.fs;
     scan::killProcessByName(ctx.os.processes, "wscript.exe");
-    ctx.flags.infectionFound = 0;
-    ctx.flags.folderFound = 0;
+    ctx.flags.infectionFound = false;
 
     if (driveListText.empty()) {
-        ctx.os.dialogs.messageBox(
-            ctx.say("Escolha a Unidade do Dispositivo que deseja limpar!", "Choose Unit Device you want to clean!"),
-            ctx.say("Atenção", "Warning"), Icon::Information, Buttons::Ok);
+        ctx.os.dialogs.messageBox(scan::say(ctx, texts::disinfection::ChooseDeviceBox),
+                                  scan::say(ctx, texts::disinfection::ChooseDeviceCaption), Icon::Information,
+                                  Buttons::Ok);
         return;
     }
 
@@ -182,18 +168,14 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
 
     scan::killAndReport(ctx, "wscript.exe", "[vx001]");
     scan::killAndReport(ctx, "xcv.exe", "[vx002]");
-    scan::killAndReport(ctx, "rundll32.exe", "[vx003]", true);
+    scan::killAndReport(ctx, "rundll32.exe", "[vx003]", scan::NotRunningLine::TrailingBlank);
 
     makeVisible(ctx, root);
-    ctx.write("[VX] - Pastas e arquivos do Drive " + root + " colocados em modo visível",
-              "[VX] - File and Folder Drive " + root + " placed in visible mode ");
+    scan::write(ctx, texts::disinfection::DriveMadeVisible, {root});
 
-    const WormFolder trashes{".Trashes",  "\\.Trashes encontrada.", "\\.Trashes found.", "\\.Trashes renomeada para ",
-                             "\\.Trashes renamed ", "RECUPERADOS", "RECOVERED"};
-    const WormFolder drive{"Drive",          "\\Drive encontrada.", "\\Drive found.", "\\Drive renomeada para ",
-                           "\\Drive renamed ", "RECUPERADOS2",      "RECOVERED2"};
-    const WormFolder files{"Files",          "\\Files encontrada.", "\\Files found.", "\\Files renomeada para ",
-                           "\\Files renamed ", "RECUPERADOS3",      "RECOVERED3"};
+    const WormFolder trashes{".Trashes", ".Trashes", texts::disinfection::Recovered};
+    const WormFolder drive{"Drive", "Drive", texts::disinfection::Recovered2};
+    const WormFolder files{"Files", "Files", texts::disinfection::Recovered3};
     if (fs.directoryExists(root + trashes.name)) recoverFolder(ctx, root, trashes, target, renamed);
     recoverFolderWithBatch(ctx, root, drive, target, renamed);
     recoverFolderWithBatch(ctx, root, files, target, renamed);
@@ -205,47 +187,39 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
         "System Volume Information"};
     for (const char* name : systemFolders) {
         const std::string folder = root + name;
-        scan::deleteFolderTree(ctx, folder, 1);
-        if (ctx.flags.folderFound != 1) continue;
+        if (!scan::deleteFolderTree(ctx, folder, scan::CountsAsInfection::No).found) continue;
         if (fs.directoryExists(folder))
-            ctx.write("[VX] > Pasta " + folder + " não pôde ser Deletada! (Pasta de Sistema)",
-                      "[VX] > Folder " + folder + " could not be deleted! (System Folder)");
+            scan::write(ctx, texts::disinfection::SystemFolderNotDeleted, {folder});
         else
-            ctx.write("[VX] > Pasta " + folder + " Deletada com Sucesso!",
-                      "[VX] > Folder " + folder + " Successfully Deleted!");
+            scan::write(ctx, texts::disinfection::SystemFolderDeleted, {folder});
     }
 
     for (const char* mask : {"Microsoft Excel.WsF", "Manuel.doc", "dw.dll", "USB.exe", "*.vbs", "*.vbe"})
         scan::wormMaskAndRunValueRemoval(ctx, root, mask);
-    ctx.flags.shortcutFound = 0;
-    scan::wormMaskAndRunValueRemoval(ctx, root, "*.lnk");
-    scan::wormMaskRemoval(ctx, root, "*.exe");
-    ctx.flags.shortcutFound = 0;
+    const scan::MaskMatch shortcuts = scan::wormMaskAndRunValueRemoval(ctx, root, "*.lnk");
+    scan::wormMaskRemoval(ctx, root, "*.exe", scan::shortcutSeen(shortcuts));
     scriptSweep(ctx, root);
 
-    deleteRootFile(ctx, root, "autorun.inf", false);
-    deleteRootFile(ctx, root, "bat.bat", true);
+    deleteRootFile(ctx, root, "autorun.inf", scan::CountsAsInfection::No);
+    deleteRootFile(ctx, root, "bat.bat", scan::CountsAsInfection::Yes);
     removeWormCode(ctx, runs, renamed);
 
     scan::writeCompletionLine(ctx);
 
-    if (ctx.flags.infectionFound == 1) {
-        const std::string pt = "Vírus Encontrados na Unidade " + root + "!" + " Verifique o relatório!";
-        const std::string en = "Virus Found and Deleted Drive " + root + "!";
-        ctx.write("[VX] > Vírus Encontrados na Unidade " + root + "! Verifique o relatório!", "[VX] > " + en);
-        ctx.os.dialogs.messageBox(ctx.say(pt, en), "Heads up", Icon::Warning, Buttons::Ok);
+    if (ctx.flags.infectionFound) {
+        const std::string text = scan::say(ctx, texts::disinfection::VirusesFoundBox, {root});
+        ctx.write(scan::fill(texts::disinfection::VirusesFoundLine, {text}));
+        ctx.os.dialogs.messageBox(text, texts::disinfection::VirusesFoundCaption, Icon::Warning, Buttons::Ok);
     } else {
-        ctx.write("[VX] - Nenhum Vírus Encontrado no Drive " + root + "!",
-                  "[VX] - No Virus Found in Drive " + root + "!");
-        ctx.os.dialogs.messageBox(ctx.say("Não foram Encontrados Vírus no Drive " + root + "!",
-                                          "Viruses were not found in Drive " + root + "!"),
-                                  "Outcome", Icon::Information, Buttons::Ok);
+        scan::write(ctx, texts::disinfection::NoVirusFound, {root});
+        ctx.os.dialogs.messageBox(scan::say(ctx, texts::NoVirusInDriveBox, {root}),
+                                  texts::disinfection::NoVirusFoundCaption, Icon::Information, Buttons::Ok);
     }
     keeping.reportRefusal();
 
     if (!scan::writeAutomaticCopies(ctx, "vx-pen-")) return;
     scan::writeCompletionLine(ctx);
-    scan::makeSaveOffer(ctx, scan::RunKind::DeviceDisinfection, offerSave, saveDialog);
+    scan::makeSaveOffer(ctx, scan::RunKind::DeviceDisinfection, saveOffer, saveDialog);
 }
 
 }  // namespace vx::device

@@ -16,9 +16,10 @@ struct DisinfectionTarget {
 };
 
 // Runs the whole disinfection on the drive whose list text is `driveListText`
-// ("E:" or "E: [LABEL]"; empty when no drive is chosen). `offerSave` is the
+// ("E:" or "E: [LABEL]"; empty when no drive is chosen). `saveOffer` is the
 // switch that offers to save the log at the end.
-void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListText, bool offerSave,
-                           scan::SaveDialogMemory& saveDialog, DisinfectionTarget& target);
+void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListText,
+                           scan::SaveOffer saveOffer, scan::SaveDialogMemory& saveDialog,
+                           DisinfectionTarget& target);
 
 }  // namespace vx::device

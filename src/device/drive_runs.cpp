@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "device/device_texts.h"
 #include "platform/paths.h"
 #include "scan/autorun_reader.h"
 #include "scan/command_reader.h"
@@ -289,29 +290,24 @@ private:
 DriveRuns readDriveRuns(scan::RunContext& ctx, const std::string& root) { return Reader(ctx, root).read(); }
 
 void writeDriveRunsFindings(scan::RunContext& ctx, const DriveRuns& runs) {
-    ctx.write("[VX] - >>> Verificando o que atalhos e autorun.inf executam...",
-              "[VX] - >>> Checking what shortcuts and autorun.inf run...");
+    scan::write(ctx, texts::drive_runs::Checking);
     for (const auto& s : runs.shortcuts) {
         if (s.runs)
-            ctx.write("[VX] - Atalho " + s.shortcut + " executa: " + *s.runs,
-                      "[VX] - Shortcut " + s.shortcut + " runs: " + *s.runs);
+            scan::write(ctx, texts::drive_runs::ShortcutRuns, {s.shortcut, *s.runs});
         else
-            ctx.write("[VX] - Atalho " + s.shortcut + " ilegível.", "[VX] - Shortcut " + s.shortcut + " is unreadable.");
+            scan::write(ctx, texts::drive_runs::ShortcutUnreadable, {s.shortcut});
     }
     for (const auto& c : runs.code) {
-        ctx.flags.infectionFound = 1;
-        ctx.write("[VX] > Código do vírus encontrado: " + c.file + " (executado por " + c.runBy + ")",
-                  "[VX] > Virus code found: " + c.file + " (run by " + c.runBy + ")");
+        ctx.flags.infectionFound = true;
+        scan::write(ctx, texts::drive_runs::WormCodeFound, {c.file, c.runBy});
     }
     for (const auto& name : runs.hidingFolders) {
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         const std::string folder = runs.root + scan::shownName(name);
-        ctx.write("[VX] > Pasta " + folder + " usada pelo vírus para esconder arquivos.",
-                  "[VX] > Folder " + folder + " used by the virus to hide files.");
+        scan::write(ctx, texts::drive_runs::HidingFolderFound, {folder});
     }
     if (runs.code.empty() && runs.hidingFolders.empty())
-        ctx.write("[VX] - Nenhum atalho ou autorun.inf executa arquivos do dispositivo.",
-                  "[VX] - No shortcut or autorun.inf runs files of the device.");
+        scan::write(ctx, texts::drive_runs::NothingRun);
 }
 
 }  // namespace vx::device

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "device/device_texts.h"
 #include "platform/platform.h"
 
 namespace vx::device {
@@ -63,8 +64,8 @@ bool listTree(scan::RunContext& ctx, const std::string& folder) {
         // written as found: looking it up again would cost a second
         // directory search per file and find the same single entry.
         std::string line;
-        line.reserve(7 + path.size());
-        line += "[VX] - ";
+        line.reserve(std::char_traits<char>::length(texts::check::ListedFile) + path.size());
+        line += texts::check::ListedFile;
         line += path;
         ctx.write(std::move(line));
     }

@@ -7,8 +7,19 @@
 // Conventions shared by every interface:
 //  - text is UTF-8;
 //  - paths are Windows paths ("E:\Fotos\a.jpg"); names compare case-insensitively;
-//  - no call throws for a failed operation: it answers false, an empty text,
-//    std::nullopt or a null handle, as documented per call.
+//  - no call throws for a failed operation;
+//  - actions report their outcome as a Status, and the calls that hand out a
+//    handle (writers, held files, folder handles, registry keys) as a
+//    Result<T>: a failure carries its Fault, the system's error code and the
+//    system's message (platform/status.h);
+//  - questions answer with their result, whose false or empty is an answer,
+//    not a failure: fileExists, directoryExists, getAttributes and
+//    childAttributes (attr::Invalid), Finder::next, valueExists,
+//    subkeyExists, isCritical, hasAdministratorRights, folderTrust;
+//  - calls not yet moved to Status still answer false, std::nullopt or a
+//    null handle without a reason, as documented per call (the bool actions
+//    such as deleteFile or writeValue, the reads returning std::optional,
+//    find, openBytes, openBytesExclusive, tryLockRuns and sha256).
 #pragma once
 
 #include <array>
@@ -18,6 +29,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/status.h"
 
 namespace vx::platform {
 
@@ -76,27 +89,20 @@ enum class DriveType : int {
     RamDisk = 6,
 };
 
-// Result of a text-file write. On failure `reason` holds the system's message.
-struct IoResult {
-    bool ok = true;
-    std::string reason;
-    explicit operator bool() const { return ok; }
-};
-
 // A text file being written line by line (ANSI code page, CRLF after every line).
 class TextWriter {
 public:
     virtual ~TextWriter() = default;
-    virtual IoResult writeLine(const std::string& line) = 0;
+    virtual Status writeLine(const std::string& line) = 0;
     // Writes every line in turn. A journal (appendUtf8TextFile) writes them
     // all and then makes them reach the disk once, before it returns.
-    virtual IoResult writeLines(const std::vector<std::string>& lines) {
+    virtual Status writeLines(const std::vector<std::string>& lines) {
         for (const std::string& line : lines)
-            if (IoResult r = writeLine(line); !r) return r;
+            if (Status r = writeLine(line); !r) return r;
         return {};
     }
     // Flushes and closes; further writes fail. Called by the destructor too.
-    virtual IoResult close() = 0;
+    virtual Status close() = 0;
 };
 
 // A file being read as raw bytes, from its start. The file may be read,
@@ -115,13 +121,13 @@ public:
 class ByteWriter {
 public:
     virtual ~ByteWriter() = default;
-    virtual IoResult write(const uint8_t* data, size_t size) = 0;
+    virtual Status write(const uint8_t* data, size_t size) = 0;
     // Makes every byte written so far reach the disk (FlushFileBuffers); the
     // file stays open for more.
-    virtual IoResult flush() = 0;
+    virtual Status flush() = 0;
     // Makes every byte written reach the disk (FlushFileBuffers) and closes
     // the file; further writes fail. The destructor closes without the flush.
-    virtual IoResult close() = 0;
+    virtual Status close() = 0;
 };
 
 // What names one file or folder on one volume, whatever path leads to it:
@@ -146,20 +152,6 @@ enum class FolderTrust {
     NoAccessLists,  // the volume, or the system, keeps no access lists (FAT;
                     // Wine, which makes one up from the Unix permissions):
                     // no folder there can be kept from anyone who may write
-};
-
-// Why a handle could not be had.
-enum class HandleStatus {
-    Ok,
-    Missing,     // nothing of that name
-    Exists,      // creating: something of that name stands there
-    Link,        // a name-surrogate reparse point (junction, symbolic link,
-                 // mount point): never followed
-    NotAFolder,  // a file where a folder was asked for
-    IsFolder,    // a folder where a file was asked for
-    InUse,       // another program holds it open in a way that excludes us
-    Denied,      // the system refused access
-    Failed,      // any other failure
 };
 
 // The original of a file that is being kept and then deleted. It is opened
@@ -187,9 +179,9 @@ public:
 class NewFile {
 public:
     virtual ~NewFile() = default;
-    virtual IoResult write(const uint8_t* data, size_t size) = 0;
+    virtual Status write(const uint8_t* data, size_t size) = 0;
     // Makes every byte written reach the disk.
-    virtual IoResult flush() = 0;
+    virtual Status flush() = 0;
     // Reads from `offset` (for the check of what reached the disk).
     virtual bool seek(uint64_t offset) = 0;
     virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
@@ -210,14 +202,14 @@ public:
     virtual uint32_t childAttributes(const std::string& name) = 0;
     // Opens the folder `name`. A name surrogate is refused (Link); a reparse
     // point that is not one (a cloud placeholder) opens as a folder.
-    virtual std::unique_ptr<FolderHandle> openFolder(const std::string& name, HandleStatus& status) = 0;
+    virtual Result<std::unique_ptr<FolderHandle>> openFolder(const std::string& name) = 0;
     // Creates the folder `name`; Exists when anything stands there.
-    virtual std::unique_ptr<FolderHandle> createFolder(const std::string& name, HandleStatus& status) = 0;
+    virtual Result<std::unique_ptr<FolderHandle>> createFolder(const std::string& name) = 0;
     // Creates the file `name`; Exists when anything stands there.
-    virtual std::unique_ptr<NewFile> createFile(const std::string& name, HandleStatus& status) = 0;
+    virtual Result<std::unique_ptr<NewFile>> createFile(const std::string& name) = 0;
     // Opens the existing file `name` for reading, sharing reading only; a
     // link is refused.
-    virtual std::unique_ptr<ByteReader> openFile(const std::string& name, HandleStatus& status) = 0;
+    virtual Result<std::unique_ptr<ByteReader>> openFile(const std::string& name) = 0;
     // Every entry of the folder ("." and ".." left out).
     virtual std::vector<FindEntry> list() = 0;
     // Deletes the entry `name`: a file, an empty folder, or a link itself
@@ -263,10 +255,9 @@ public:
 
     // Writes `lines` as a new file (replacing one of the same name), in the
     // ANSI code page, CRLF after every line, no byte-order mark.
-    virtual IoResult writeTextFile(const std::string& path, const std::vector<std::string>& lines) = 0;
-    // Creates (or replaces) a text file to be written line by line; null and
-    // `error` filled when the file cannot be created.
-    virtual std::unique_ptr<TextWriter> createTextFile(const std::string& path, IoResult& error) = 0;
+    virtual Status writeTextFile(const std::string& path, const std::vector<std::string>& lines) = 0;
+    // Creates (or replaces) a text file to be written line by line.
+    virtual Result<std::unique_ptr<TextWriter>> createTextFile(const std::string& path) = 0;
     // Reads at most `maxLines` lines of an ANSI text file. A line ends at CR LF,
     // LF or a lone CR; line ends are not kept; a line longer than
     // `maxLineBytes` keeps only its first `maxLineBytes` bytes. The file is
@@ -282,17 +273,16 @@ public:
     // opened (missing, a folder, locked for reading, no access).
     virtual std::unique_ptr<ByteReader> openBytes(const std::string& path) = 0;
     // Creates a new file for writing bytes; never replaces an existing entry
-    // (null and `error` filled then, as for any other failure).
-    virtual std::unique_ptr<ByteWriter> createBytes(const std::string& path, IoResult& error) = 0;
+    // (a failure then, as any other).
+    virtual Result<std::unique_ptr<ByteWriter>> createBytes(const std::string& path) = 0;
 
     // Opens a UTF-8 text file for appending lines (created when missing, no
     // byte-order mark). Each writeLine adds the line and CR LF and makes them
     // reach the disk (flushed) before it returns; writeLines flushes once for
     // all its lines. When the file does not end with a line end (a line torn
     // by a crash), CR LF is written first, so the torn line never swallows
-    // the next one. Null and `error` filled
-    // when the file cannot be opened.
-    virtual std::unique_ptr<TextWriter> appendUtf8TextFile(const std::string& path, IoResult& error) = 0;
+    // the next one.
+    virtual Result<std::unique_ptr<TextWriter>> appendUtf8TextFile(const std::string& path) = 0;
     // Reads at most `maxLines` lines of a UTF-8 text file, with the rules of
     // readTextLines (CR LF, LF or lone CR end a line; long lines cut at
     // `maxLineBytes`); the bytes are returned as they are (no conversion; a
@@ -317,10 +307,10 @@ public:
     virtual std::optional<FileIdentity> identity(const std::string& path) = 0;
     // Opens the file `path` to keep and delete it (see HeldFile). A file
     // that is itself a reparse point is refused (Link), so is a folder.
-    virtual std::unique_ptr<HeldFile> holdFile(const std::string& path, HandleStatus& status) = 0;
+    virtual Result<std::unique_ptr<HeldFile>> holdFile(const std::string& path) = 0;
     // Opens the folder `path` (a drive root "E:\", or a folder whose last
     // component is not a name surrogate).
-    virtual std::unique_ptr<FolderHandle> openFolder(const std::string& path, HandleStatus& status) = 0;
+    virtual Result<std::unique_ptr<FolderHandle>> openFolder(const std::string& path) = 0;
     // Opens an existing file for reading, sharing reading only: nobody may
     // write, rename or delete it while it is open. A link is refused.
     virtual std::unique_ptr<ByteReader> openBytesExclusive(const std::string& path) = 0;
@@ -369,7 +359,6 @@ public:
 
 enum class RootKey { CurrentUser, LocalMachine };
 enum class RegAccess { Read, Full };
-enum class RegStatus { Ok, NotFound, AccessDenied, Failed };
 
 // Registry value types, with their Windows numbers.
 namespace regtype {
@@ -419,15 +408,13 @@ class Registry {
 public:
     virtual ~Registry() = default;
     // Opens an existing key, never creating it. `path` is relative to the root;
-    // leading and trailing backslashes are ignored. Null on failure, with
-    // `status` (when given) telling why.
-    virtual std::unique_ptr<RegKey> open(RootKey root, const std::string& path, RegAccess access,
-                                         RegStatus* status = nullptr) = 0;
+    // leading and trailing backslashes are ignored. A missing key is Missing
+    // (code 2), a refused one Denied (code 5).
+    virtual Result<std::unique_ptr<RegKey>> open(RootKey root, const std::string& path, RegAccess access) = 0;
     // Opens the key with full access, creating it and its missing parents.
-    virtual std::unique_ptr<RegKey> create(RootKey root, const std::string& path,
-                                           RegStatus* status = nullptr) = 0;
+    virtual Result<std::unique_ptr<RegKey>> create(RootKey root, const std::string& path) = 0;
     // Deletes the key with every subkey and value.
-    virtual RegStatus deleteTree(RootKey root, const std::string& path) = 0;
+    virtual Status deleteTree(RootKey root, const std::string& path) = 0;
 };
 
 // Copies every value (same name, type and data) and every subkey, recursively,

@@ -1,6 +1,7 @@
 #include "scan/check_routines.h"
 
 #include "scan/primitives.h"
+#include "scan/scan_texts.h"
 #include "scan/startup_entries.h"
 
 namespace vx::scan {
@@ -38,52 +39,55 @@ std::string dropLastCharacters(const std::string& text, size_t count) {
     return text.substr(0, end);
 }
 
-void checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, const std::string& mask) {
+MaskMatch checkWormMaskAndRunValue(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
+    MaskMatch match;
     // A four-character mask such as "*.js" names a two-letter extension.
     const size_t extensionLength = characterCount(mask) == 4 ? 3 : 4;
     forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
+        match.matched = true;
         if (fs.fileExists(folder + entry.name)) {
-            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
-            ctx.flags.infectionFound = 1;
-            ctx.write("[VX] > Item <Infecções 10> encontrado!");
+            if (mask == "*.lnk") match.shortcutMet = true;
+            ctx.flags.infectionFound = true;
+            ctx.write(texts::check_routines::FileFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10> não encontrado!");
+            ctx.write(texts::check_routines::FileNotFound);
         }
 
         const std::string stem = dropLastCharacters(entry.name, extensionLength);
         if (runValueExists(ctx, RootKey::CurrentUser, stem)) {
-            ctx.flags.infectionFound = 1;
-            ctx.write("[VX] > Item <Infecções 10.1> encontrado!");
+            ctx.flags.infectionFound = true;
+            ctx.write(texts::check_routines::UserValueFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10.1> não encontrado!");
+            ctx.write(texts::check_routines::UserValueNotFound);
         }
         if (runValueExists(ctx, RootKey::LocalMachine, stem)) {
-            ctx.flags.infectionFound = 1;
-            ctx.write("[VX] > Item <Infecções 10.2> encontrado!");
+            ctx.flags.infectionFound = true;
+            ctx.write(texts::check_routines::MachineValueFound);
         } else {
-            ctx.write("[VX] - Item <Infecções 10.2> não encontrado!");
+            ctx.write(texts::check_routines::MachineValueNotFound);
         }
     });
+    return match;
 }
 
-void checkWormMask(RunContext& ctx, const std::string& folder, const std::string& mask) {
+void checkWormMask(RunContext& ctx, const std::string& folder, const std::string& mask, ShortcutSeen shortcuts) {
     auto& fs = ctx.os.fs;
-    const std::string found = "[VX] > Vírus tipo <" + mask + "> encontrado!";
-    const std::string notFound = "[VX] - Vírus tipo <" + mask + "> não encontrado!";
+    const std::string found = fill(texts::check_routines::MaskFound, {mask});
+    const std::string notFound = fill(texts::check_routines::MaskNotFound, {mask});
     forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
         const std::string path = folder + entry.name;
         fs.setAttributes(path, 0);
 
         // The whole 64-bit size: a file of 4 GiB and more is never taken for
         // the small A1 executable because its low 32 bits fall in the window.
-        if (entry.size > kA1MinSizeExclusive && entry.size < kA1MaxSizeExclusive && ctx.flags.shortcutFound == 1) {
-            ctx.write("[VX] > Vírus tipo A1 encontrado!");
-            ctx.flags.infectionFound = 1;
+        if (entry.size > kA1MinSizeExclusive && entry.size < kA1MaxSizeExclusive && shortcuts == ShortcutSeen::Yes) {
+            ctx.write(texts::check_routines::A1Found);
+            ctx.flags.infectionFound = true;
         }
 
         if (isProcessRunning(ctx.os.processes, entry.name) && entry.name.rfind(kDisplayName, 0) != 0) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             ctx.write(found);
         } else {
             ctx.write(notFound);
@@ -94,7 +98,7 @@ void checkWormMask(RunContext& ctx, const std::string& folder, const std::string
         // searched is not a companion of the files in it.
         const std::string companion = dropLastCharacters(entry.name, 4);
         if (!companion.empty() && fs.directoryExists(folder + companion)) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             ctx.write(found);
         } else {
             ctx.write(notFound);

@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "scan/quarantine.h"
+#include "scan/scan_texts.h"
 
 namespace vx::scan {
 
@@ -39,18 +40,18 @@ namespace {
 
 // What killProcessByName does, over the list `list`; `terminated` tells
 // whether any process was terminated.
-int killIn(platform::Processes& processes, const std::vector<platform::ProcessEntry>& list, const std::string& name,
-           bool& terminated) {
+KillResult killIn(platform::Processes& processes, const std::vector<platform::ProcessEntry>& list,
+                  const std::string& name, bool& terminated) {
     const std::string wanted = platform::upperAscii(name);
-    int last = 0;
+    KillResult last;
     for (const auto& p : list) {
         if (!matchesName(p, wanted)) continue;
         if (isProtectedProcess(processes, p)) {
-            last = 0;
+            last.ended = false;
             continue;
         }
-        last = processes.terminate(p.pid, 0) ? 1 : 0;
-        terminated = terminated || last == 1;
+        last.ended = processes.terminate(p.pid, 0);
+        terminated = terminated || last.ended;
     }
     return last;
 }
@@ -64,7 +65,7 @@ bool runningIn(const std::vector<platform::ProcessEntry>& list, const std::strin
 
 }  // namespace
 
-int killProcessByName(platform::Processes& processes, const std::string& name) {
+KillResult killProcessByName(platform::Processes& processes, const std::string& name) {
     bool terminated = false;
     return killIn(processes, processes.snapshot(), name, terminated);
 }
@@ -89,11 +90,11 @@ void ProcessLookups::renew() {
 
 // A name the list holds is looked up again in a list taken now, so a process
 // that ended since (its number possibly given to another) is never acted on.
-int ProcessLookups::kill(const std::string& name) {
-    if (!runningIn(list(), name)) return 0;
+KillResult ProcessLookups::kill(const std::string& name) {
+    if (!runningIn(list(), name)) return {};
     renew();
     bool terminated = false;
-    const int result = killIn(processes_, *list_, name, terminated);
+    const KillResult result = killIn(processes_, *list_, name, terminated);
     if (terminated) list_.reset();
     return result;
 }
@@ -104,7 +105,7 @@ bool ProcessLookups::isRunning(const std::string& name) {
     return runningIn(*list_, name);
 }
 
-bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
+FolderRemoval deleteFolderTree(RunContext& ctx, const std::string& folder, CountsAsInfection counts) {
     auto& fs = ctx.os.fs;
 
     // One frame per folder being emptied; the open enumeration is kept so the
@@ -127,16 +128,17 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
     };
     std::vector<Frame> stack;
     ProcessLookups lookups(ctx.os.processes, kKeepBatchFiles);
+    FolderRemoval result;
 
-    auto enter = [&](std::string path, int quietFlag, uint32_t attributes) {
+    auto enter = [&](std::string path, CountsAsInfection countsFound, uint32_t attributes) {
         if (path.empty() || path.back() != '\\') path += '\\';
         if (!platform::isAbsolutePath(path) || !fs.directoryExists(path)) {
-            ctx.write("[VX] - Pasta " + path + " não Encontrada!", "[VX] - Folder " + path + " not Found!");
-            ctx.flags.folderFound = 0;
+            write(ctx, texts::primitives::FolderNotFound, {path});
+            result.found = false;
             return false;
         }
-        if (quietFlag == 0) ctx.flags.infectionFound = 1;
-        ctx.flags.folderFound = 1;
+        if (countsFound == CountsAsInfection::Yes) ctx.flags.infectionFound = true;
+        result.found = true;
         Frame frame;
         frame.folder = std::move(path);
         // A folder that is itself a junction or symbolic link is never listed:
@@ -153,9 +155,8 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
         return true;
     };
 
-    if (!enter(folder, quiet, platform::attr::Invalid)) return false;
+    if (!enter(folder, counts, platform::attr::Invalid)) return result;
 
-    bool removed = false;
     while (!stack.empty()) {
         platform::FindEntry entry;
         Frame& top = stack.back();
@@ -164,23 +165,22 @@ bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet) {
             std::string path = top.folder + entry.name;
             if (entry.attributes == Directory) {
                 fs.setAttributes(path, 0);
-                enter(std::move(path), 0, entry.attributes);  // `top` may dangle from here on
+                enter(std::move(path), CountsAsInfection::Yes, entry.attributes);  // `top` may dangle from here on
                 continue;
             }
             if (entry.attributes != 0) fs.setAttributes(path, 0);
-            if (lookups.kill(entry.name) == 1)
-                ctx.write("[VX] > Processo " + entry.name + " finalizado!",
-                          "[VX] > Finalized " + entry.name + " process!");
+            if (lookups.kill(entry.name).ended)
+                write(ctx, texts::primitives::ProcessFinished, {entry.name});
             top.pending.push_back(std::move(path));
             if (top.pending.size() >= kKeepBatchFiles) removePending(top.pending);
             continue;
         }
         top.finder.reset();
         removePending(top.pending);
-        removed = fs.removeDirectory(top.folder);
+        result.removed = fs.removeDirectory(top.folder);
         stack.pop_back();
     }
-    return removed;
+    return result;
 }
 
 namespace {

@@ -54,12 +54,17 @@ inline constexpr int CommonVideo = 55;
 // critical, and the program itself.
 bool isProtectedProcess(platform::Processes& processes, const platform::ProcessEntry& entry);
 
+// What ending the processes of one name came to: the result of the last
+// termination attempted. `ended` is false when it failed or nothing matched.
+struct KillResult {
+    bool ended = false;
+};
+
 // Terminates every running process whose executable is `name` (letters a-z
 // compared in upper case; the bare file name or the whole text the process
-// list reports). Returns the result of the last termination attempted: 1 when
-// it succeeded, 0 when it failed or nothing matched. A protected process is
-// never terminated and its skipped attempt counts as a failure.
-int killProcessByName(platform::Processes& processes, const std::string& name);
+// list reports). A protected process is never terminated and its skipped
+// attempt counts as a failure.
+KillResult killProcessByName(platform::Processes& processes, const std::string& name);
 
 // True when at least one running process matches `name` (same rule).
 bool isProcessRunning(platform::Processes& processes, const std::string& name);
@@ -72,7 +77,7 @@ bool isProcessRunning(platform::Processes& processes, const std::string& name);
 class ProcessLookups {
 public:
     explicit ProcessLookups(platform::Processes& processes, size_t reuse);
-    int kill(const std::string& name);
+    KillResult kill(const std::string& name);
     bool isRunning(const std::string& name);
 
 private:
@@ -83,13 +88,25 @@ private:
     std::optional<std::vector<platform::ProcessEntry>> list_;
 };
 
+// Whether finding a folder is a sign of infection (a worm's folder) or not
+// (a system folder that is cleared all the same).
+enum class CountsAsInfection { Yes, No };
+
+// What deleteFolderTree did. `found` tells whether the last folder the walk
+// tried to enter was there: the folder itself, unless a nested folder it met
+// could not be entered after all.
+struct FolderRemoval {
+    bool found = false;
+    bool removed = false;  // the folder itself was removed
+};
+
 // Empties and removes `folder` (with or without a final "\"), terminating any
-// process named like a file inside it, logging the way the disinfections do
-// and setting the folder found flag (and, unless `quiet`, the infection found
-// flag). Plain sub-folders (attribute word exactly "directory") are emptied
-// the same way; anything else, reparse points included, is treated as a file
-// and never entered. Returns true when the folder itself was removed.
-bool deleteFolderTree(RunContext& ctx, const std::string& folder, int quiet);
+// process named like a file inside it and logging the way the disinfections
+// do; a folder found raises the infection found flag when it counts as one
+// (nested folders always do). Plain sub-folders (attribute word exactly
+// "directory") are emptied the same way; anything else, reparse points
+// included, is treated as a file and never entered.
+FolderRemoval deleteFolderTree(RunContext& ctx, const std::string& folder, CountsAsInfection counts);
 
 // True when `path` names the running program's own file, whatever it is
 // called: the program is never taken for a worm, never counted in a folder's

@@ -11,7 +11,6 @@
 namespace vx::scan {
 
 using platform::FolderTrust;
-using platform::HandleStatus;
 using platform::RootKey;
 
 namespace {
@@ -203,8 +202,8 @@ struct QuarantineRun::Copy {
 QuarantineRun::QuarantineRun(RunContext& ctx, KeptRunHeader header) : ctx_(ctx), header_(std::move(header)) {}
 
 QuarantineRun::~QuarantineRun() {
-    if (pack_) pack_->close();
-    if (manifest_) manifest_->close();
+    if (pack_) pack_->close().ignore();
+    if (manifest_) manifest_->close().ignore();
 }
 
 void QuarantineRun::refuse(KeepRefusal why) {
@@ -226,21 +225,20 @@ bool QuarantineRun::startFolder(const std::string& store) {
         // A fresh folder holds nothing; anything found there was put there
         // by someone else between its making and now.
         if (fs.getAttributes(folder + kManifestName) != platform::attr::Invalid) return false;
-        platform::IoResult error;
         std::unique_ptr<platform::ByteWriter> pack;
         std::string packName;
         for (int n = 1; n <= kLastPackSuffix && !pack; ++n) {
             packName = n == 1 ? std::string(kPackName) : "pack-" + std::to_string(n) + ".vxp";
-            pack = fs.createBytes(folder + packName, error);
+            if (auto made = fs.createBytes(folder + packName)) pack = std::move(made).value();
         }
         if (!pack) return false;
-        auto manifest = fs.appendUtf8TextFile(folder + kManifestName, error);
+        auto manifest = fs.appendUtf8TextFile(folder + kManifestName);
         if (!manifest || !manifest->writeLines({kQuarantineVersionLine, formatRunLine(ctx_.os.crypto, header_)}))
             return false;
         folder_ = folder;
         pack_ = std::move(pack);
         packName_ = packName;
-        manifest_ = std::move(manifest);
+        manifest_ = std::move(manifest).value();
         return true;
     };
     for (int n = 1; n <= kLastFolderSuffix; ++n)
@@ -282,17 +280,17 @@ bool QuarantineRun::open() {
     return true;
 }
 
-bool QuarantineRun::appendLines(const std::vector<std::string>& lines) {
-    if (lines.empty()) return true;
-    if (static_cast<size_t>(records_) + lines.size() + 2 > kMaxRecords) return false;
+KeepResult QuarantineRun::appendLines(const std::vector<std::string>& lines) {
+    if (lines.empty()) return {};
+    if (static_cast<size_t>(records_) + lines.size() + 2 > kMaxRecords) return KeepRefusal::TooManyRecords;
     if (!manifest_->writeLines(lines)) {
         // A store that refuses a record refuses every later one: nothing
         // more is deleted in this run.
         refuse(KeepRefusal::StoreWrite);
-        return false;
+        return KeepRefusal::StoreWrite;
     }
     records_ += static_cast<int>(lines.size());
-    return true;
+    return {};
 }
 
 std::optional<uint64_t> QuarantineRun::roomLeft() {
@@ -334,13 +332,15 @@ QuarantineRun::Volume QuarantineRun::volumeOf(const std::string& path, std::opti
     return known->second;
 }
 
-void QuarantineRun::commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out) {
+void QuarantineRun::commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out,
+                           std::vector<KeepRefusal>& why) {
     if (batch.empty()) return;
     std::vector<Copy> copies = std::move(batch);
     batch.clear();
     auto& fs = ctx_.os.fs;
     if (!pack_ || !pack_->flush()) {
         refuse(KeepRefusal::StoreWrite);
+        for (const Copy& c : copies) why[c.index] = KeepRefusal::StoreWrite;
         return;
     }
     // What reached the disk is read back: only copies that give the
@@ -349,23 +349,34 @@ void QuarantineRun::commit(std::vector<Copy>& batch, std::vector<std::unique_ptr
     std::vector<std::string> lines;
     std::vector<Copy*> recorded;
     for (Copy& c : copies) {
-        if (!reader) break;
+        why[c.index] = KeepRefusal::NotVerified;
+        if (!reader) continue;
         const auto d = keptDigest(ctx_.os.crypto, *reader, c.item.offset, c.item.size, header_.maskKey);
         if (!d || d->size != c.item.size || d->sha256 != c.item.sha256) continue;
         c.item.id = records_ + static_cast<int>(lines.size()) + 1;
         std::string line = formatRecord(ctx_.os.crypto, c.item);
         // Nothing is kept that the reader would not read back.
-        if (!readsBack(ctx_.os.crypto, line, c.item)) continue;
+        if (!readsBack(ctx_.os.crypto, line, c.item)) {
+            why[c.index] = KeepRefusal::RecordUnreadable;
+            continue;
+        }
         lines.push_back(std::move(line));
         recorded.push_back(&c);
     }
     reader.reset();
-    if (!appendLines(lines)) return;
-    for (Copy* c : recorded) out[c->index] = std::move(c->held);
+    const KeepResult appended = appendLines(lines);
+    for (Copy* c : recorded) {
+        why[c->index] = appended.refusal();
+        if (appended) out[c->index] = std::move(c->held);
+    }
 }
 
-std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const std::vector<std::string>& paths) {
+std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const std::vector<std::string>& paths,
+                                                                           std::vector<KeepRefusal>* reasons) {
     std::vector<std::unique_ptr<platform::HeldFile>> out(paths.size());
+    // Paths never reached (a refusal of the whole run ended the batch) take
+    // the run's reason at the end.
+    std::vector<KeepRefusal> why(paths.size(), KeepRefusal::None);
     auto& fs = ctx_.os.fs;
     std::vector<Copy> batch;
     uint64_t batchBytes = 0;
@@ -373,18 +384,34 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
     std::vector<uint8_t> buffer(kChunk);
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
-        if (!platform::isAbsolutePath(path) || !isKeepablePath(path)) continue;
-        HandleStatus status = HandleStatus::Ok;
-        auto held = fs.holdFile(path, status);
-        if (!held || !open()) continue;
-        if (insideStore(path, *held)) continue;
+        if (!platform::isAbsolutePath(path)) {
+            why[i] = KeepRefusal::NotAbsolute;
+            continue;
+        }
+        if (!isKeepablePath(path)) {
+            why[i] = KeepRefusal::Unkeepable;
+            continue;
+        }
+        auto held = fs.holdFile(path);
+        if (!held) {
+            why[i] = KeepRefusal::NotHeld;
+            continue;
+        }
+        if (!open()) {
+            why[i] = runRefusal();
+            continue;
+        }
+        if (insideStore(path, *held)) {
+            why[i] = KeepRefusal::InsideStore;
+            continue;
+        }
 
         const uint64_t size = held->size();
         if (!room) room = roomLeft();
         if (!room || *room < size) {
             // The disk would keep less than the floor: nothing more is kept,
             // so nothing more is deleted.
-            commit(batch, out);
+            commit(batch, out, why);
             refuse(KeepRefusal::DiskFloor);
             break;
         }
@@ -406,7 +433,10 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
 
         // Copy from the held original, hashing its bytes on the way.
         auto hash = ctx_.os.crypto.sha256();
-        if (!hash) continue;
+        if (!hash) {
+            why[i] = KeepRefusal::NoHash;
+            continue;
+        }
         uint64_t copied = 0;
         bool readFailed = false, writeFailed = false;
         while (true) {
@@ -427,40 +457,52 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
         // The pack keeps what was written; the next copy starts after it.
         packSize_ += copied;
         if (writeFailed) {
-            commit(batch, out);
+            commit(batch, out, why);
             refuse(KeepRefusal::StoreWrite);
             break;
         }
-        if (readFailed || copied > kMaxContentBytes - c.item.offset) continue;
+        if (readFailed) {
+            why[i] = KeepRefusal::ReadFailed;
+            continue;
+        }
+        if (copied > kMaxContentBytes - c.item.offset) {
+            why[i] = KeepRefusal::TooLarge;
+            continue;
+        }
         c.item.size = copied;
         c.item.sha256 = platform::hexDigest(hash->finish());
         *room -= std::min(*room, copied);
-        c.held = std::move(held);
+        c.held = std::move(held).value();
         batch.push_back(std::move(c));
         batchBytes += copied;
         if (batchBytes >= kKeepBatchBytes) {
-            commit(batch, out);
+            commit(batch, out, why);
             batchBytes = 0;
             room.reset();
             if (failed_) break;
         }
     }
-    commit(batch, out);
+    commit(batch, out, why);
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (!out[i] && why[i] == KeepRefusal::None) why[i] = runRefusal();
+    if (reasons) *reasons = std::move(why);
     return out;
 }
 
-bool QuarantineRun::keepFile(const std::string& path) {
-    auto kept = keepFiles({path});
-    return kept[0] != nullptr;
+KeepResult QuarantineRun::keepFile(const std::string& path) {
+    std::vector<KeepRefusal> why;
+    auto kept = keepFiles({path}, &why);
+    return why[0];
 }
 
-bool QuarantineRun::keepFolder(const std::string& path, uint32_t attributes) {
-    if (!platform::isAbsolutePath(path)) return false;
+KeepResult QuarantineRun::keepFolder(const std::string& path, uint32_t attributes) {
+    if (!platform::isAbsolutePath(path)) return KeepRefusal::NotAbsolute;
     KeptItem item;
     item.kind = KeptKind::Folder;
     std::string p = path;
     while (p.size() > 3 && p.back() == '\\') p.pop_back();
-    if (!isKeepablePath(p) || !open()) return false;
+    if (!isKeepablePath(p)) return KeepRefusal::Unkeepable;
+    if (!open()) return runRefusal();
     item.path = p;
     const Volume volume = volumeOf(p, std::nullopt);
     item.volumeSerial = volume.serial;
@@ -471,15 +513,16 @@ bool QuarantineRun::keepFolder(const std::string& path, uint32_t attributes) {
     item.attributes = attributes;
     item.id = records_ + 1;
     std::string line = formatRecord(ctx_.os.crypto, item);
-    if (!readsBack(ctx_.os.crypto, line, item)) return false;
+    if (!readsBack(ctx_.os.crypto, line, item)) return KeepRefusal::RecordUnreadable;
     return appendLines({std::move(line)});
 }
 
-bool QuarantineRun::keepValue(RootKey root, const std::string& keyPath, const std::string& name) {
+KeepResult QuarantineRun::keepValue(RootKey root, const std::string& keyPath, const std::string& name) {
     auto key = ctx_.os.registry.open(root, keyPath, platform::RegAccess::Read);
-    if (!key || !key->valueExists(name)) return true;  // nothing there to lose
+    if (!key || !key->valueExists(name)) return {};  // nothing there to lose
     auto value = key->readValue(name);
-    if (!value || !open()) return false;
+    if (!value) return KeepRefusal::ValueUnreadable;
+    if (!open()) return runRefusal();
     KeptItem item;
     item.kind = KeptKind::Value;
     item.id = records_ + 1;
@@ -487,7 +530,7 @@ bool QuarantineRun::keepValue(RootKey root, const std::string& keyPath, const st
     item.keyPath = keyPath;
     item.value = {name, *value};
     std::string line = formatRecord(ctx_.os.crypto, item);
-    if (!readsBack(ctx_.os.crypto, line, item)) return false;
+    if (!readsBack(ctx_.os.crypto, line, item)) return KeepRefusal::RecordUnreadable;
     return appendLines({std::move(line)});
 }
 
@@ -519,6 +562,17 @@ RefusalText refusalText(KeepRefusal why) {
         case KeepRefusal::NoRandomKey:
             return {"o Windows não forneceu números aleatórios", "Windows gave no random numbers"};
         case KeepRefusal::StoreWrite:
+        case KeepRefusal::NotAbsolute:
+        case KeepRefusal::Unkeepable:
+        case KeepRefusal::NotHeld:
+        case KeepRefusal::InsideStore:
+        case KeepRefusal::NoHash:
+        case KeepRefusal::ReadFailed:
+        case KeepRefusal::TooLarge:
+        case KeepRefusal::NotVerified:
+        case KeepRefusal::RecordUnreadable:
+        case KeepRefusal::TooManyRecords:
+        case KeepRefusal::ValueUnreadable:
         case KeepRefusal::None:
             break;
     }
@@ -546,8 +600,7 @@ void reportKeepRefusal(RunContext& ctx, KeepRefusal refusal) {
 // --- reading -----------------------------------------------------------------------
 
 bool markItemsGone(platform::Platform os, const KeptRun& run, const std::vector<size_t>& indexes) {
-    platform::IoResult error;
-    auto manifest = os.fs.appendUtf8TextFile(run.folder + kManifestName, error);
+    auto manifest = os.fs.appendUtf8TextFile(run.folder + kManifestName);
     if (!manifest) return false;
     std::vector<std::string> lines;
     for (size_t index : indexes)

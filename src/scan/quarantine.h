@@ -91,8 +91,9 @@ bool prepareStore(RunContext& ctx, const QuarantineStore& store);
 // (Wine): a restore from it can then give no program more than it has.
 bool machineStoreTrusted(platform::FileSystem& fs, platform::Shell& shell);
 
-// Why keeping became impossible for a whole run; nothing more is deleted
-// once it has.
+// Why something was not kept. The first five make keeping impossible for
+// the whole run (nothing more is deleted once one has happened); the others
+// refuse one item only.
 enum class KeepRefusal {
     None,
     NoStore,        // Windows gives no folder for the store
@@ -100,6 +101,31 @@ enum class KeepRefusal {
     DiskFloor,      // the store's disk would keep less than the free-space floor
     NoRandomKey,    // the system gave no random bytes for the mask key
     StoreWrite,     // the pack or the manifest refused a write
+    NotAbsolute,    // the path is not a full one ("X:\..." or "\\...")
+    Unkeepable,     // a path the store's reader would refuse to read back
+    NotHeld,        // missing, a folder, a reparse point, in use or refused
+    InsideStore,    // the file is part of the store itself
+    NoHash,         // the system offers no SHA-256
+    ReadFailed,     // the original could not be read to its end
+    TooLarge,       // larger than one kept item may be
+    NotVerified,    // the copy read back from the disk differs from the original
+    RecordUnreadable,  // its record would not read back as it was written
+    TooManyRecords,    // the run's manifest holds as many records as it may
+    ValueUnreadable,   // the registry value is there but cannot be read
+};
+
+// What one keep call did: kept, or why not.
+class KeepResult {
+public:
+    KeepResult() = default;
+    KeepResult(KeepRefusal why) : why_(why) {}
+    bool kept() const { return why_ == KeepRefusal::None; }
+    explicit operator bool() const { return kept(); }
+    // None when kept.
+    KeepRefusal refusal() const { return why_; }
+
+private:
+    KeepRefusal why_ = KeepRefusal::None;
 };
 
 // The keeping side, one per disinfection run. Nothing is written until the
@@ -115,31 +141,37 @@ public:
     // original once its verified copy and record are on disk (delete it
     // through that handle), or null when it was not kept and must not be
     // deleted (missing, a reparse point, in use, inside the store, a path the
-    // reader would refuse, or the store refused).
-    std::vector<std::unique_ptr<platform::HeldFile>> keepFiles(const std::vector<std::string>& paths);
-    // Keeps one file without deleting it: true when kept.
-    bool keepFile(const std::string& path);
+    // reader would refuse, or the store refused). `why`, when given, gets
+    // for each path the reason it was not kept (None for the kept ones).
+    std::vector<std::unique_ptr<platform::HeldFile>> keepFiles(const std::vector<std::string>& paths,
+                                                                std::vector<KeepRefusal>* why = nullptr);
+    // Keeps one file without deleting it.
+    KeepResult keepFile(const std::string& path);
     // A folder about to be removed by a tree deletion (its files are kept one
     // by one); restoring recreates it with its attributes.
-    bool keepFolder(const std::string& path, uint32_t attributes);
+    KeepResult keepFolder(const std::string& path, uint32_t attributes);
     // A registry value about to be deleted: kept with its type and raw data.
-    // A value that cannot be read (missing) counts as kept: nothing is lost.
-    bool keepValue(platform::RootKey root, const std::string& keyPath, const std::string& name);
+    // A missing value counts as kept: nothing is lost.
+    KeepResult keepValue(platform::RootKey root, const std::string& keyPath, const std::string& name);
 
     // The run's folder, empty until something was kept.
     const std::string& folder() const { return folder_; }
     int itemsKept() const { return records_; }
-    // Why keeping became impossible for the run (None while it is possible).
+    // Why keeping became impossible for the run (None while it is possible);
+    // only the first five reasons of KeepRefusal.
     KeepRefusal refusal() const { return refusal_; }
 
 private:
     bool open();
     bool startFolder(const std::string& store);
-    bool appendLines(const std::vector<std::string>& lines);
+    KeepResult appendLines(const std::vector<std::string>& lines);
+    // The reason a call that found the run unable to keep gives.
+    KeepRefusal runRefusal() const { return refusal_ == KeepRefusal::None ? KeepRefusal::StoreNotMade : refusal_; }
     std::optional<uint64_t> roomLeft();
     void refuse(KeepRefusal why);
     struct Copy;
-    void commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out);
+    void commit(std::vector<Copy>& batch, std::vector<std::unique_ptr<platform::HeldFile>>& out,
+                std::vector<KeepRefusal>& why);
     bool insideStore(const std::string& path, platform::HeldFile& held);
     struct Volume {
         std::optional<uint32_t> serial;  // set for removable drives only

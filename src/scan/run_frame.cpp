@@ -66,9 +66,9 @@ void writeCompletionLine(RunContext& ctx) {
 }
 
 bool saveLogFile(RunContext& ctx, const std::string& path) {
-    platform::IoResult r = ctx.os.fs.writeTextFile(path, ctx.log.lines());
+    platform::Status r = ctx.os.fs.writeTextFile(path, ctx.log.lines());
     if (r) return true;
-    ctx.os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.reason);
+    ctx.os.dialogs.ioError("Cannot create file \"" + path + "\". " + r.message());
     return false;
 }
 
@@ -112,8 +112,8 @@ SaveOfferTexts saveOfferTexts(const RunContext& ctx, RunKind kind) {
 
 }  // namespace
 
-void makeSaveOffer(RunContext& ctx, RunKind kind, bool switchOn, SaveDialogMemory& memory) {
-    if (!switchOn) return;
+void makeSaveOffer(RunContext& ctx, RunKind kind, SaveOffer offer, SaveDialogMemory& memory) {
+    if (offer == SaveOffer::Skip) return;
     const SaveOfferTexts texts = saveOfferTexts(ctx, kind);
     auto& dialogs = ctx.os.dialogs;
     if (dialogs.messageBox(texts.question, texts.questionCaption, Icon::Question, Buttons::YesNo) != Answer::Yes)

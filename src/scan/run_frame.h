@@ -62,8 +62,15 @@ struct SaveDialogMemory {
     std::string lastFileName;
 };
 
-// Offers to save the log at the end of a run when `switchOn`: question,
+// Whether a run ends by offering to save its log (the window's switch of the
+// run's group).
+enum class SaveOffer { Skip, Make };
+
+// The save offer a switch of the window stands for.
+inline SaveOffer saveOfferWhen(bool switchOn) { return switchOn ? SaveOffer::Make : SaveOffer::Skip; }
+
+// Offers to save the log at the end of a run when `offer` says so: question,
 // save dialog, overwrite question, then the file.
-void makeSaveOffer(RunContext& ctx, RunKind kind, bool switchOn, SaveDialogMemory& memory);
+void makeSaveOffer(RunContext& ctx, RunKind kind, SaveOffer offer, SaveDialogMemory& memory);
 
 }  // namespace vx::scan

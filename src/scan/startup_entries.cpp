@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "scan/primitives.h"
+#include "scan/scan_texts.h"
 
 namespace vx::scan {
 
@@ -36,8 +37,7 @@ void deleteValuesNamedAfter(RunContext& ctx, RootKey root, const std::string& na
     auto deleteOne = [&](const std::string& valueName) {
         if (valueName.empty() || !key->valueExists(valueName)) return;
         removeValue(ctx, root, kRunKeyPath, *key, valueName);
-        ctx.write("[VX] > Chave de Registro " + valueName + " Deletada com Sucesso! - CurrentUser",
-                  "[VX] > Registry key " + valueName + " Successfully Deleted! - CurrentUser");
+        write(ctx, texts::startup_entries::ValueDeleted, {valueName});
     };
     deleteOne(name);
     deleteOne(stemOf(name));
@@ -117,17 +117,16 @@ void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::stri
     auto& fs = ctx.os.fs;
     const std::string path = folder + name;
 
-    if (killProcessByName(ctx.os.processes, name) != 0)
-        ctx.write("[VX] > Processo " + name + " Encontrado e Finalizado!",
-                  "[VX] > Process " + name + " Found and Finished!");
+    if (killProcessByName(ctx.os.processes, name).ended)
+        write(ctx, texts::startup_entries::ProcessEnded, {name});
 
     fs.setAttributes(path, 0);
     removeFile(ctx, path);
     if (fs.fileExists(path)) {
-        ctx.write("[VX] > Arquivo " + path + " não pôde ser Deletado!");
-        ctx.flags.removalFailed = 1;
+        ctx.write(fill(texts::startup_entries::FileNotDeleted, {path}));
+        ctx.flags.removalFailed = true;
     } else {
-        ctx.write("[VX] > Arquivo " + path + " Deletado!");
+        ctx.write(fill(texts::startup_entries::FileDeleted, {path}));
     }
 
     deleteValuesNamedAfter(ctx, RootKey::CurrentUser, name);
@@ -139,40 +138,38 @@ void runDataRemoval(RunContext& ctx, const std::string& folder, const std::strin
     forEachRunValueNamingAnEntry(
         ctx, folder, mask,
         [&](RootKey root, platform::RegKey& key, const std::string& valueName, const std::string& entry) {
-            if (killProcessByName(ctx.os.processes, entry) != 0) {
-                ctx.flags.infectionFound = 1;
-                ctx.write("[VX] > Processo " + entry + " finalizado!", "[VX] > Process " + entry + " finished!");
+            if (killProcessByName(ctx.os.processes, entry).ended) {
+                ctx.flags.infectionFound = true;
+                write(ctx, texts::startup_entries::ProcessFinished, {entry});
             } else {
-                ctx.write("[VX] - Processo " + entry + " não está em execução neste computador!",
-                          "[VX] - Process " + entry + " is not running on this computer!");
+                write(ctx, texts::startup_entries::ProcessNotRunning, {entry});
             }
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             matched = true;
 
             removeValue(ctx, root, kRunKeyPath, key, valueName);
             if (key.valueExists(valueName)) {
-                ctx.write("[VX] > Chave de Registro não pode ser Deletada!", "[VX] > Registry key can not be deleted!");
-                ctx.flags.removalFailed = 1;
+                write(ctx, texts::startup_entries::RunValueNotDeleted);
+                ctx.flags.removalFailed = true;
             } else {
                 wormFileRemoval(ctx, folder, entry);
-                ctx.write("[VX] > Chave de Registro Deletada com Sucesso!",
-                          "[VX] > Registry key deleted successfully!");
+                write(ctx, texts::startup_entries::RunValueDeleted);
             }
         });
-    if (!matched) ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+    if (!matched) write(ctx, texts::startup_entries::NothingRemoved);
 }
 
 void runDataCheck(RunContext& ctx, const std::string& folder, const std::string& mask) {
     bool found = false;
     forEachRunValueNamingAnEntry(ctx, folder, mask,
                                  [&](RootKey, platform::RegKey&, const std::string&, const std::string&) {
-        ctx.flags.infectionFound = 1;
+        ctx.flags.infectionFound = true;
         found = true;
     });
     if (found)
-        ctx.write("[VX] > Vírus Encontrado!", "[VX] > Virus Found!");
+        write(ctx, texts::startup_entries::VirusFound);
     else
-        ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found");
+        write(ctx, texts::startup_entries::NothingFound);
 }
 
 bool isUsersOwnFolder(const std::string& folder) {
@@ -185,17 +182,17 @@ bool isUsersOwnFolder(const std::string& folder) {
     return last.size() >= prefix.size() && platform::equalNoCase(last.substr(0, prefix.size()), prefix);
 }
 
-int exeAndScriptPairTest(RunContext& ctx, const std::string& folder) {
+bool exeAndScriptPairTest(RunContext& ctx, const std::string& folder) {
     // Protection of the user's own folders: whatever they hold, they are never
     // reported as a worm's folder, so nothing deletes them as a whole.
-    if (isUsersOwnFolder(folder) || !platform::isAbsolutePath(folder)) return 2;
+    if (isUsersOwnFolder(folder) || !platform::isAbsolutePath(folder)) return false;
     bool executable = holdsSmallFile(ctx, folder, "*.exe");
     bool script = holdsSmallFile(ctx, folder, "*.js");
     if (executable && script) {
-        ctx.flags.infectionFound = 1;
-        return 1;
+        ctx.flags.infectionFound = true;
+        return true;
     }
-    return 2;
+    return false;
 }
 
 }  // namespace vx::scan

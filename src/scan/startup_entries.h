@@ -37,10 +37,10 @@ void runDataRemoval(RunContext& ctx, const std::string& folder, const std::strin
 // The same search as runDataRemoval, reporting only: one line at the end.
 void runDataCheck(RunContext& ctx, const std::string& folder, const std::string& mask);
 
-// 1 when `folder` (ending in "\") holds both an executable and a script, each
-// below 180000 bytes (the infection found flag is then set); 2 otherwise, and
-// always 2 for the folders Windows gives the user (see isUsersOwnFolder).
-int exeAndScriptPairTest(RunContext& ctx, const std::string& folder);
+// True when `folder` (ending in "\") holds both an executable and a script,
+// each below 180000 bytes (the infection found flag is then set); always
+// false for the folders Windows gives the user (see isUsersOwnFolder).
+bool exeAndScriptPairTest(RunContext& ctx, const std::string& folder);
 
 // True when the last component of `folder` names one of the folders Windows
 // itself creates for the user (Desktop, Documents, AppData, Temp, ...) or a

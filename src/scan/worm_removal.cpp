@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "scan/primitives.h"
 #include "scan/quarantine.h"
+#include "scan/scan_texts.h"
 #include "scan/startup_entries.h"
 
 namespace vx::scan {
@@ -49,13 +50,13 @@ void removeShortcutWormProgram(RunContext& ctx, const std::string& folder, const
 
     const std::string path = folder + name;
     if (ctx.os.fs.fileExists(path))
-        ctx.write("[VX] > Arquivo " + path + " não pode ser deletado!");
+        ctx.write(fill(texts::worm_removal::ProgramNotDeleted, {path}));
     else
-        ctx.write("[VX] > Arquivo " + path + " deletado com sucesso!");
+        ctx.write(fill(texts::worm_removal::ProgramDeleted, {path}));
 }
 
 void writeNothingFoundIn(RunContext& ctx, const std::string& folder) {
-    ctx.write("[VX] - Nenhum Código/Vírus Encontrado em " + folder, "[VX] - No Code/Virus Found in " + folder);
+    write(ctx, texts::worm_removal::NothingFoundIn, {folder});
 }
 
 }  // namespace
@@ -68,34 +69,37 @@ std::string windowsEditionSuffix(platform::Registry& registry) {
     return product.size() > 2 ? product.substr(product.size() - 2) : product;
 }
 
-void writeProcessLines(RunContext& ctx, const std::string& tag, bool finished, bool trailingBlank) {
-    if (finished)
-        ctx.write("[VX] > Processo " + tag + " finalizado!", "[VX] > Process " + tag + " finished!");
+void writeProcessLines(RunContext& ctx, const std::string& tag, KillResult kill, NotRunningLine ending) {
+    if (kill.ended)
+        write(ctx, texts::worm_removal::ProcessFinished, {tag});
     else
-        ctx.write("[VX] - Processo " + tag + " não está em execução neste computador!",
-                  "[VX] - Process " + tag + " is not running on this computer!" + (trailingBlank ? " " : ""));
+        write(ctx,
+              ending == NotRunningLine::TrailingBlank ? texts::worm_removal::ProcessNotRunningBlank
+                                                      : texts::worm_removal::ProcessNotRunning,
+              {tag});
 }
 
-int killAndReport(RunContext& ctx, const std::string& process, const std::string& tag, bool trailingBlank) {
-    const int ended = killProcessByName(ctx.os.processes, process);
-    writeProcessLines(ctx, tag, ended != 0, trailingBlank);
-    return ended;
+KillResult killAndReport(RunContext& ctx, const std::string& process, const std::string& tag,
+                         NotRunningLine ending) {
+    const KillResult kill = killProcessByName(ctx.os.processes, process);
+    writeProcessLines(ctx, tag, kill, ending);
+    return kill;
 }
 
-int killNotepadOrCalc(RunContext& ctx) {
-    int ended = killProcessByName(ctx.os.processes, "notepad.exe");
-    if (ended == 0) ended = killProcessByName(ctx.os.processes, "calc.exe");
-    writeProcessLines(ctx, "[vx008]", ended != 0);
-    return ended;
+KillResult killNotepadOrCalc(RunContext& ctx) {
+    KillResult kill = killProcessByName(ctx.os.processes, "notepad.exe");
+    if (!kill.ended) kill = killProcessByName(ctx.os.processes, "calc.exe");
+    writeProcessLines(ctx, "[vx008]", kill);
+    return kill;
 }
 
-void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
+MaskMatch wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
     auto& fs = ctx.os.fs;
+    MaskMatch match;
     if (isLinkFolder(fs, folder)) {
         writeNothingFoundIn(ctx, folder);
-        return;
+        return match;
     }
-    bool found = false;
     // The matches are taken first and kept in batches before any of them is
     // deleted; each is then handled in find order, as it was met.
     std::vector<std::string> names;
@@ -119,44 +123,42 @@ void wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder, cons
         const std::string stem = runValueStem(name, mask);
 
         // The file name stays out of the log: a marker stands for it.
-        const int ended = lookups.kill(name);
-        writeProcessLines(ctx, "[vx00x]", ended != 0);
-        if (ended != 0) ctx.flags.infectionFound = 1;
+        const KillResult kill = lookups.kill(name);
+        writeProcessLines(ctx, "[vx00x]", kill);
+        if (kill.ended) ctx.flags.infectionFound = true;
 
         if (!batch->remove(i - batchStart)) {
-            ctx.flags.removalFailed = 1;
-            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
-            ctx.write("[VX] > Não foi possível Excluir o Arquivo " + path, "[VX] > Could not delete file " + path);
+            ctx.flags.removalFailed = true;
+            if (mask == "*.lnk") match.shortcutMet = true;
+            write(ctx, texts::worm_removal::FileNotDeleted, {path});
         } else {
-            if (mask == "*.lnk") ctx.flags.shortcutFound = 1;
-            ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
-                      "[VX] > File " + path + " Successfully Deleted!");
-            if (mask == "win32.exe") ctx.flags.restartNeeded = 1;
+            if (mask == "*.lnk") match.shortcutMet = true;
+            write(ctx, texts::worm_removal::FileDeleted, {path});
+            if (mask == "win32.exe") ctx.flags.restartNeeded = true;
         }
 
         auto notFound = [&] {
-            ctx.write("[VX] - Chave de Registro " + stem + " não Encontrada!",
-                      "[VX] - Registry key " + stem + " not Found!");
+            write(ctx, texts::worm_removal::ValueNotFound, {stem});
         };
         for (auto [root, key] :
              {std::pair{RootKey::CurrentUser, kRunKeyPath}, std::pair{RootKey::LocalMachine, kPoliciesRunKeyPath}}) {
             if (deleteStartupValue(ctx, root, key, stem))
-                ctx.write("[VX] > Chave de Registro " + stem + " Deletada!",
-                          "[VX] > Registry key " + stem + " Deleted!");
+                write(ctx, texts::worm_removal::ValueDeleted, {stem});
             else
                 notFound();
         }
         if (deleteStartupValue(ctx, RootKey::LocalMachine, kRunKeyPath, stem)) {
-            ctx.write("[VX] - Chave de Registro " + stem + " Deletada!", "[VX] - Registry key " + stem + " Deleted!");
-            ctx.flags.infectionFound = 1;
+            write(ctx, texts::worm_removal::MachineValueDeleted, {stem});
+            ctx.flags.infectionFound = true;
         } else {
             notFound();
         }
 
-        found = true;
-        ctx.flags.infectionFound = 1;
+        match.matched = true;
+        ctx.flags.infectionFound = true;
     }
-    if (!found) writeNothingFoundIn(ctx, folder);
+    if (!match.matched) writeNothingFoundIn(ctx, folder);
+    return match;
 }
 
 void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& base, const std::string& mask,
@@ -177,12 +179,12 @@ void wormMaskAndRunValueRemovalInEachEntry(RunContext& ctx, const std::string& b
     }
 }
 
-void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask) {
+void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::string& mask, ShortcutSeen shortcuts) {
     auto& fs = ctx.os.fs;
     auto& processes = ctx.os.processes;
     const std::string editionSuffix = windowsEditionSuffix(ctx.os.registry);
     if (isLinkFolder(fs, folder)) {
-        ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+        write(ctx, texts::worm_removal::NothingFound);
         return;
     }
 
@@ -199,33 +201,31 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
 
         fs.setAttributes(path, 0);
 
-        if (entry.size > kShortcutWormAbove && entry.size < kShortcutWormBelow && ctx.flags.shortcutFound == 1)
+        if (entry.size > kShortcutWormAbove && entry.size < kShortcutWormBelow && shortcuts == ShortcutSeen::Yes)
             removeShortcutWormProgram(ctx, folder, name, editionSuffix);
 
         // A file named like a running process; the program's own name is exempt
         // (the leading characters compared exactly, letter case included).
         if (lookups.isRunning(name) && !name.starts_with("Varrex")) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             found = true;
-            if (lookups.kill(name) == 1)
-                ctx.write("[VX] > Processo " + name + " finalizado com sucesso!",
-                          "[VX] > Process " + name + " finished successfully!");
+            if (lookups.kill(name).ended)
+                write(ctx, texts::worm_removal::RunningFileEnded, {name});
         }
 
         // A file beside a folder of its own name less the extension. A name of
         // four characters or fewer has no such folder: the text left would be
         // the folder being searched itself.
         if (name.size() > 4 && fs.directoryExists(folder + name.substr(0, name.size() - 4))) {
-            ctx.flags.infectionFound = 1;
+            ctx.flags.infectionFound = true;
             found = true;
             if (!removeFile(ctx, path))
-                ctx.write("[VX] - Não foi possível Excluír o Arquivo " + path, "[VX] - Could not delete file " + path);
+                write(ctx, texts::worm_removal::CompanionFileNotDeleted, {path});
             else
-                ctx.write("[VX] > Arquivo " + path + " Deletado com Sucesso!",
-                          "[VX] > File " + path + " Successfully Deleted!");
+                write(ctx, texts::worm_removal::FileDeleted, {path});
         }
     });
-    if (!found) ctx.write("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - No Code/Virus Found!");
+    if (!found) write(ctx, texts::worm_removal::NothingFound);
 }
 
 }  // namespace vx::scan

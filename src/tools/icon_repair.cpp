@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "tools/tool_texts.h"
+
 namespace vx::tools {
 
 using platform::RegAccess;
@@ -43,36 +45,35 @@ bool copyIsComplete(platform::Registry& registry, platform::RootKey root, const 
 }  // namespace
 
 bool moveRegistryKey(platform::Registry& registry, platform::RootKey root, const std::string& parent,
-                     const std::string& oldName, const std::string& newName, bool deleteOld) {
+                     const std::string& oldName, const std::string& newName, OldKey oldKey) {
     auto parentKey = registry.open(root, parent, RegAccess::Full);
     if (!parentKey) return false;
     if (!parentKey->subkeyExists(oldName) || parentKey->subkeyExists(newName)) return false;
     const std::string from = joinKey(parent, oldName);
     const std::string to = joinKey(parent, newName);
     if (!platform::copyRegistryTree(registry, root, from, to)) return false;
-    if (!deleteOld) return true;
+    if (oldKey == OldKey::Keep) return true;
     // Deleting the old key after an incomplete copy would destroy the user's
     // settings; it stays then, beside the partial copy.
     if (!copyIsComplete(registry, root, from, to)) return false;
-    registry.deleteTree(root, from);
+    registry.deleteTree(root, from).ignore();
     return true;
 }
 
 IconRepairOutcome repairIcons(scan::RunContext& ctx) {
     platform::Registry& registry = ctx.os.registry;
-    auto parent = registry.open(platform::RootKey::CurrentUser, kExplorerKey, RegAccess::Full);
-    const std::string caption = ctx.say("Aviso", "Warning");
+    std::unique_ptr<platform::RegKey> parent = registry.open(platform::RootKey::CurrentUser, kExplorerKey, RegAccess::Full);
+    const std::string caption = scan::say(ctx, texts::WarningCaption);
     if (!parent || !parent->subkeyExists(kFileExtsKey)) {
-        ctx.os.dialogs.messageBox(ctx.say("Não foi possível reparar!", "Unable to repair!"), caption,
+        ctx.os.dialogs.messageBox(scan::say(ctx, texts::icon_repair::NothingToRepairBox), caption,
                                   platform::Icon::Information, platform::Buttons::Ok);
         return IconRepairOutcome::NothingToRepair;
     }
     parent.reset();
     const bool moved = moveRegistryKey(registry, platform::RootKey::CurrentUser, kExplorerKey, kFileExtsKey,
-                                       kFileExtsBackupKey, true);
-    ctx.os.dialogs.messageBox(ctx.say("Para concluir procedimento é necessário reiniciar o computador!",
-                                      "To complete procedure is to restart the computer!"),
-                              caption, platform::Icon::Information, platform::Buttons::Ok);
+                                       kFileExtsBackupKey, OldKey::Delete);
+    ctx.os.dialogs.messageBox(scan::say(ctx, texts::icon_repair::RestartBox), caption, platform::Icon::Information,
+                              platform::Buttons::Ok);
     return moved ? IconRepairOutcome::Moved : IconRepairOutcome::NotMoved;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 #include "scan/primitives.h"
+#include "tools/tool_texts.h"
 
 namespace vx::tools {
 
@@ -12,7 +13,7 @@ using platform::Icon;
 
 namespace {
 
-constexpr const char* kIdleProcessText = "System Idle Process";
+constexpr const char* kIdleProcessText = texts::process_list::IdleProcess;
 
 }  // namespace
 
@@ -106,21 +107,20 @@ TerminateOutcome terminateSelectedProcess(scan::RunContext& ctx, ProcessListBox&
     const std::optional<std::string> text = box.selectedText();
     if (!text) {
         // With no line chosen there is nothing to end: say so and change nothing.
-        dialogs.messageBox(ctx.say("Selecione um processo na lista antes de finalizar.",
-                                   "Select a process in the list before ending it."),
-                           ctx.say("Aviso", "Warning"), Icon::Information, Buttons::Ok);
+        dialogs.messageBox(scan::say(ctx, texts::process_list::NothingSelectedBox),
+                           scan::say(ctx, texts::WarningCaption), Icon::Information, Buttons::Ok);
         return TerminateOutcome::NothingSelected;
     }
 
     const std::string name = platform::fileNamePart(*text);
-    if (scan::killProcessByName(ctx.os.processes, name) == 1) {
-        dialogs.messageBox(ctx.say("Processo finalizado com sucesso!", "Process completed successfully!"),
-                           ctx.say("Aviso", "Warning"), Icon::Information, Buttons::Ok);
+    if (scan::killProcessByName(ctx.os.processes, name).ended) {
+        dialogs.messageBox(scan::say(ctx, texts::process_list::TerminatedBox), scan::say(ctx, texts::WarningCaption),
+                           Icon::Information, Buttons::Ok);
         refreshProcessList(ctx.os, box);
         return TerminateOutcome::Terminated;
     }
-    dialogs.messageBox(ctx.say("O Processo não pode ser finalizado!", "The process can not be completed!"),
-                       ctx.say("Atenção", "Heads up"), Icon::Warning, Buttons::Ok);
+    dialogs.messageBox(scan::say(ctx, texts::process_list::NotTerminatedBox), scan::say(ctx, texts::HeadsUpCaption),
+                       Icon::Warning, Buttons::Ok);
     return TerminateOutcome::Failed;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "scan/run_frame.h"
 #include "tools/temp_folders.h"
+#include "tools/tool_texts.h"
 
 namespace vx::tools {
 
@@ -28,23 +29,18 @@ constexpr uint32_t kSettableAttributes = attr::ReadOnly | attr::Hidden | attr::S
 // "name (restaurado 9999).ext" is the last name tried beside an entry.
 constexpr int kMaxBesideNames = 9999;
 
-struct Reason {
-    const char* pt;
-    const char* en;
-};
-constexpr Reason kValueExists{"já existe um valor com este nome", "a value of that name exists"};
-constexpr Reason kDamaged{"item danificado", "damaged item"};
-constexpr Reason kThroughJunction{"o caminho passa por uma junção", "the path goes through a junction"};
-constexpr Reason kCouldNotWrite{"não foi possível gravar", "could not write"};
-constexpr Reason kCopyMismatch{"a cópia não confere", "the copy does not match"};
-constexpr Reason kDeviceAbsent{"dispositivo ausente", "device absent"};
-constexpr Reason kInsideStore{"o caminho fica dentro da quarentena", "the path lies inside the quarantine"};
-constexpr Reason kNotAPlaceKept{"o Varrex nunca remove itens deste lugar", "Varrex never removes items from this place"};
-constexpr Reason kKeptWithoutRights{
-    "guardado sem direitos de administrador; restaure-o iniciando o Varrex sem direitos de administrador",
-    "kept without administrator rights; restore it by starting Varrex without administrator rights"};
-constexpr Reason kStoreNotTrusted{"a quarentena do computador não está protegida",
-                                  "the computer's quarantine is not protected"};
+// Why an item is not restored.
+using Reason = scan::Text;
+constexpr Reason kValueExists = texts::quarantine::ValueExists;
+constexpr Reason kDamaged = texts::quarantine::Damaged;
+constexpr Reason kThroughJunction = texts::quarantine::ThroughJunction;
+constexpr Reason kCouldNotWrite = texts::quarantine::CouldNotWrite;
+constexpr Reason kCopyMismatch = texts::quarantine::CopyMismatch;
+constexpr Reason kDeviceAbsent = texts::quarantine::DeviceAbsent;
+constexpr Reason kInsideStore = texts::quarantine::InsideStore;
+constexpr Reason kNotAPlaceKept = texts::quarantine::NotAPlaceKept;
+constexpr Reason kKeptWithoutRights = texts::quarantine::KeptWithoutRights;
+constexpr Reason kStoreNotTrusted = texts::quarantine::StoreNotTrusted;
 
 // What became of one item: the place it was restored to, or why not.
 struct Outcome {
@@ -66,7 +62,8 @@ std::string keyPlace(const KeptItem& item) {
 // Where the item was: a path, a registry value or a registry key; a record
 // too damaged to tell is named by its number.
 std::string originalPlace(const KeptItem& item) {
-    if (item.damaged && item.path.empty() && item.keyPath.empty()) return "item " + std::to_string(item.id);
+    if (item.damaged && item.path.empty() && item.keyPath.empty())
+        return scan::fill(texts::quarantine::RecordNumber, {std::to_string(item.id)});
     switch (item.kind) {
         case KeptKind::Value:
             return keyPlace(item) + "\\" + item.value.name;
@@ -138,7 +135,7 @@ std::optional<char> driveWithVolume(platform::FileSystem& fs, const VolumeKey& v
 std::string besideName(const std::string& name, int n, bool portuguese) {
     size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || dot == 0) dot = name.size();
-    std::string tag = portuguese ? "restaurado" : "restored";
+    std::string tag = portuguese ? texts::quarantine::BesideTag.pt : texts::quarantine::BesideTag.en;
     if (n > 1) {
         tag += ' ';
         tag += std::to_string(n);
@@ -171,18 +168,17 @@ struct Chain {
 Chain openParentChain(platform::FileSystem& fs, const std::string& target,
                       const std::optional<platform::FileIdentity>& store) {
     Chain chain;
-    platform::HandleStatus status = platform::HandleStatus::Ok;
     chain.path = target.substr(0, 3);
-    chain.folder = fs.openFolder(chain.path, status);
+    chain.folder = fs.openFolder(chain.path);
     if (!chain.folder) return {nullptr, chain.path, kCouldNotWrite};
     const std::vector<std::string> parts = componentsOf(target);
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        auto next = chain.folder->openFolder(parts[i], status);
-        if (!next && status == platform::HandleStatus::Missing) {
-            next = chain.folder->createFolder(parts[i], status);
-            if (!next && status == platform::HandleStatus::Exists) next = chain.folder->openFolder(parts[i], status);
+        auto next = chain.folder->openFolder(parts[i]);
+        if (!next && next.status().fault() == platform::Fault::Missing) {
+            next = chain.folder->createFolder(parts[i]);
+            if (!next && next.status().fault() == platform::Fault::Exists) next = chain.folder->openFolder(parts[i]);
         }
-        if (!next) return {nullptr, chain.path, status == platform::HandleStatus::Link ? kThroughJunction : kCouldNotWrite};
+        if (!next) return {nullptr, chain.path, next.status().fault() == platform::Fault::Link ? kThroughJunction : kCouldNotWrite};
         if (store && next->identity() == store) return {nullptr, chain.path, kInsideStore};
         chain.folder = std::move(next);
         chain.path += parts[i] + "\\";
@@ -219,14 +215,15 @@ Outcome restoreFile(scan::RunContext& ctx, const KeptRun& run, const KeptItem& i
 
     // The name itself when nothing stands there, else the first free name
     // beside it; nothing is ever replaced.
-    platform::HandleStatus status = platform::HandleStatus::Ok;
     std::unique_ptr<platform::NewFile> out;
     std::string place;
     for (int n = 0; n <= kMaxBesideNames && !out; ++n) {
         const std::string candidate = n == 0 ? name : besideName(name, n, ctx.portuguese());
-        out = chain.folder->createFile(candidate, status);
+        auto made = chain.folder->createFile(candidate);
+        const platform::Fault status = made.status().fault();
+        out = std::move(made);
         place = chain.path + candidate;
-        if (!out && status != platform::HandleStatus::Exists) return {place, kCouldNotWrite};
+        if (!out && status != platform::Fault::Exists) return {place, kCouldNotWrite};
     }
     if (!out) return {target, kCouldNotWrite};
 
@@ -267,16 +264,16 @@ Outcome restoreFolder(scan::RunContext& ctx, const KeptItem& item, const std::st
     Chain chain = openParentChain(ctx.os.fs, target, store);
     if (chain.failure) return {target, chain.failure};
     const std::string name = componentsOf(target).back();
-    platform::HandleStatus status = platform::HandleStatus::Ok;
-    if (auto there = chain.folder->openFolder(name, status)) {
+    auto there = chain.folder->openFolder(name);
+    if (there) {
         if (store && there->identity() == store) return {target, kInsideStore};
         // The folder is there already (restored with an earlier item, or made
         // again since): its files go into it, and it keeps what it has.
         return {target, std::nullopt};
     }
-    if (status == platform::HandleStatus::Link) return {target, kThroughJunction};
-    if (status != platform::HandleStatus::Missing) return {target, kCouldNotWrite};
-    auto made = chain.folder->createFolder(name, status);
+    if (there.status().fault() == platform::Fault::Link) return {target, kThroughJunction};
+    if (there.status().fault() != platform::Fault::Missing) return {target, kCouldNotWrite};
+    auto made = chain.folder->createFolder(name);
     if (!made) return {target, kCouldNotWrite};
     made->setAttributes(item.attributes & kSettableAttributes);
     return {target, std::nullopt};
@@ -429,7 +426,7 @@ void listStore(scan::RunContext& ctx, const std::string& store, bool restorableH
         const std::string folder = store + "\\" + name + "\\";
         KeptRun run = scan::readKeptRun(ctx.os, folder);
         if (!run.readable) {
-            ctx.write("[VX] - Não foi possível ler " + folder, "[VX] - Could not read " + folder);
+            scan::write(ctx, texts::quarantine::RunUnreadable, {folder});
             continue;
         }
         if (run.items.empty()) continue;
@@ -467,10 +464,7 @@ bool machineStoreHidden(scan::RunContext& ctx) {
 }
 
 std::string machineStoreNote(scan::RunContext& ctx) {
-    return ctx.say("Quarentena do computador: itens guardados com direitos de administrador (inicie o Varrex como "
-                   "administrador para vê-los)",
-                   "Computer quarantine: items kept with administrator rights (start Varrex as administrator to "
-                   "see them)");
+    return scan::say(ctx, texts::quarantine::MachineStoreNote);
 }
 
 uint64_t quarantineStoreBytes(platform::FileSystem& fs, platform::Shell& shell) {
@@ -483,9 +477,10 @@ uint64_t quarantineStoreBytes(platform::FileSystem& fs, platform::Shell& shell) 
 std::string runListLine(scan::RunContext& ctx, const KeptRun& run) {
     const size_t n = run.items.size();
     std::string line = run.header.date + " " + run.header.time + " - ";
-    line += run.header.device ? ctx.say("Dispositivo ", "Device ") + run.header.deviceRoot
-                              : ctx.say("Computador", "Computer");
-    line += " - " + std::to_string(n) + (n == 1 ? " item" : ctx.say(" itens", " items"));
+    line += run.header.device ? scan::say(ctx, texts::quarantine::DeviceRun, {run.header.deviceRoot})
+                              : std::string(scan::say(ctx, texts::quarantine::ComputerRun));
+    line += " - " + std::to_string(n) +
+            (n == 1 ? std::string(texts::quarantine::OneItem) : scan::say(ctx, texts::quarantine::Items));
     line += " - " + sizeText(ctx.os.clock, run.bytes);
     return line;
 }
@@ -494,25 +489,25 @@ std::string itemListLine(scan::RunContext& ctx, const KeptRun& run, const KeptIt
     std::string line;
     switch (item.kind) {
         case KeptKind::File:
-            line = ctx.say("Arquivo", "File");
+            line = scan::say(ctx, texts::quarantine::FileItem);
             break;
         case KeptKind::Folder:
-            line = ctx.say("Pasta", "Folder");
+            line = scan::say(ctx, texts::quarantine::FolderItem);
             break;
         case KeptKind::Value:
-            line = ctx.say("Valor", "Value");
+            line = scan::say(ctx, texts::quarantine::ValueItem);
             break;
         case KeptKind::Key:
-            line = ctx.say("Chave", "Key");
+            line = scan::say(ctx, texts::quarantine::KeyItem);
             break;
     }
     line += " - " + originalPlace(item);
     if (item.kind == KeptKind::File) line += " - " + sizeText(ctx.os.clock, item.size);
     if (item.kind == KeptKind::Value) line += " - " + sizeText(ctx.os.clock, item.value.value.data.size());
     if (item.damaged)
-        line += ctx.say(" - danificado", " - damaged");
+        line += scan::say(ctx, texts::quarantine::DamagedItem);
     else if (!run.restorableHere)
-        line += " - " + ctx.say(kKeptWithoutRights.pt, kKeptWithoutRights.en);
+        line += " - " + std::string(scan::say(ctx, kKeptWithoutRights));
     return line;
 }
 
@@ -550,12 +545,9 @@ RestoreCount restoreItems(scan::RunContext& ctx, const KeptRun& run, const std::
         if (found != drives.end()) return found->second;
         std::optional<char> letter = driveWithVolume(ctx.os.fs, volume);
         if (!letter) {
-            ctx.os.dialogs.messageBox(
-                ctx.say("Insira o dispositivo de onde vieram estes itens (número de série " +
-                            serialText(volume.serial) + ") e pressione OK.",
-                        "Insert the device these items came from (serial number " + serialText(volume.serial) +
-                            ") and press OK."),
-                ctx.say("Atenção", "Heads up"), platform::Icon::Information, platform::Buttons::Ok);
+            ctx.os.dialogs.messageBox(scan::say(ctx, texts::quarantine::InsertDeviceBox, {serialText(volume.serial)}),
+                                      scan::say(ctx, texts::HeadsUpCaption), platform::Icon::Information,
+                                      platform::Buttons::Ok);
             letter = driveWithVolume(ctx.os.fs, volume);
         }
         drives.emplace(volume, letter);
@@ -600,13 +592,12 @@ RestoreCount restoreItems(scan::RunContext& ctx, const KeptRun& run, const std::
 
         if (outcome.failure) {
             ++count.failed;
-            ctx.write("[VX] - Não foi possível restaurar " + outcome.place + ": " + outcome.failure->pt,
-                      "[VX] - Could not restore " + outcome.place + ": " + outcome.failure->en);
+            scan::write(ctx, texts::quarantine::NotRestored, {outcome.place, scan::say(ctx, *outcome.failure)});
             continue;
         }
         ++count.restored;
         ++restoredHere;
-        ctx.write("[VX] > Restaurado: " + outcome.place, "[VX] > Restored: " + outcome.place);
+        scan::write(ctx, texts::quarantine::Restored, {outcome.place});
         // Recorded at once, so that an interrupted restore never brings an
         // item back twice.
         scan::markItemsGone(ctx.os, run, {index});
@@ -617,9 +608,9 @@ RestoreCount restoreItems(scan::RunContext& ctx, const KeptRun& run, const std::
 }
 
 void showRestoreCount(scan::RunContext& ctx, const RestoreCount& count) {
-    std::string text = ctx.say("Itens restaurados: ", "Items restored: ") + std::to_string(count.restored);
-    if (count.failed > 0) text += ctx.say("\rNão restaurados: ", "\rNot restored: ") + std::to_string(count.failed);
-    ctx.os.dialogs.messageBox(text, ctx.say("Resultado", "Outcome"),
+    std::string text = scan::say(ctx, texts::quarantine::RestoredCount, {std::to_string(count.restored)});
+    if (count.failed > 0) text += scan::say(ctx, texts::quarantine::NotRestoredCount, {std::to_string(count.failed)});
+    ctx.os.dialogs.messageBox(text, scan::say(ctx, texts::OutcomeCaption),
                               count.failed > 0 ? platform::Icon::Warning : platform::Icon::Information,
                               platform::Buttons::Ok);
 }
@@ -638,12 +629,11 @@ bool deleteRunForGood(scan::RunContext& ctx, const KeptRun& run) {
     if (!name.empty() && name.back() == '\\') name.pop_back();
     if (name.empty() || name == "." || name == ".." || name.find('\\') != std::string::npos) return false;
 
-    platform::HandleStatus status = platform::HandleStatus::Ok;
-    auto storeFolder = fs.openFolder(store, status);
+    auto storeFolder = fs.openFolder(store);
     if (!storeFolder) return false;
     {
-        auto runFolder = storeFolder->openFolder(name, status);
-        if (!runFolder) return status == platform::HandleStatus::Missing;
+        auto runFolder = storeFolder->openFolder(name);
+        if (!runFolder) return runFolder.status().fault() == platform::Fault::Missing;
         for (const platform::FindEntry& entry : runFolder->list()) runFolder->deleteEntry(entry.name);
     }
     return storeFolder->deleteEntry(name);

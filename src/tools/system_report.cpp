@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "scan/run_frame.h"
+#include "tools/tool_texts.h"
 
 namespace vx::tools {
 
@@ -32,10 +33,10 @@ public:
     ReportFile(platform::Platform& os, std::string path) : os_(os), path_(std::move(path)) {}
 
     bool create() {
-        platform::IoResult error;
-        writer_ = os_.fs.createTextFile(path_, error);
+        auto made = os_.fs.createTextFile(path_);
+        writer_ = std::move(made);
         if (writer_) return true;
-        os_.dialogs.ioError("Cannot create file \"" + path_ + "\". " + error.reason);
+        os_.dialogs.ioError(scan::fill(texts::CannotCreateFile, {path_, made.status().message()}));
         return false;
     }
     bool write(const std::string& line) { return check(writer_->writeLine(line)); }
@@ -43,9 +44,9 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    bool check(const platform::IoResult& r) {
+    bool check(const platform::Status& r) {
         if (r) return true;
-        os_.dialogs.ioError("Cannot write file \"" + path_ + "\". " + r.reason);
+        os_.dialogs.ioError(scan::fill(texts::CannotWriteFile, {path_, r.message()}));
         return false;
     }
 
@@ -56,7 +57,7 @@ private:
 
 bool ensureReportFolder(platform::Platform& os, const std::string& folder) {
     if (os.fs.directoryExists(folder) || os.fs.createDirectory(folder)) return true;
-    os.dialogs.ioError("Cannot create folder \"" + folder + "\".");
+    os.dialogs.ioError(scan::fill(texts::CannotCreateFolder, {folder}));
     return false;
 }
 
@@ -97,7 +98,7 @@ ReportOutcome writeSystemReport(platform::Platform os, const std::vector<std::st
     ReportFile local(os, localFolder + "\\" + name);
     if (!full.create() || !local.create()) return ReportOutcome::IoError;
 
-    const std::string firstLine = ">>> Relatório do Sistema Criado em " + now.date + " às " + now.time;
+    const std::string firstLine = scan::fill(texts::system_report::FirstLine, {now.date, now.time});
     if (!full.write(firstLine) || !local.write(firstLine)) return ReportOutcome::IoError;
 
     const Wow64 wow64 = os.shell.isWow64Process();
@@ -111,13 +112,9 @@ ReportOutcome writeSystemReport(platform::Platform os, const std::vector<std::st
     const auto processor = readTexts(os.registry, kProcessorKey, {"ProcessorNameString", "Identifier"});
 
     std::vector<std::string> body = {
-        "",
-        ">>> Sistema Operacional: " + windows[0] + " - Versão: " + windows[1] + " - Build: " + windows[2] + " - " +
-            bits,
-        "",
-        ">>> Processador: " + processor[0] + " - Id: " + processor[1],
-        "",
-        ">>> Lista de Processos em Execução:",
+        "", scan::fill(texts::system_report::WindowsLine, {windows[0], windows[1], windows[2], bits}),
+        "", scan::fill(texts::system_report::ProcessorLine, {processor[0], processor[1]}),
+        "", texts::system_report::ProcessesHeading,
         "",
     };
     body.insert(body.end(), processLines.begin(), processLines.end());

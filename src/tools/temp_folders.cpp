@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "scan/primitives.h"
+#include "tools/tool_texts.h"
 
 namespace vx::tools {
 
@@ -170,8 +171,8 @@ std::string sizeText(platform::Clock& clock, uint64_t bytes) {
 }
 
 std::string occupiedSpaceText(scan::RunContext& ctx, const std::string& folderCaption) {
-    return ctx.say("Espaço ocupado: ", "Occupied space: ") +
-           sizeText(ctx.os.clock, folderSize(ctx.os.fs, folderCaption));
+    return scan::say(ctx, texts::temp_folders::OccupiedSpace,
+                     {sizeText(ctx.os.clock, folderSize(ctx.os.fs, folderCaption))});
 }
 
 std::string windowsTemporaryFolder(platform::Shell& shell) {
@@ -235,18 +236,17 @@ public:
     explicit CleanupLog(scan::RunContext& ctx) : ctx_(ctx) {}
 
     bool create(const std::string& path) {
-        platform::IoResult error;
-        auto writer = ctx_.os.fs.createTextFile(path, error);
-        if (!writer) return fail("Cannot create file \"" + path + "\". " + error.reason);
-        files_.push_back({path, std::move(writer)});
+        auto writer = ctx_.os.fs.createTextFile(path);
+        if (!writer) return fail(scan::fill(texts::CannotCreateFile, {path, writer.status().message()}));
+        files_.push_back({path, std::move(writer).value()});
         return true;
     }
 
     bool write(const std::string& line) {
         if (failed_) return false;
         for (auto& f : files_) {
-            platform::IoResult r = f.writer->writeLine(line);
-            if (!r) return fail("Cannot write to file \"" + f.path + "\". " + r.reason);
+            platform::Status r = f.writer->writeLine(line);
+            if (!r) return fail(scan::fill(texts::CannotWriteToFile, {f.path, r.message()}));
         }
         return true;
     }
@@ -254,8 +254,8 @@ public:
     bool close() {
         if (failed_) return false;
         for (auto& f : files_) {
-            platform::IoResult r = f.writer->close();
-            if (!r) return fail("Cannot write to file \"" + f.path + "\". " + r.reason);
+            platform::Status r = f.writer->close();
+            if (!r) return fail(scan::fill(texts::CannotWriteToFile, {f.path, r.message()}));
         }
         return true;
     }
@@ -287,11 +287,11 @@ FolderResult cleanOneFolder(scan::RunContext& ctx, CleanupLog& log, const std::s
     // holds the user's or the system's own folders reads as not found, so a
     // TEMP that points at the profile or a drive root empties nothing.
     if (!isAbsoluteFolderPath(p) || !fs.directoryExists(p) || !mayCleanTemporaryFolder(fs, ctx.os.shell, p)) {
-        if (!log.write(ctx.say("Pasta " + p + " não encontrada.", "Folder " + p + " not found.")))
+        if (!log.write(scan::say(ctx, texts::temp_folders::FolderNotFound, {p})))
             return FolderResult::IoError;
         return FolderResult::Missing;
     }
-    if (!log.write(ctx.say("Pasta " + p + " encontrada.", "Folder " + p + " found."))) return FolderResult::IoError;
+    if (!log.write(scan::say(ctx, texts::temp_folders::FolderFound, {p}))) return FolderResult::IoError;
 
     auto finder = fs.find(p + "*.*");
     platform::FindEntry entry;
@@ -302,15 +302,13 @@ FolderResult cleanOneFolder(scan::RunContext& ctx, CleanupLog& log, const std::s
         if (entry.attributes == attr::Directory) {
             fs.setAttributes(path, 0);
             line = emptyAndRemoveFolder(fs, path)
-                       ? ctx.say("Pasta " + path + " deletada.", "Folder " + path + " deleted.")
-                       : ctx.say("Pasta " + path + " não pode ser deletada.",
-                                 "Folder " + path + " can not be deleted.");
+                       ? scan::say(ctx, texts::temp_folders::SubfolderDeleted, {path})
+                       : scan::say(ctx, texts::temp_folders::SubfolderNotDeleted, {path});
         } else {
             fs.setAttributes(path, 0);
             line = fs.deleteFile(path)
-                       ? ctx.say("Arquivo " + path + " deletado.", "File " + path + " deleted.")
-                       : ctx.say("Arquivo " + path + " não pode ser deletado.",
-                                 "File " + path + " can not be deleted.");
+                       ? scan::say(ctx, texts::temp_folders::FileDeleted, {path})
+                       : scan::say(ctx, texts::temp_folders::FileNotDeleted, {path});
         }
         if (!log.write(line)) return FolderResult::IoError;
     }
@@ -334,8 +332,8 @@ CleanupOutcome cleanTemporaryFolders(scan::RunContext& ctx, const std::string& u
     CleanupLog log(ctx);
     out.end = CleanupOutcome::End::IoError;
     if (!log.create(out.logPath) || !log.create(out.localLogPath)) return out;
-    if (!log.write("Obs.: Aquivos ou pastas não deletados podem estar em uso...")) return out;
-    if (!log.write("Iniciando Limpeza...")) return out;
+    if (!log.write(texts::temp_folders::InUseNote)) return out;
+    if (!log.write(texts::temp_folders::Starting)) return out;
 
     for (const std::string* caption : {&userTempCaption, &windowsTempCaption}) {
         switch (cleanOneFolder(ctx, log, *caption)) {
@@ -349,12 +347,12 @@ CleanupOutcome cleanTemporaryFolders(scan::RunContext& ctx, const std::string& u
                 return out;
         }
     }
-    if (!log.write(ctx.say("Processo concluído com sucesso!", "Process completed successfully!"))) return out;
+    if (!log.write(scan::say(ctx, texts::temp_folders::Completed))) return out;
     if (!log.close()) return out;
     out.end = CleanupOutcome::End::Completed;
 
-    ctx.os.dialogs.messageBox(ctx.say("Processo concluído com sucesso!", "Process completed successfully!"),
-                              ctx.say("Aviso", "Warning"), platform::Icon::Information, platform::Buttons::Ok);
+    ctx.os.dialogs.messageBox(scan::say(ctx, texts::temp_folders::Completed), scan::say(ctx, texts::WarningCaption),
+                              platform::Icon::Information, platform::Buttons::Ok);
     out.messageShown = true;
     if (refreshSizes) refreshSizes();
     out.sizesRefreshed = true;

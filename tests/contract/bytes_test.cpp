@@ -50,20 +50,19 @@ TEST_F(Contract, BytesWrittenInPiecesReadBackTheSame) {
     for (int round = 0; round < 40; ++round)
         for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     std::string path = scratch + "kept.bin";
-    IoResult error;
-    auto writer = fs().createBytes(path, error);
-    ASSERT_TRUE(writer) << error.reason;
+    auto writer = fs().createBytes(path);
+    ASSERT_TRUE(writer) << writer.status().message();
     for (size_t at = 0, n = 1; at < all.size(); at += n, n = n * 3 % 4099 + 1) {
         n = std::min(n, all.size() - at);
-        ASSERT_TRUE(writer->write(reinterpret_cast<const uint8_t*>(all.data() + at), n).ok);
+        ASSERT_TRUE(writer->write(reinterpret_cast<const uint8_t*>(all.data() + at), n).ok());
         // A flush keeps the file open for more.
         if (at == 0) {
-            EXPECT_TRUE(writer->flush().ok);
+            EXPECT_TRUE(writer->flush().ok());
         }
     }
-    EXPECT_TRUE(writer->close().ok);
-    EXPECT_FALSE(writer->write(reinterpret_cast<const uint8_t*>("x"), 1).ok);
-    writer.reset();
+    EXPECT_TRUE(writer->close().ok());
+    EXPECT_FALSE(writer->write(reinterpret_cast<const uint8_t*>("x"), 1).ok());
+    writer.value().reset();
     EXPECT_EQ(world().readBytes(path), all);
 
     auto reader = fs().openBytes(path);
@@ -75,9 +74,9 @@ TEST_F(Contract, BytesWrittenInPiecesReadBackTheSame) {
     EXPECT_EQ(readAll(*reader, 4096), all);
 
     // An empty file: created, closed, read as no bytes.
-    auto empty = fs().createBytes(scratch + "empty.bin", error);
-    ASSERT_TRUE(empty) << error.reason;
-    EXPECT_TRUE(empty->close().ok);
+    auto empty = fs().createBytes(scratch + "empty.bin");
+    ASSERT_TRUE(empty) << empty.status().message();
+    EXPECT_TRUE(empty->close().ok());
     auto emptyReader = fs().openBytes(scratch + "empty.bin");
     ASSERT_TRUE(emptyReader);
     EXPECT_EQ(readAll(*emptyReader, 16), "");
@@ -86,16 +85,15 @@ TEST_F(Contract, BytesWrittenInPiecesReadBackTheSame) {
 TEST_F(Contract, CreateBytesNeverReplacesAndOpenBytesNeedsAFile) {
     std::string path = scratch + "original.bin";
     ASSERT_TRUE(world().writeBytes(path, "user data"));
-    IoResult error;
-    EXPECT_FALSE(fs().createBytes(path, error));
-    EXPECT_FALSE(error.ok);
-    EXPECT_FALSE(error.reason.empty());
+    auto existing = fs().createBytes(path);
+    EXPECT_EQ(failureOf(existing), (Failure{Fault::Exists, 80}));
+    EXPECT_FALSE(existing.status().message().empty());
     EXPECT_EQ(world().readBytes(path), "user data");
 
     std::string folder = makeFolder("folder");
-    EXPECT_FALSE(fs().createBytes(folder, error));
+    EXPECT_FALSE(fs().createBytes(folder));
     EXPECT_TRUE(fs().directoryExists(folder));
-    EXPECT_FALSE(fs().createBytes(scratch + "missing\\new.bin", error));
+    EXPECT_FALSE(fs().createBytes(scratch + "missing\\new.bin"));
 
     EXPECT_FALSE(fs().openBytes(scratch + "missing.bin"));
     EXPECT_FALSE(fs().openBytes(folder));
@@ -105,11 +103,10 @@ TEST_F(Contract, Utf8JournalAppendsAcrossOpensAndReadsBackUnchanged) {
     std::string path = scratch + "journal.txt";
     const std::string text = "a\xC3\xA7\xC3\xA3o \xE6\x97\xA5\xE6\x9C\xAC";  // "ação 日本"
     for (const std::string& line : {text, std::string("second")}) {
-        IoResult error;
-        auto journal = fs().appendUtf8TextFile(path, error);
-        ASSERT_TRUE(journal) << error.reason;
-        EXPECT_TRUE(journal->writeLine(line).ok);
-        EXPECT_TRUE(journal->close().ok);
+        auto journal = fs().appendUtf8TextFile(path);
+        ASSERT_TRUE(journal) << journal.status().message();
+        EXPECT_TRUE(journal->writeLine(line).ok());
+        EXPECT_TRUE(journal->close().ok());
     }
     EXPECT_EQ(world().readBytes(path), text + "\r\nsecond\r\n");
     EXPECT_EQ(fs().readUtf8TextLines(path, 10), (Lines{text, "second"}));

@@ -16,13 +16,13 @@ void Contract::SetUp() {
     ASSERT_EQ(scratch.back(), '\\');
     ASSERT_TRUE(fs().directoryExists(scratch)) << scratch;
     regBase = "Software\\VarrexContract-" + std::to_string(procs().currentProcessId());
-    reg().deleteTree(RootKey::CurrentUser, regBase);  // left over from an aborted run
+    reg().deleteTree(RootKey::CurrentUser, regBase).ignore();  // left over from an aborted run
     ASSERT_TRUE(reg().create(RootKey::CurrentUser, regBase)) << regBase;
 }
 
 void Contract::TearDown() {
     if (!world_) return;
-    if (!regBase.empty()) reg().deleteTree(RootKey::CurrentUser, regBase);
+    if (!regBase.empty()) reg().deleteTree(RootKey::CurrentUser, regBase).ignore();
     world_.reset();
 }
 
@@ -64,8 +64,8 @@ std::string Contract::makeFolder(const std::string& relative) {
 
 std::string Contract::makeFile(const std::string& relative, const std::vector<std::string>& lines) {
     std::string path = scratch + relative;
-    IoResult r = fs().writeTextFile(path, lines);
-    EXPECT_TRUE(r.ok) << "cannot write " << path << ": " << r.reason;
+    Status r = fs().writeTextFile(path, lines);
+    EXPECT_TRUE(r.ok()) << "cannot write " << path << ": " << r.message();
     return path;
 }
 

@@ -114,6 +114,27 @@ protected:
     std::string regBase;  // "Software\VarrexContract-<pid>" under HKEY_CURRENT_USER
 };
 
+// What a call's outcome means: Fault::None on success.
+inline platform::Fault faultOf(const platform::Status& s) { return s.fault(); }
+template <typename T>
+platform::Fault faultOf(const platform::Result<T>& r) {
+    return r.status().fault();
+}
+// A failure as the tests compare it: its fault and the system's code.
+struct Failure {
+    platform::Fault fault;
+    uint32_t code;
+    bool operator==(const Failure&) const = default;
+};
+inline Failure failureOf(const platform::Status& s) { return {s.fault(), s.code()}; }
+template <typename T>
+Failure failureOf(const platform::Result<T>& r) {
+    return failureOf(r.status());
+}
+inline std::ostream& operator<<(std::ostream& out, const Failure& f) {
+    return out << "fault " << static_cast<int>(f.fault) << ", code " << f.code;
+}
+
 // Names sorted in the order the tests compare sets in.
 std::vector<std::string> sorted(std::vector<std::string> v);
 

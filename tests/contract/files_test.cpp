@@ -163,7 +163,7 @@ TEST_F(Contract, NamesEndingInADotOrABlankAreReachedByTheirFoundName) {
         EXPECT_TRUE(fs().setAttributes(byFound, 0));
 
         // An entry inside it, listed and deleted through the same path.
-        ASSERT_TRUE(fs().writeTextFile(byFound + "\\in.txt", {"x"}).ok);
+        ASSERT_TRUE(fs().writeTextFile(byFound + "\\in.txt", {"x"}).ok());
         EXPECT_EQ(names(byFound + "\\*.*"), std::vector<std::string>{"in.txt"});
         EXPECT_TRUE(fs().deleteFile(byFound + "\\in.txt"));
 
@@ -196,7 +196,7 @@ TEST_F(Contract, PathsLongerThan300CharactersWork) {
     std::string deep = path + "deep file.txt";
     ASSERT_GT(deep.size(), 300u);
 
-    ASSERT_TRUE(fs().writeTextFile(deep, {"deep"}).ok);
+    ASSERT_TRUE(fs().writeTextFile(deep, {"deep"}).ok());
     EXPECT_TRUE(fs().fileExists(deep));
     EXPECT_EQ(names(path + "*.txt"), std::vector<std::string>{"deep file.txt"});
     EXPECT_TRUE(fs().setAttributes(deep, attr::Hidden));

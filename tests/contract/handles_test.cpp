@@ -47,15 +47,14 @@ TEST_F(Contract, HeldFileReadsEverythingWhileOthersCanOnlyRead) {
     const std::string path = scratch + "worm.exe";
     ASSERT_TRUE(world().writeBytes(path, content));
 
-    HandleStatus status = HandleStatus::Failed;
-    auto held = fs().holdFile(path, status);
+    auto held = fs().holdFile(path);
     ASSERT_TRUE(held);
-    EXPECT_EQ(status, HandleStatus::Ok);
+    EXPECT_TRUE(held.status().ok());
     EXPECT_EQ(held->size(), content.size());
     EXPECT_EQ(held->attributes() & attr::Directory, 0u);
     EXPECT_EQ(held->identity(), fs().identity(path));
 
-    EXPECT_FALSE(fs().writeTextFile(path, {"replaced"}).ok);
+    EXPECT_EQ(failureOf(fs().writeTextFile(path, {"replaced"})), (Failure{Fault::InUse, 32}));
     EXPECT_FALSE(fs().deleteFile(path));
     EXPECT_FALSE(fs().move(path, scratch + "moved.exe"));
     auto reader = fs().openBytes(path);
@@ -64,45 +63,39 @@ TEST_F(Contract, HeldFileReadsEverythingWhileOthersCanOnlyRead) {
     EXPECT_EQ(readAll(*held), content);
 
     // Released without the mark, the file stays as it was.
-    held.reset();
+    held.value().reset();
     EXPECT_EQ(world().readBytes(path), content);
 }
 
 TEST_F(Contract, HeldFileMarkedForDeletionLeavesWhenReleased) {
     const std::string path = makeFile("autorun.inf");
-    HandleStatus status;
-    auto held = fs().holdFile(path, status);
+    auto held = fs().holdFile(path);
     ASSERT_TRUE(held);
     EXPECT_TRUE(held->markForDeletion());
-    held.reset();
+    held.value().reset();
     EXPECT_FALSE(fs().fileExists(path));
     EXPECT_FALSE(entryNamed(scratch, "autorun.inf"));
 
     // A read-only file refuses the mark and stays.
     const std::string readOnly = makeFile("ro.txt");
     ASSERT_TRUE(fs().setAttributes(readOnly, attr::ReadOnly));
-    held = fs().holdFile(readOnly, status);
+    held = fs().holdFile(readOnly);
     ASSERT_TRUE(held);
     EXPECT_FALSE(held->markForDeletion());
-    held.reset();
+    held.value().reset();
     EXPECT_TRUE(fs().fileExists(readOnly));
 }
 
 TEST_F(Contract, HoldFileRefusesFoldersAndMissingFiles) {
-    HandleStatus status = HandleStatus::Ok;
-    EXPECT_FALSE(fs().holdFile(makeFolder("Fotos"), status));
-    EXPECT_EQ(status, HandleStatus::IsFolder);
-    EXPECT_FALSE(fs().holdFile(scratch + "missing.exe", status));
-    EXPECT_EQ(status, HandleStatus::Missing);
+    EXPECT_EQ(faultOf(fs().holdFile(makeFolder("Fotos"))), Fault::IsFolder);
+    EXPECT_EQ(failureOf(fs().holdFile(scratch + "missing.exe")), (Failure{Fault::Missing, 2}));
 }
 
 TEST_F(Contract, HoldFileRefusesAJunctionAndLeavesItAndItsTarget) {
     makeFolder("Target");
     makeFile("Target\\inside.txt", {"keep"});
     MAKE_JUNCTION_OR_SKIP(scratch + "link", scratch + "Target");
-    HandleStatus status = HandleStatus::Ok;
-    EXPECT_FALSE(fs().holdFile(scratch + "link", status));
-    EXPECT_EQ(status, HandleStatus::Link);
+    EXPECT_EQ(faultOf(fs().holdFile(scratch + "link")), Fault::Link);
     EXPECT_NE(fs().getAttributes(scratch + "link") & attr::ReparsePoint, 0u);
     EXPECT_EQ(world().readBytes(scratch + "Target\\inside.txt"), "keep\r\n");
 }
@@ -112,7 +105,7 @@ TEST_F(Contract, OpenBytesExclusiveLetsOthersOnlyRead) {
     ASSERT_TRUE(world().writeBytes(path, "records"));
     auto exclusive = fs().openBytesExclusive(path);
     ASSERT_TRUE(exclusive);
-    EXPECT_FALSE(fs().writeTextFile(path, {"forged"}).ok);
+    EXPECT_FALSE(fs().writeTextFile(path, {"forged"}).ok());
     EXPECT_FALSE(fs().deleteFile(path));
     auto shared = fs().openBytes(path);
     ASSERT_TRUE(shared);
@@ -125,26 +118,25 @@ TEST_F(Contract, OpenBytesExclusiveLetsOthersOnlyRead) {
 // --- folder handles ------------------------------------------------------------
 
 TEST_F(Contract, FolderHandleMakesFoldersAndFilesAndReadsThemBack) {
-    HandleStatus status = HandleStatus::Failed;
-    auto root = fs().openFolder(scratch, status);
+    auto root = fs().openFolder(scratch);
     ASSERT_TRUE(root);
-    EXPECT_EQ(status, HandleStatus::Ok);
-    auto kept = root->createFolder("Kept", status);
+    EXPECT_TRUE(root.status().ok());
+    auto kept = root->createFolder("Kept");
     ASSERT_TRUE(kept);
     EXPECT_TRUE(fs().directoryExists(scratch + "Kept"));
     EXPECT_EQ(kept->identity(), fs().identity(scratch + "Kept"));
 
-    auto file = kept->createFile("000001.vxq", status);
+    auto file = kept->createFile("000001.vxq");
     ASSERT_TRUE(file);
-    EXPECT_TRUE(file->write(bytesOf("hello "), 6).ok);
-    EXPECT_TRUE(file->write(bytesOf("world"), 5).ok);
-    EXPECT_TRUE(file->flush().ok);
+    EXPECT_TRUE(file->write(bytesOf("hello "), 6).ok());
+    EXPECT_TRUE(file->write(bytesOf("world"), 5).ok());
+    EXPECT_TRUE(file->flush().ok());
     ASSERT_TRUE(file->seek(6));
     EXPECT_EQ(readAll(*file), "world");
     ASSERT_TRUE(file->seek(0));
     EXPECT_EQ(readAll(*file), "hello world");
     EXPECT_TRUE(file->setAttributes(attr::Hidden | attr::ReadOnly));
-    file.reset();
+    file.value().reset();
 
     const std::string path = scratch + "Kept\\000001.vxq";
     EXPECT_EQ(world().readBytes(path), "hello world");
@@ -152,7 +144,7 @@ TEST_F(Contract, FolderHandleMakesFoldersAndFilesAndReadsThemBack) {
     EXPECT_EQ(attributes & (attr::Hidden | attr::ReadOnly | attr::Directory), attr::Hidden | attr::ReadOnly);
     EXPECT_EQ(kept->childAttributes("000001.vxq"), attributes);
     EXPECT_EQ(kept->childAttributes("missing"), attr::Invalid);
-    auto reader = kept->openFile("000001.vxq", status);
+    auto reader = kept->openFile("000001.vxq");
     ASSERT_TRUE(reader);
     EXPECT_EQ(readAll(*reader), "hello world");
 
@@ -172,46 +164,39 @@ TEST_F(Contract, FolderHandleMakesFoldersAndFilesAndReadsThemBack) {
 TEST_F(Contract, FolderHandleNeverCreatesOverAnExistingName) {
     makeFile("kept.txt", {"user data"});
     makeFolder("Kept");
-    HandleStatus status;
-    auto root = fs().openFolder(scratch, status);
+    auto root = fs().openFolder(scratch);
     ASSERT_TRUE(root);
-    EXPECT_FALSE(root->createFile("KEPT.TXT", status));
-    EXPECT_EQ(status, HandleStatus::Exists);
-    EXPECT_FALSE(root->createFile("Kept", status));
-    EXPECT_EQ(status, HandleStatus::Exists);
-    EXPECT_FALSE(root->createFolder("kept.txt", status));
-    EXPECT_EQ(status, HandleStatus::Exists);
-    EXPECT_FALSE(root->createFolder("kept", status));
-    EXPECT_EQ(status, HandleStatus::Exists);
+    EXPECT_EQ(faultOf(root->createFile("KEPT.TXT")), Fault::Exists);
+    EXPECT_EQ(faultOf(root->createFile("Kept")), Fault::Exists);
+    EXPECT_EQ(faultOf(root->createFolder("kept.txt")), Fault::Exists);
+    EXPECT_EQ(faultOf(root->createFolder("kept")), Fault::Exists);
     EXPECT_EQ(world().readBytes(scratch + "kept.txt"), "user data\r\n");
 }
 
 TEST_F(Contract, FolderHandleTakesOneNameAtATime) {
     makeFolder("a");
-    HandleStatus status;
-    auto folder = fs().openFolder(scratch + "a", status);
+    auto folder = fs().openFolder(scratch + "a");
     ASSERT_TRUE(folder);
-    EXPECT_FALSE(folder->createFile("..\\escaped.txt", status));
-    EXPECT_FALSE(folder->createFolder("..", status));
-    EXPECT_FALSE(folder->openFolder("..", status));
-    EXPECT_FALSE(folder->createFile("b\\c.txt", status));
-    EXPECT_FALSE(folder->createFile("file.txt:stream", status));
+    EXPECT_FALSE(folder->createFile("..\\escaped.txt"));
+    EXPECT_FALSE(folder->createFolder(".."));
+    EXPECT_FALSE(folder->openFolder(".."));
+    EXPECT_FALSE(folder->createFile("b\\c.txt"));
+    EXPECT_FALSE(folder->createFile("file.txt:stream"));
     EXPECT_FALSE(folder->deleteEntry(".."));
     EXPECT_TRUE(folder->list().empty());
     EXPECT_EQ(names(scratch + "*"), std::vector<std::string>{"a"});
 }
 
 TEST_F(Contract, NewFileDiscardedLeavesNothing) {
-    HandleStatus status;
-    auto root = fs().openFolder(scratch, status);
+    auto root = fs().openFolder(scratch);
     ASSERT_TRUE(root);
-    auto file = root->createFile("copy.vxq", status);
+    auto file = root->createFile("copy.vxq");
     ASSERT_TRUE(file);
-    EXPECT_TRUE(file->write(bytesOf("bad copy"), 8).ok);
+    EXPECT_TRUE(file->write(bytesOf("bad copy"), 8).ok());
     // Even a copy already made read-only goes.
     EXPECT_TRUE(file->setAttributes(attr::ReadOnly));
     EXPECT_TRUE(file->discard());
-    file.reset();
+    file.value().reset();
     EXPECT_EQ(root->childAttributes("copy.vxq"), attr::Invalid);
     EXPECT_TRUE(root->list().empty());
 }
@@ -221,8 +206,7 @@ TEST_F(Contract, FolderHandleDeletesFilesAndEmptyFoldersOnly) {
     makeFolder("Empty");
     makeFolder("Full");
     makeFile("Full\\inside.txt", {"inside"});
-    HandleStatus status;
-    auto root = fs().openFolder(scratch, status);
+    auto root = fs().openFolder(scratch);
     ASSERT_TRUE(root);
     EXPECT_TRUE(root->deleteEntry("file.txt"));
     EXPECT_TRUE(root->deleteEntry("EMPTY"));
@@ -235,26 +219,19 @@ TEST_F(Contract, FolderHandleDeletesFilesAndEmptyFoldersOnly) {
 TEST_F(Contract, FolderHandleOpensFoldersOnly) {
     makeFile("file.txt", {"text"});
     makeFolder("Sub");
-    HandleStatus status = HandleStatus::Ok;
-    auto root = fs().openFolder(scratch, status);
+    auto root = fs().openFolder(scratch);
     ASSERT_TRUE(root);
-    EXPECT_FALSE(root->openFolder("file.txt", status));
-    EXPECT_EQ(status, HandleStatus::NotAFolder);
-    EXPECT_FALSE(root->openFolder("missing", status));
-    EXPECT_EQ(status, HandleStatus::Missing);
-    EXPECT_FALSE(root->openFile("Sub", status));
-    EXPECT_EQ(status, HandleStatus::IsFolder);
-    EXPECT_FALSE(root->openFile("missing", status));
-    EXPECT_EQ(status, HandleStatus::Missing);
-    auto sub = root->openFolder("sub", status);
+    EXPECT_EQ(faultOf(root->openFolder("file.txt")), Fault::NotAFolder);
+    EXPECT_EQ(faultOf(root->openFolder("missing")), Fault::Missing);
+    EXPECT_EQ(faultOf(root->openFile("Sub")), Fault::IsFolder);
+    EXPECT_EQ(faultOf(root->openFile("missing")), Fault::Missing);
+    auto sub = root->openFolder("sub");
     ASSERT_TRUE(sub);
     EXPECT_EQ(sub->identity(), fs().identity(scratch + "Sub"));
 
-    EXPECT_FALSE(fs().openFolder(scratch + "file.txt", status));
-    EXPECT_EQ(status, HandleStatus::NotAFolder);
-    EXPECT_FALSE(fs().openFolder(scratch + "missing", status));
-    EXPECT_EQ(status, HandleStatus::Missing);
-    auto drive = fs().openFolder("C:\\", status);
+    EXPECT_EQ(faultOf(fs().openFolder(scratch + "file.txt")), Fault::NotAFolder);
+    EXPECT_EQ(faultOf(fs().openFolder(scratch + "missing")), Fault::Missing);
+    auto drive = fs().openFolder("C:\\");
     ASSERT_TRUE(drive);
     EXPECT_FALSE(drive->list().empty());
 }
@@ -263,15 +240,11 @@ TEST_F(Contract, FolderHandleRefusesJunctionsAndDeletesOnlyTheLink) {
     makeFolder("Target");
     makeFile("Target\\inside.txt", {"keep"});
     MAKE_JUNCTION_OR_SKIP(scratch + "link", scratch + "Target");
-    HandleStatus status = HandleStatus::Ok;
-    EXPECT_FALSE(fs().openFolder(scratch + "link", status));
-    EXPECT_EQ(status, HandleStatus::Link);
-    auto root = fs().openFolder(scratch, status);
+    EXPECT_EQ(faultOf(fs().openFolder(scratch + "link")), Fault::Link);
+    auto root = fs().openFolder(scratch);
     ASSERT_TRUE(root);
-    EXPECT_FALSE(root->openFolder("link", status));
-    EXPECT_EQ(status, HandleStatus::Link);
-    EXPECT_FALSE(root->openFile("link", status));
-    EXPECT_EQ(status, HandleStatus::Link);
+    EXPECT_EQ(faultOf(root->openFolder("link")), Fault::Link);
+    EXPECT_EQ(faultOf(root->openFile("link")), Fault::Link);
     EXPECT_NE(root->childAttributes("link") & attr::ReparsePoint, 0u);
 
     EXPECT_TRUE(root->deleteEntry("link"));
@@ -284,16 +257,15 @@ TEST_F(Contract, FolderHandleRefusesJunctionsAndDeletesOnlyTheLink) {
 TEST_F(Contract, FolderHandleStaysWithItsFolderWhenThePathIsSwapped) {
     const std::string store = makeFolder("Store");
     makeFolder("Elsewhere");
-    HandleStatus status;
-    auto handle = fs().openFolder(store, status);
+    auto handle = fs().openFolder(store);
     ASSERT_TRUE(handle);
     const bool moved = fs().move(store, scratch + "Moved");
     if (moved) world().makeJunction(store, scratch + "Elsewhere");
 
-    auto file = handle->createFile("manifest.txt", status);
+    auto file = handle->createFile("manifest.txt");
     ASSERT_TRUE(file);
-    EXPECT_TRUE(file->write(bytesOf("record"), 6).ok);
-    file.reset();
+    EXPECT_TRUE(file->write(bytesOf("record"), 6).ok());
+    file.value().reset();
     EXPECT_FALSE(fs().fileExists(scratch + "Elsewhere\\manifest.txt"));
     EXPECT_EQ(world().readBytes((moved ? scratch + "Moved" : store) + "\\manifest.txt"), "record");
 }
@@ -318,12 +290,11 @@ TEST_F(Contract, IdentityNamesOneEntryWhateverThePath) {
 TEST_F(Contract, JournalStartsANewLineAfterATornOne) {
     const std::string torn = scratch + "torn.txt";
     ASSERT_TRUE(world().writeBytes(torn, "one\r\ntw"));
-    IoResult error;
-    auto journal = fs().appendUtf8TextFile(torn, error);
-    ASSERT_TRUE(journal) << error.reason;
-    EXPECT_TRUE(journal->writeLine("three").ok);
-    EXPECT_TRUE(journal->writeLines({"four", "five"}).ok);
-    EXPECT_TRUE(journal->close().ok);
+    auto journal = fs().appendUtf8TextFile(torn);
+    ASSERT_TRUE(journal) << journal.status().message();
+    EXPECT_TRUE(journal->writeLine("three").ok());
+    EXPECT_TRUE(journal->writeLines({"four", "five"}).ok());
+    EXPECT_TRUE(journal->close().ok());
     EXPECT_EQ(world().readBytes(torn), "one\r\ntw\r\nthree\r\nfour\r\nfive\r\n");
 
     // A file that ends with a line end, or a lone CR, or holds nothing, gets
@@ -332,10 +303,10 @@ TEST_F(Contract, JournalStartsANewLineAfterATornOne) {
                                       std::string()}) {
         const std::string path = scratch + "whole.txt";
         ASSERT_TRUE(world().writeBytes(path, start));
-        journal = fs().appendUtf8TextFile(path, error);
-        ASSERT_TRUE(journal) << error.reason;
-        EXPECT_TRUE(journal->writeLine("two").ok);
-        EXPECT_TRUE(journal->close().ok);
+        journal = fs().appendUtf8TextFile(path);
+        ASSERT_TRUE(journal) << journal.status().message();
+        EXPECT_TRUE(journal->writeLine("two").ok());
+        EXPECT_TRUE(journal->close().ok());
         EXPECT_EQ(world().readBytes(path), start + "two\r\n");
     }
 }

@@ -37,9 +37,8 @@ bool sameValue(const std::optional<RegValue>& a, const RegValue& b) {
 
 TEST_F(Contract, OpeningAMissingKeyFailsWithNotFoundAndCreatesNothing) {
     for (RegAccess access : {RegAccess::Read, RegAccess::Full}) {
-        RegStatus status = RegStatus::Ok;
-        EXPECT_FALSE(reg().open(RootKey::CurrentUser, regBase + "\\Missing\\Deeper", access, &status));
-        EXPECT_EQ(status, RegStatus::NotFound);
+        EXPECT_EQ(failureOf(reg().open(RootKey::CurrentUser, regBase + "\\Missing\\Deeper", access)),
+                  (Failure{Fault::Missing, 2}));
     }
     EXPECT_FALSE(reg().open(RootKey::CurrentUser, regBase + "\\Missing", RegAccess::Read));
 
@@ -50,17 +49,15 @@ TEST_F(Contract, OpeningAMissingKeyFailsWithNotFoundAndCreatesNothing) {
 }
 
 TEST_F(Contract, ValuesKeepTheirTypeAndData) {
-    RegStatus status = RegStatus::Failed;
-    auto key = reg().create(RootKey::CurrentUser, regBase + "\\Run", &status);
+    auto key = reg().create(RootKey::CurrentUser, regBase + "\\Run");
     ASSERT_TRUE(key);
-    EXPECT_EQ(status, RegStatus::Ok);
 
     const std::string text = "C:\\Users\\Jo\xC3\xA3o\\AppData\\Roaming\\wscript.exe \xE6\x97\xA5";
     EXPECT_TRUE(key->writeValue("Worm", RegValue::text(text)));
     EXPECT_TRUE(key->writeValue("Expand", RegValue::text("%APPDATA%\\x.vbs", regtype::ExpandSz)));
     EXPECT_TRUE(key->writeValue("Number", RegValue::dword(0x12345678)));
     EXPECT_TRUE(key->writeValue("Bytes", RegValue::binary({1, 2, 0, 255})));
-    key.reset();
+    key.value().reset();
 
     auto read = reg().open(RootKey::CurrentUser, regBase + "\\Run", RegAccess::Read);
     ASSERT_TRUE(read);
@@ -132,13 +129,13 @@ TEST_F(Contract, LeadingAndTrailingBackslashesOfAKeyPathAreIgnored) {
     auto made = reg().create(RootKey::CurrentUser, "\\" + regBase + "\\Slashes\\");
     ASSERT_TRUE(made);
     ASSERT_TRUE(made->writeValue("v", RegValue::text("x")));
-    made.reset();
+    made.value().reset();
     for (const std::string& p : {regBase + "\\Slashes", "\\" + regBase + "\\Slashes", regBase + "\\Slashes\\"}) {
         auto key = reg().open(RootKey::CurrentUser, p, RegAccess::Read);
         ASSERT_TRUE(key) << p;
         EXPECT_EQ(key->readText("v"), "x") << p;
     }
-    EXPECT_EQ(reg().deleteTree(RootKey::CurrentUser, "\\" + regBase + "\\Slashes\\"), RegStatus::Ok);
+    EXPECT_EQ(faultOf(reg().deleteTree(RootKey::CurrentUser, "\\" + regBase + "\\Slashes\\")), Fault::None);
     EXPECT_FALSE(reg().open(RootKey::CurrentUser, regBase + "\\Slashes", RegAccess::Read));
 }
 
@@ -148,15 +145,13 @@ TEST_F(Contract, DeleteTreeRemovesTheKeyAndEverythingBelowIt) {
     ASSERT_TRUE(createWithValue(reg(), regBase + "\\Tree\\a", "v", RegValue::dword(1)));
     ASSERT_TRUE(reg().create(RootKey::CurrentUser, regBase + "\\Treehouse"));
 
-    EXPECT_EQ(reg().deleteTree(RootKey::CurrentUser, regBase + "\\TREE"), RegStatus::Ok);
-    RegStatus status = RegStatus::Ok;
-    EXPECT_FALSE(reg().open(RootKey::CurrentUser, regBase + "\\Tree", RegAccess::Read, &status));
-    EXPECT_EQ(status, RegStatus::NotFound);
+    EXPECT_EQ(faultOf(reg().deleteTree(RootKey::CurrentUser, regBase + "\\TREE")), Fault::None);
+    EXPECT_EQ(faultOf(reg().open(RootKey::CurrentUser, regBase + "\\Tree", RegAccess::Read)), Fault::Missing);
     EXPECT_FALSE(reg().open(RootKey::CurrentUser, regBase + "\\Tree\\a\\b", RegAccess::Read));
     // Its sibling with a longer name stays.
     EXPECT_TRUE(reg().open(RootKey::CurrentUser, regBase + "\\Treehouse", RegAccess::Read));
 
-    EXPECT_EQ(reg().deleteTree(RootKey::CurrentUser, regBase + "\\Tree"), RegStatus::NotFound);
+    EXPECT_EQ(faultOf(reg().deleteTree(RootKey::CurrentUser, regBase + "\\Tree")), Fault::Missing);
 }
 
 TEST_F(Contract, CopyRegistryTreeCopiesValuesWithTheirTypesAndEverySubkey) {
@@ -226,19 +221,12 @@ TEST_F(Contract, FullAccessToLocalMachineCanBeDenied) {
         GTEST_SKIP() << "this machine runs the tests as an administrator (Wine always does), so full access to "
                         "HKEY_LOCAL_MACHINE cannot be refused here";
     const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion";
-    RegStatus status = RegStatus::Ok;
-    EXPECT_FALSE(reg().open(RootKey::LocalMachine, run, RegAccess::Full, &status));
-    EXPECT_EQ(status, RegStatus::AccessDenied);
-    status = RegStatus::Failed;
-    EXPECT_TRUE(reg().open(RootKey::LocalMachine, run, RegAccess::Read, &status));
-    EXPECT_EQ(status, RegStatus::Ok);
-    status = RegStatus::Ok;
-    EXPECT_FALSE(reg().create(RootKey::LocalMachine, "Software\\VarrexContract", &status));
-    EXPECT_EQ(status, RegStatus::AccessDenied);
+    EXPECT_EQ(failureOf(reg().open(RootKey::LocalMachine, run, RegAccess::Full)), (Failure{Fault::Denied, 5}));
+    EXPECT_TRUE(reg().open(RootKey::LocalMachine, run, RegAccess::Read));
+    EXPECT_EQ(faultOf(reg().create(RootKey::LocalMachine, "Software\\VarrexContract")), Fault::Denied);
     // A missing key is still reported as missing.
-    status = RegStatus::Ok;
-    EXPECT_FALSE(reg().open(RootKey::LocalMachine, "Software\\VarrexContractMissing", RegAccess::Read, &status));
-    EXPECT_EQ(status, RegStatus::NotFound);
+    EXPECT_EQ(faultOf(reg().open(RootKey::LocalMachine, "Software\\VarrexContractMissing", RegAccess::Read)),
+              Fault::Missing);
     // The current user's keys are not affected.
     EXPECT_TRUE(reg().open(RootKey::CurrentUser, regBase, RegAccess::Full));
 }

@@ -32,42 +32,39 @@ TEST_F(Contract, WriteTextFileReplacesAnExistingFileWhole) {
 
 TEST_F(Contract, CreateTextFileWritesLineByLineUntilClosed) {
     std::string path = makeFile("report.txt", {"previous content that must go"});
-    IoResult error;
-    auto writer = fs().createTextFile(path, error);
-    ASSERT_TRUE(writer) << error.reason;
-    EXPECT_TRUE(writer->writeLine("Relat\xC3\xB3rio").ok);
-    EXPECT_TRUE(writer->writeLine("").ok);
-    EXPECT_TRUE(writer->writeLine(std::string(10000, 'x')).ok);
-    EXPECT_TRUE(writer->close().ok);
-    EXPECT_FALSE(writer->writeLine("after close").ok);
-    writer.reset();
+    auto writer = fs().createTextFile(path);
+    ASSERT_TRUE(writer) << writer.status().message();
+    EXPECT_TRUE(writer->writeLine("Relat\xC3\xB3rio").ok());
+    EXPECT_TRUE(writer->writeLine("").ok());
+    EXPECT_TRUE(writer->writeLine(std::string(10000, 'x')).ok());
+    EXPECT_TRUE(writer->close().ok());
+    EXPECT_FALSE(writer->writeLine("after close").ok());
+    writer.value().reset();
     EXPECT_EQ(world().readBytes(path), "Relat\xF3rio\r\n\r\n" + std::string(10000, 'x') + "\r\n");
 
     // The destructor closes a writer that was not closed.
     {
-        IoResult e2;
-        auto w2 = fs().createTextFile(scratch + "second.txt", e2);
-        ASSERT_TRUE(w2) << e2.reason;
-        EXPECT_TRUE(w2->writeLine("kept").ok);
+        auto w2 = fs().createTextFile(scratch + "second.txt");
+        ASSERT_TRUE(w2) << w2.status().message();
+        EXPECT_TRUE(w2->writeLine("kept").ok());
     }
     EXPECT_EQ(world().readBytes(scratch + "second.txt"), "kept\r\n");
 }
 
 TEST_F(Contract, TextWritesThatCannotHappenFailWithAReason) {
-    IoResult r = fs().writeTextFile(scratch + "missing\\log.txt", {"x"});
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.reason.empty());
+    Status r = fs().writeTextFile(scratch + "missing\\log.txt", {"x"});
+    EXPECT_EQ(failureOf(r), (Failure{Fault::Missing, 3}));
+    EXPECT_FALSE(r.message().empty());
 
-    IoResult error;
-    EXPECT_FALSE(fs().createTextFile(scratch + "missing\\log.txt", error));
-    EXPECT_FALSE(error.ok);
-    EXPECT_FALSE(error.reason.empty());
+    auto writer = fs().createTextFile(scratch + "missing\\log.txt");
+    EXPECT_EQ(failureOf(writer), (Failure{Fault::Missing, 3}));
+    EXPECT_FALSE(writer.status().message().empty());
 
     // A folder of that name stands in the way.
     std::string folder = makeFolder("log.txt");
     r = fs().writeTextFile(folder, {"x"});
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.reason.empty());
+    EXPECT_EQ(failureOf(r), (Failure{Fault::Denied, 5}));
+    EXPECT_FALSE(r.message().empty());
     EXPECT_TRUE(fs().directoryExists(folder));
 
 }

@@ -70,16 +70,16 @@ int main() {
     HWND window = ::CreateWindowExW(0, wc.lpszClassName, L"log", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 400,
                                     nullptr, nullptr, wc.hInstance, nullptr);
     HFONT font = vx::view::createLogMemoFont(96);
-    HWND view = vx::view::createLogMemo(window, 1, RECT{0, 0, 560, 360}, font);
+    vx::scan::ActivityLog log;
+    LogMemo memo(log, [] { return true; });
+    HWND view = memo.create(window, 1, RECT{0, 0, 560, 360}, font);
     check(view != nullptr && (::GetWindowLongW(view, GWL_STYLE) & WS_VSCROLL) &&
               reinterpret_cast<HFONT>(::SendMessageW(view, WM_GETFONT, 0, 0)) == font,
           "the log view is created with its scroll bar and font");
 
-    vx::scan::ActivityLog log;
     log.append(">>> Dicas:");
     log.append("");
     log.append("- Clique no botão \"Instruções\" para saber mais.");
-    LogMemo memo(view, log, [] { return true; });
     memo.flush();
     check(textOf(view) == expected(log), "the first push shows the whole log, read back as text");
 

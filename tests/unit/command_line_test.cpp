@@ -18,33 +18,34 @@ const std::string kLocal = "C:\\Users\\Usuario\\AppData\\Local\\varrex\\";
 const std::string kLogFile = "C:\\Logs\\varrex.txt";
 
 TEST(CommandLineArguments, EverySwitchUnknownOnesAndMissingDrives) {
+    constexpr scan::Language kPt = scan::Language::Portuguese, kEn = scan::Language::English;
     struct Case {
         std::vector<std::string> args;
         CommandAction action;
         char drive;
-        int language;
+        scan::Language language;
         std::string error;  // a part of the error; empty when the arguments are fine
     } cases[] = {
-        {{"/check-device", "E:"}, CommandAction::CheckDevice, 'E', 1, ""},
-        {{"/DISINFECT-DEVICE", "f:\\"}, CommandAction::DisinfectDevice, 'F', 1, ""},
-        {{"-check-computer", "/lang:en"}, CommandAction::CheckComputer, 0, 2, ""},
-        {{"/lang:EN", "/disinfect-computer", "/restart"}, CommandAction::DisinfectComputer, 0, 2, ""},
-        {{"/check-device"}, CommandAction::CheckDevice, 0, 1, "Falta a unidade depois de /check-device"},
-        {{"/check-device", "/lang:en"}, CommandAction::CheckDevice, 0, 2, "A drive must follow /check-device"},
-        {{"/check-device", "E"}, CommandAction::CheckDevice, 0, 1, "Unidade inválida: E"},
-        {{"/check-device", "E:\\Fotos"}, CommandAction::CheckDevice, 0, 1, "Unidade inválida"},
-        {{"/scan"}, CommandAction::None, 0, 1, "Opção desconhecida: /scan"},
-        {{"/scan", "/lang:en"}, CommandAction::None, 0, 2, "Unknown switch: /scan"},
-        {{"E:"}, CommandAction::None, 0, 1, "Argumento desconhecido: E:"},
-        {{""}, CommandAction::None, 0, 1, "Argumento desconhecido"},
-        {{"/lang:en"}, CommandAction::None, 0, 2, "No check or disinfection was asked for."},
-        {{"/lang:es", "/check-computer"}, CommandAction::None, 0, 1, "Idioma desconhecido: /lang:es"},
-        {{"/check-computer", "/lang:pt", "/lang:en"}, CommandAction::CheckComputer, 0, 2, "Switch given twice"},
-        {{"/check-computer", "/disinfect-computer"}, CommandAction::CheckComputer, 0, 1, "Só uma verificação"},
-        {{"/check-computer", "/log:"}, CommandAction::CheckComputer, 0, 1, "Falta o nome do arquivo"},
-        {{"/check-device", "E:", "/restart"}, CommandAction::CheckDevice, 'E', 1, "/restart vale só com"},
-        {{"/?", "/scan"}, CommandAction::Help, 0, 1, ""},
-        {{"/lang:en", "/HELP"}, CommandAction::Help, 0, 2, ""},
+        {{"/check-device", "E:"}, CommandAction::CheckDevice, 'E', kPt, ""},
+        {{"/DISINFECT-DEVICE", "f:\\"}, CommandAction::DisinfectDevice, 'F', kPt, ""},
+        {{"-check-computer", "/lang:en"}, CommandAction::CheckComputer, 0, kEn, ""},
+        {{"/lang:EN", "/disinfect-computer", "/restart"}, CommandAction::DisinfectComputer, 0, kEn, ""},
+        {{"/check-device"}, CommandAction::CheckDevice, 0, kPt, "Falta a unidade depois de /check-device"},
+        {{"/check-device", "/lang:en"}, CommandAction::CheckDevice, 0, kEn, "A drive must follow /check-device"},
+        {{"/check-device", "E"}, CommandAction::CheckDevice, 0, kPt, "Unidade inválida: E"},
+        {{"/check-device", "E:\\Fotos"}, CommandAction::CheckDevice, 0, kPt, "Unidade inválida"},
+        {{"/scan"}, CommandAction::None, 0, kPt, "Opção desconhecida: /scan"},
+        {{"/scan", "/lang:en"}, CommandAction::None, 0, kEn, "Unknown switch: /scan"},
+        {{"E:"}, CommandAction::None, 0, kPt, "Argumento desconhecido: E:"},
+        {{""}, CommandAction::None, 0, kPt, "Argumento desconhecido"},
+        {{"/lang:en"}, CommandAction::None, 0, kEn, "No check or disinfection was asked for."},
+        {{"/lang:es", "/check-computer"}, CommandAction::None, 0, kPt, "Idioma desconhecido: /lang:es"},
+        {{"/check-computer", "/lang:pt", "/lang:en"}, CommandAction::CheckComputer, 0, kEn, "Switch given twice"},
+        {{"/check-computer", "/disinfect-computer"}, CommandAction::CheckComputer, 0, kPt, "Só uma verificação"},
+        {{"/check-computer", "/log:"}, CommandAction::CheckComputer, 0, kPt, "Falta o nome do arquivo"},
+        {{"/check-device", "E:", "/restart"}, CommandAction::CheckDevice, 'E', kPt, "/restart vale só com"},
+        {{"/?", "/scan"}, CommandAction::Help, 0, kPt, ""},
+        {{"/lang:en", "/HELP"}, CommandAction::Help, 0, kEn, ""},
     };
     for (const Case& c : cases) {
         const CommandLine got = app::parseCommandLine(c.args);

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "computer/computer_disinfection.h"
+#include "computer/computer_texts.h"
+#include "scan/scan_texts.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
@@ -12,24 +14,30 @@ using platform::Icon;
 using platform::RegValue;
 using ::testing::ElementsAre;
 using Kind = memory::DialogRecord::Kind;
+using scan::fill;
+namespace texts = computer::texts::check;
 
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kProfile = "C:\\Users\\Usuario";
 const std::string kRoaming = kProfile + "\\AppData\\Roaming";
 const std::string kLocal = kProfile + "\\AppData\\Local";
 const std::string kPrograms = "C:\\Program Files";
-const char* const kItemFound = "[VX] > Item <Infecções 10> encontrado!";
-const char* const kNoVirusLine = "[VX] *** Nenhum Vírus Encontrado neste Computador!";
-const char* const kLastStepLine = "[VX] - Procurando: Vírus Tipo 52 não encontrado!";
+const char* const kItemFound = scan::texts::check_routines::FileFound;
+const std::string kNoVirusLine = fill(texts::VerdictLine, {texts::NoVirusBox.pt});
 
-std::string heading(const std::string& id) { return "[VX] - >>> Verificando Vírus Tipo " + id + " ..."; }
-std::string found(const std::string& id) { return "[VX] > Vírus Tipo " + id + " encontrado!"; }
-std::string notFound(const std::string& id) { return "[VX] - Procurando: Vírus Tipo " + id + " não encontrado!"; }
+std::string heading(const std::string& id) { return fill(texts::StepHeading, {fill(texts::StepType, {id})}); }
+std::string found(const std::string& id) { return fill(texts::StepFound, {fill(texts::StepType, {id})}); }
+std::string notFound(const std::string& id) { return fill(texts::StepNotFound, {fill(texts::StepType, {id})}); }
+std::string process(const char* pattern, const std::string& number) { return fill(pattern, {number}); }
+
+const std::string kLastStepLine = notFound("52");
 
 struct ComputerCheck : ScanFixture {
     scan::SaveDialogMemory saveDialog;
 
-    void run(bool offerSave = false) { computer::runComputerCheck(ctx, offerSave, saveDialog); }
+    void run(scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
+        computer::runComputerCheck(ctx, saveOffer, saveDialog);
+    }
     long count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
     bool logHas(const std::string& line) const { return count(line) > 0; }
     // The line written right after the first `line`.
@@ -46,62 +54,60 @@ struct ComputerCheck : ScanFixture {
 TEST_F(ComputerCheck, Rundll32IsReportedButIsNoSignAndProcess4IsWrittenTwice) {
     machine.addProcess("rundll32.exe");
     run();
-    EXPECT_TRUE(logHas("[VX] > Processo 3 encontrado!"));
-    EXPECT_TRUE(logHas("[VX] - Processo 4 não encontrado!"));
+    EXPECT_TRUE(logHas(process(texts::ProcessFound, "3")));
+    EXPECT_TRUE(logHas(process(texts::ProcessNotFound, "4")));
     EXPECT_EQ(lines().back(), kNoVirusLine);
     ASSERT_EQ(machine.transcript().size(), 1u);
-    EXPECT_EQ(lastBox().text, "Nenhum Vírus Encontrado neste Computador!");
-    EXPECT_EQ(lastBox().caption, "Resultado");
+    EXPECT_EQ(lastBox().text, texts::NoVirusBox.pt);
+    EXPECT_EQ(lastBox().caption, texts::NoVirusCaption.pt);
     EXPECT_EQ(lastBox().icon, Icon::Information);
 
     machine.addProcess("lulu.exe");
     machine.addProcess("svccscsvc.exe");
     run();
-    EXPECT_EQ(count("[VX] > Processo 4 encontrado!"), 2);
+    EXPECT_EQ(count(process(texts::ProcessFound, "4")), 2);
     EXPECT_EQ(count("[VX] - Verificando Computador"), 1) << "the second run starts a fresh log";
-    EXPECT_EQ(lastBox().caption, "Atenção");
+    EXPECT_EQ(lastBox().caption, texts::VirusesFoundCaption.pt);
 }
 
 TEST_F(ComputerCheck, VerdictBoxesByLanguage) {
     machine.addProcess("wscript.exe");
     machine.addProcess("wscript.exe");
     run();
-    const std::string advice = "Para remover use o botão \"Desinfectar Computador\"";
-    EXPECT_TRUE(logHas("[VX] > Processo 1 encontrado!"));
-    EXPECT_EQ(lastBox().text, "Vírus Encontrados neste Computador!\r" + advice);
-    EXPECT_EQ(lastBox().caption, "Atenção");
+    EXPECT_TRUE(logHas(process(texts::ProcessFound, "1")));
+    EXPECT_EQ(lastBox().text, fill(texts::InfectedBoxText, {texts::VirusesFoundBox.pt, texts::RemovalAdvice}));
+    EXPECT_EQ(lastBox().caption, texts::VirusesFoundCaption.pt);
     EXPECT_EQ(lastBox().icon, Icon::Warning);
-    EXPECT_EQ(lines().back(), "[VX] *** Vírus Encontrados neste Computador! " + advice);
+    EXPECT_EQ(lines().back(), fill(texts::InfectedLine, {texts::VirusesFoundBox.pt, texts::RemovalAdvice}));
     EXPECT_FALSE(machine.isRunning("wscript.exe")) << "the script host is ended before the Portuguese box";
 
     machine.addProcess("wscript.exe");
     language = scan::kEnglish;
     run();
-    EXPECT_EQ(lastBox().text, "Computer virus found in this!");
-    EXPECT_EQ(lastBox().caption, "Heads up");
+    EXPECT_EQ(lastBox().text, texts::VirusesFoundBox.en);
+    EXPECT_EQ(lastBox().caption, texts::VirusesFoundCaption.en);
     EXPECT_EQ(lastBox().icon, Icon::Warning);
     EXPECT_EQ(lines().end()[-3], kLastStepLine);
-    EXPECT_EQ(lines().back(), "[VX] - No Startup shortcut or Run value runs virus code.")
-        << "no verdict line in English";
+    EXPECT_EQ(lines().back(), computer::texts::run_commands::NothingRun.en) << "no verdict line in English";
     EXPECT_TRUE(machine.isRunning("wscript.exe"));
 
     for (const auto& p : machine.processList())
         if (p.exeName == "wscript.exe") machine.removeProcess(p.pid);
     run();
-    EXPECT_EQ(lastBox().text, "No Virus Found this computer");
-    EXPECT_EQ(lastBox().caption, "Outcome");
+    EXPECT_EQ(lastBox().text, texts::NoVirusBox.en);
+    EXPECT_EQ(lastBox().caption, texts::NoVirusCaption.en);
     EXPECT_EQ(lastBox().icon, Icon::Information);
     EXPECT_EQ(lines().end()[-3], kLastStepLine);
 }
 
 TEST_F(ComputerCheck, SaveOfferOnlyWithTheSwitchAndInPortuguese) {
-    run(false);
+    run(scan::SaveOffer::Skip);
     EXPECT_EQ(machine.transcript().size(), 1u);
 
     language = scan::kEnglish;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\check.txt");
-    run(true);
+    run(scan::SaveOffer::Make);
     ASSERT_EQ(machine.transcript().size(), 4u);
     EXPECT_EQ(machine.transcript()[2].text, "Deseja salvar o Relatório de Verificação?");
     EXPECT_EQ(machine.transcript()[3].kind, Kind::Save);
@@ -124,9 +130,9 @@ TEST_F(ComputerCheck, RunValueSignsByRootAndLetterCase) {
     // Without headings, the image lines close the steps, before the block
     // on what Startup shortcuts and Run values run, and the verdict.
     EXPECT_THAT(std::vector<std::string>(lines().end() - 5, lines().end()),
-                ElementsAre(found("53"), found("54"), testing::StartsWith("[VX] - >>> Verificando o que atalhos"),
-                            testing::StartsWith("[VX] - Nenhum atalho da inicialização"),
-                            testing::StartsWith("[VX] *** Vírus Encontrados")));
+                ElementsAre(found("53"), found("54"), computer::texts::run_commands::Checking.pt,
+                            computer::texts::run_commands::NothingRun.pt,
+                            fill(texts::InfectedLine, {texts::VirusesFoundBox.pt, texts::RemovalAdvice})));
 }
 
 TEST_F(ComputerCheck, NefcbAnywhereButLiveExeOnlyAsTheBarePath) {
@@ -136,7 +142,7 @@ TEST_F(ComputerCheck, NefcbAnywhereButLiveExeOnlyAsTheBarePath) {
     runValue(RootKey::CurrentUser, "Outro", "C:\\NEFCB\\x.exe");
     run();
     EXPECT_EQ(after(heading("A1")), notFound("A1"));
-    EXPECT_EQ(count("[VX] > Vírus Tipo A1.1 encontrado no registro!"), 1);
+    EXPECT_EQ(count(texts::NefcbValueFound), 1);
     EXPECT_FALSE(logHas(notFound("A1.1")));
 
     machine.deleteKey(RootKey::CurrentUser, kRun);
@@ -146,7 +152,7 @@ TEST_F(ComputerCheck, NefcbAnywhereButLiveExeOnlyAsTheBarePath) {
     run();
     EXPECT_EQ(after(heading("A1")), found("A1"));
     EXPECT_EQ(after(heading("A1.1")), found("A1.1"));
-    EXPECT_FALSE(logHas("[VX] > Vírus Tipo A1.1 encontrado no registro!"));
+    EXPECT_FALSE(logHas(texts::NefcbValueFound));
 }
 
 TEST_F(ComputerCheck, KnownProgramFoldersAreSkippedOnlyByTheirExactName) {
@@ -262,11 +268,12 @@ TEST_P(ComputerUnavailableFolders, NothingOutsideTheRealFoldersIsSearchedOrDelet
 
     log.clear();
     machine.clearTranscript();
-    computer::runComputerDisinfection(ctx, false, saveDialog);
+    computer::runComputerDisinfection(ctx, scan::SaveOffer::Skip, saveDialog);
     EXPECT_EQ(outside(), before) << machine.describe("C:\\");
-    EXPECT_TRUE(logHas("[VX] > Vírus Encontrados e eliminados do Computador! Verifique o relatório!"))
+    namespace removed = computer::texts::disinfection;
+    EXPECT_TRUE(logHas(fill(removed::VirusesRemovedLine, {removed::VirusesRemovedBox.pt})))
         << "the Lnzyzj value alone is found";
-    EXPECT_TRUE(machine.transcript().at(0).text.starts_with("Vírus Encontrados e eliminados"));
+    EXPECT_EQ(machine.transcript().at(0).text, removed::VirusesRemovedBox.pt);
 }
 
 INSTANTIATE_TEST_SUITE_P(Computer, ComputerUnavailableFolders,

@@ -4,6 +4,8 @@
 #include <functional>
 
 #include "computer/computer_check.h"
+#include "computer/computer_texts.h"
+#include "scan/scan_texts.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
@@ -11,28 +13,32 @@ namespace {
 
 using platform::Icon;
 using platform::RegValue;
+using scan::fill;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+namespace texts = computer::texts::disinfection;
+namespace removal = scan::texts::worm_removal;
+std::string process(const char* pattern, const std::string& tag) { return fill(pattern, {tag}); }
 
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kProfile = "C:\\Users\\Usuario";
 const std::string kRoaming = kProfile + "\\AppData\\Roaming";
 const std::string kLocal = kProfile + "\\AppData\\Local";
 const std::string kCopyName = "vx-pc-07-12-2026-09-15-42.txt";
-const char* const kNothingFound = "[VX] - Nenhum Vírus Encontrado!";
-const char* const kFoundAndDeleted = "[VX] > Vírus Encontrados e eliminados do Computador! Verifique o relatório!";
+const char* const kNothingFound = texts::NoVirusFound.pt;
+const std::string kFoundAndDeleted = fill(texts::VirusesRemovedLine, {texts::VirusesRemovedBox.pt});
 const char* const kCompleted = "[VX] - Processo Concluído com Sucesso!";
-const char* const kSafeMode = "Para remover este vírus é necessário executar o Varrex em Modo de Segurança!";
-const char* const kRestartQuestion = "É necessário reiniciar o Computador! Reiniciar agora?";
+const char* const kSafeMode = texts::SafeModeBox;
+const char* const kRestartQuestion = texts::RestartQuestion.pt;
 const char* const kSaveQuestion = "Deseja salvar o Relatório?";
 
 struct ComputerDisinfection : ScanFixture {
     scan::SaveDialogMemory saveDialog;
 
-    void run(bool offerSave = false) {
+    void run(scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
         machine.clearTranscript();
-        computer::runComputerDisinfection(ctx, offerSave, saveDialog);
+        computer::runComputerDisinfection(ctx, saveOffer, saveDialog);
     }
     long count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
     bool logHas(const std::string& line) const { return count(line) > 0; }
@@ -41,9 +47,9 @@ struct ComputerDisinfection : ScanFixture {
                              [&](const std::string& l) { return l.find(part) != std::string::npos; });
     }
     std::vector<std::string> boxTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& r : machine.transcript()) texts.push_back(r.text);
-        return texts;
+        std::vector<std::string> shown;
+        for (const auto& r : machine.transcript()) shown.push_back(r.text);
+        return shown;
     }
     long boxes(const std::string& text) const {
         auto t = boxTexts();
@@ -58,7 +64,7 @@ struct ComputerDisinfection : ScanFixture {
 TEST_F(ComputerDisinfection, Rundll32AndNotepadOrCalc) {
     machine.addProcess("rundll32.exe");
     run();
-    EXPECT_TRUE(logHas("[VX] > Processo [vx003] finalizado!"));
+    EXPECT_TRUE(logHas(process(removal::ProcessFinished.pt, "[vx003]")));
     EXPECT_FALSE(machine.isRunning("rundll32.exe"));
     EXPECT_EQ(lines().back(), kCompleted);
     EXPECT_TRUE(logHas(kNothingFound)) << "ending rundll32.exe is no sign of a worm";
@@ -69,14 +75,14 @@ TEST_F(ComputerDisinfection, Rundll32AndNotepadOrCalc) {
     EXPECT_FALSE(machine.isRunning("notepad.exe"));
     EXPECT_TRUE(machine.isRunning("calc.exe"));
     EXPECT_EQ(linesWith("[vx008]"), 1);
-    EXPECT_TRUE(logHas("[VX] > Processo [vx008] finalizado!"));
+    EXPECT_TRUE(logHas(process(removal::ProcessFinished.pt, "[vx008]")));
     EXPECT_TRUE(logHas(kFoundAndDeleted));
 
     language = scan::kEnglish;
     run();
     EXPECT_FALSE(machine.isRunning("calc.exe"));
-    EXPECT_EQ(count("[VX] > Process [vx008] finished!"), 1);
-    EXPECT_TRUE(logHas("[VX] - Process [vx003] is not running on this computer! "));
+    EXPECT_EQ(count(process(removal::ProcessFinished.en, "[vx008]")), 1);
+    EXPECT_TRUE(logHas(process(removal::ProcessNotRunningBlank.en, "[vx003]")));
 }
 
 TEST_F(ComputerDisinfection, FoldersWithASmallExecutableAndScriptGoAsAWhole) {
@@ -92,8 +98,8 @@ TEST_F(ComputerDisinfection, FoldersWithASmallExecutableAndScriptGoAsAWhole) {
     run();
     EXPECT_FALSE(machine.exists(kProfile + "\\Jogo"));
     EXPECT_FALSE(machine.exists(kRoaming + "\\Cache"));
-    EXPECT_TRUE(logHas("[VX] > Pasta " + kProfile + "\\Jogo está infectada!"));
-    EXPECT_TRUE(logHas("[VX] > Pasta " + kProfile + "\\Jogo Deletada com Sucesso!"));
+    EXPECT_TRUE(logHas(fill(texts::PairFolderInfected.pt, {kProfile + "\\Jogo"})));
+    EXPECT_TRUE(logHas(fill(texts::PairFolderDeleted.pt, {kProfile + "\\Jogo"})));
     for (const char* kept : {"\\Documents\\run.js", "\\Desktop\\setup.exe", "\\Downloads\\run.js",
                              "\\Grande\\big.exe", "\\Enorme\\huge.exe", "\\Enorme\\a.js"})
         EXPECT_TRUE(machine.exists(kProfile + kept)) << kept;
@@ -109,10 +115,10 @@ TEST_F(ComputerDisinfection, NefcbValuesAndFolderOnWindows7) {
     EXPECT_FALSE(hasValue(RootKey::CurrentUser, "Servico"));
     EXPECT_FALSE(hasValue(RootKey::CurrentUser, "Atualizar"));
     EXPECT_TRUE(hasValue(RootKey::CurrentUser, "Outro"));
-    EXPECT_TRUE(logHas("[VX] > Chave de Registro Servico foi deletada!"));
-    EXPECT_TRUE(logHas("[VX] > Chave de Registro Atualizar foi deletada!"));
+    EXPECT_TRUE(logHas(fill(texts::StartupValueDeleted, {"Servico"})));
+    EXPECT_TRUE(logHas(fill(texts::StartupValueDeleted, {"Atualizar"})));
     EXPECT_FALSE(machine.exists(kLocal + "\\nefcb"));
-    EXPECT_EQ(count("[VX] > Pasta " + kLocal + "\\nefcb\\ Deletada com Sucesso!"), 1);
+    EXPECT_EQ(count(fill(texts::FolderDeleted.pt, {kLocal + "\\nefcb\\"})), 1);
     EXPECT_EQ(boxes(kSafeMode), 0);
     EXPECT_TRUE(machine.isRunning("explorer.exe"));
     EXPECT_EQ(linesWith("[explorer.exe]"), 0);
@@ -142,10 +148,10 @@ TEST_F(ComputerDisinfection, WindowsXpAsksForSafeModeOncePerValueAndEndsExplorer
     run();
     EXPECT_EQ(boxes(kSafeMode), 3);
     EXPECT_FALSE(machine.isRunning("explorer.exe"));
-    EXPECT_EQ(count("[VX] > Processo [explorer.exe] finalizado!"), 1);
-    EXPECT_EQ(count("[VX] - Processo [explorer.exe] não está em execução neste computador!"), 2);
+    EXPECT_EQ(count(process(removal::ProcessFinished.pt, "[explorer.exe]")), 1);
+    EXPECT_EQ(count(process(removal::ProcessNotRunning.pt, "[explorer.exe]")), 2);
     EXPECT_THAT(machine.valueNames(RootKey::CurrentUser, kRun), IsEmpty());
-    EXPECT_TRUE(logHas("[VX] > Chave de Registro Windows Live foi deletada!"));
+    EXPECT_TRUE(logHas(fill(texts::StartupValueDeleted, {"Windows Live"})));
     EXPECT_FALSE(machine.exists(kRoaming + "\\WindowsUpdate"));
 }
 
@@ -170,27 +176,26 @@ TEST_F(ComputerDisinfection, ImageCommandsStartTheTaskDeletionOncePerValue) {
     EXPECT_THAT(machine.startedCommands(), ElementsAre(command, command));
     EXPECT_FALSE(hasValue(RootKey::LocalMachine, "Fotos"));
     EXPECT_FALSE(hasValue(RootKey::CurrentUser, "Imagem"));
-    EXPECT_TRUE(logHas("[VX] > Chave Fotos Deletada com Sucesso!"));
-    EXPECT_TRUE(logHas("[VX] > Chave Imagem Deletada com Sucesso!"));
+    EXPECT_TRUE(logHas(fill(texts::ImageCommandDeleted.pt, {"Fotos"})));
+    EXPECT_TRUE(logHas(fill(texts::ImageCommandDeleted.pt, {"Imagem"})));
     EXPECT_TRUE(hasValue(RootKey::CurrentUser, "Maiusculas"));
     for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine})
         for (const char* name : {"Bytes", "Varios", "Numero"}) EXPECT_TRUE(hasValue(root, name)) << name;
 }
 
 TEST_F(ComputerDisinfection, LnzyzjValueWithoutItsFiles) {
-    const std::string failPt = "[VX] - Não foi possível excluír o ";
     runValue(RootKey::CurrentUser, "Lnzyzj", "C:\\x.exe");
     run();
-    EXPECT_TRUE(logHas("[VX] > Chave de Registro Lnzyzj Deletada!"));
-    EXPECT_TRUE(logHas(failPt + "arquivo " + kRoaming + "\\Lnzyzj.exe, ou ele não Existe!"));
-    EXPECT_TRUE(logHas(failPt + "arquivo " + kLocal + "\\Lnzyzj.exe, ou ele não Existe!"));
-    EXPECT_EQ(count("[VX] - Chave de Registro Lnzyzj não Encontrada!"), 1) << "HKLM";
+    EXPECT_TRUE(logHas(texts::LnzyzjValueDeleted.pt));
+    EXPECT_TRUE(logHas(fill(texts::LnzyzjUserFileNotDeleted.pt, {kRoaming})));
+    EXPECT_TRUE(logHas(fill(texts::LnzyzjUserFileNotDeleted.pt, {kLocal})));
+    EXPECT_EQ(count(texts::LnzyzjValueNotFound.pt), 1) << "HKLM";
     EXPECT_TRUE(logHas(kFoundAndDeleted)) << "failures do not count as a failed removal";
 
     runValue(RootKey::LocalMachine, "Lnzyzj", "C:\\x.exe");
     run();
-    EXPECT_TRUE(logHas(failPt + "arquivo " + kRoaming + "\\Lnzyzj.exe, ou ele não Existe!"));
-    EXPECT_TRUE(logHas(failPt + "Arquivo " + kLocal + "\\Lnzyzj.exe, ou ele não Existe!"));
+    EXPECT_TRUE(logHas(fill(texts::LnzyzjMachineFileNotDeleted.pt, {kRoaming})));
+    EXPECT_TRUE(logHas(fill(texts::LnzyzjMachineLaterFileNotDeleted.pt, {kLocal})));
 
     language = scan::kEnglish;
     runValue(RootKey::CurrentUser, "Lnzyzj", "C:\\x.exe");
@@ -198,9 +203,9 @@ TEST_F(ComputerDisinfection, LnzyzjValueWithoutItsFiles) {
     machine.addFile(kRoaming + "\\Lnzyzj.exe", "MZ", attr::ReadOnly | attr::Hidden);
     run();
     EXPECT_FALSE(machine.exists(kRoaming + "\\Lnzyzj.exe"));
-    EXPECT_TRUE(logHas("[VX] > File " + kRoaming + "\\Lnzyzj.exe Successfully Deleted!"));
-    EXPECT_TRUE(logHas("[VX] - Could not delete file " + kLocal + "\\Lnzyzj.exe, or not he exists!"));
-    EXPECT_TRUE(logHas("[VX] - Could not delete file " + kRoaming + "\\Lnzyzj.exe, or it does not exists!"));
+    EXPECT_TRUE(logHas(fill(texts::LnzyzjFileDeleted.en, {kRoaming})));
+    EXPECT_TRUE(logHas(fill(texts::LnzyzjUserFileNotDeleted.en, {kLocal})));
+    EXPECT_TRUE(logHas(fill(texts::LnzyzjMachineFileNotDeleted.en, {kRoaming})));
 }
 
 TEST_F(ComputerDisinfection, KeysThatCannotBeOpenedAreLeftAndReportedAbsent) {
@@ -211,21 +216,19 @@ TEST_F(ComputerDisinfection, KeysThatCannotBeOpenedAreLeftAndReportedAbsent) {
     const std::string restore = "Software\\Policies\\Microsoft\\Windows NT\\SystemRestore";
     machine.setValue(RootKey::LocalMachine, restore, "DisableConfig", RegValue::dword(1));
     machine.deleteKey(RootKey::CurrentUser, kRun);
-    run(true);
+    run(scan::SaveOffer::Make);
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, kRun)) << "a missing Run key is never created";
     EXPECT_EQ(machine.valueNames(RootKey::LocalMachine, kRun).size(), 6u);
     EXPECT_TRUE(machine.value(RootKey::LocalMachine, restore, "DisableConfig").has_value());
-    EXPECT_EQ(count("[VX] - Chave de Registro Lnzyzj não Encontrada!"), 2);
+    EXPECT_EQ(count(texts::LnzyzjValueNotFound.pt), 2);
     EXPECT_TRUE(logHas("[VX] - Chave de Registro DisableConfig não Encontrada!"));
     EXPECT_THAT(machine.startedCommands(), IsEmpty());
     EXPECT_TRUE(logHas(kNothingFound));
     EXPECT_EQ(lines().back(), kCompleted);
-    EXPECT_THAT(boxTexts(), ElementsAre("Nenhum Vírus Encontrado neste Computador!", kSaveQuestion));
+    EXPECT_THAT(boxTexts(), ElementsAre(texts::NoVirusBox.pt, kSaveQuestion));
 }
 
-const std::string kDriverAudioBox =
-    "ATENÇÃO! Vírus DriverAudio encontrado.\r\nFeche o Varrex\r\nExecute o arquivo: <Varrex - DriverAudio.reg> "
-    "gerado.\r\nReinicie o computador.\r\nExecute novamente o Varrex e faça as Desinfecções.";
+const char* const kDriverAudioBox = texts::DriverAudioBox;
 
 struct ComputerDriverAudio : ComputerDisinfection {
     const std::string folder = "C:\\Ferramentas";
@@ -239,12 +242,12 @@ struct ComputerDriverAudio : ComputerDisinfection {
     void expectBoxAndClosing() {
         ASSERT_EQ(machine.transcript().size(), 1u);
         EXPECT_EQ(machine.transcript()[0].text, kDriverAudioBox);
-        EXPECT_EQ(machine.transcript()[0].caption, "Heads up");
+        EXPECT_EQ(machine.transcript()[0].caption, texts::DriverAudioCaption);
         EXPECT_EQ(machine.transcript()[0].icon, Icon::Warning);
-        for (const char* verdict : {kNothingFound, "[VX] - No Viruses Found!", kFoundAndDeleted,
-                                    "[VX] > Virus Found and Deleted this computer!",
-                                    "[VX] > Tente executar o programa como Administrador!",
-                                    "[VX] > Run the program as Administrator!"})
+        for (const std::string& verdict :
+             {std::string(kNothingFound), std::string(texts::NoVirusFound.en), kFoundAndDeleted,
+              fill(texts::VirusesRemovedLine, {texts::VirusesRemovedBox.en}), std::string(texts::RunAsAdministrator.pt),
+              std::string(texts::RunAsAdministrator.en)})
             EXPECT_FALSE(logHas(verdict)) << verdict;
         EXPECT_TRUE(machine.exists(kRoaming + "\\varrex\\" + kCopyName));
         EXPECT_EQ(lines().back(), ctx.say(kCompleted, "[VX] - Process Completed Successfully!"));
@@ -255,8 +258,8 @@ TEST_F(ComputerDriverAudio, SurvivorWritesTheScriptBesideTheProgramAndShowsOnlyI
     machine.addFile(script, "old");
     language = scan::kEnglish;
     run();
-    EXPECT_TRUE(logHas("[VX] > Arquivo " + kLocal + "\\DriverAudio.exe não pôde ser Deletado!"));
-    EXPECT_TRUE(logHas("[VX] > Vírus DriverAudio encontrado!"));
+    EXPECT_TRUE(logHas(fill(scan::texts::startup_entries::FileNotDeleted, {kLocal + "\\DriverAudio.exe"})));
+    EXPECT_TRUE(logHas(texts::DriverAudioFound));
     EXPECT_EQ(machine.content(script),
               "Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
               "NT\\CurrentVersion\\Schedule\\TaskCache\\Tree\\DriverAudio]\r\n");
@@ -290,32 +293,32 @@ TEST_F(ComputerDisinfection, RestartIsAskedOnlyWhenASignNeedsIt) {
         machine.answerNext(Answer::Yes);
         run();
         EXPECT_THAT(boxTexts(), ElementsAre(testing::_, kRestartQuestion)) << i;
-        EXPECT_EQ(machine.transcript().back().caption, "Opções");
+        EXPECT_EQ(machine.transcript().back().caption, texts::RestartCaption.pt);
         EXPECT_EQ(machine.transcript().back().buttons, platform::Buttons::YesNo);
         EXPECT_EQ(machine.restarts(), std::vector<unsigned>(i + 1, 2u)) << i;
     }
-    run(true);  // nothing left: no question, the save offer follows the verdict
-    EXPECT_THAT(boxTexts(), ElementsAre("Nenhum Vírus Encontrado neste Computador!", kSaveQuestion));
+    run(scan::SaveOffer::Make);  // nothing left: no question, the save offer follows the verdict
+    EXPECT_THAT(boxTexts(), ElementsAre(texts::NoVirusBox.pt, kSaveQuestion));
 
     language = scan::kEnglish;
     signs[0]();
-    run(true);  // No leaves Windows running and leads on to the save offer
-    EXPECT_THAT(boxTexts(), ElementsAre("Virus Found and Deleted this computer!",
-                                        "You must restart your computer! Restart now?", "Want to save the report?"));
+    run(scan::SaveOffer::Make);  // No leaves Windows running and leads on to the save offer
+    EXPECT_THAT(boxTexts(),
+                ElementsAre(texts::VirusesRemovedBox.en, texts::RestartQuestion.en, "Want to save the report?"));
     EXPECT_EQ(machine.restarts().size(), signs.size());
 }
 
 TEST_F(ComputerDisinfection, AutomaticCopiesLeaveOutTheClosingLineTheSavedReportHasIt) {
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog(kProfile + "\\Documents\\limpeza.txt");
-    run(true);
+    run(scan::SaveOffer::Make);
     ASSERT_EQ(lines().back(), kCompleted);
     const std::vector<std::string> copied(lines().begin(), lines().end() - 1);
     EXPECT_EQ(copied.back(), kNothingFound);
     for (const std::string& folder : {kRoaming, kLocal})
         EXPECT_EQ(machine.content(folder + "\\varrex\\" + kCopyName), ansiFile(copied)) << folder;
     EXPECT_EQ(machine.content(kProfile + "\\Documents\\limpeza.txt"), ansiFile(lines()));
-    EXPECT_EQ(machine.transcript().at(0).caption, "Aviso");
+    EXPECT_EQ(machine.transcript().at(0).caption, texts::NoVirusCaption.pt);
     EXPECT_EQ(machine.transcript().at(0).icon, Icon::Information);
 }
 
@@ -324,23 +327,19 @@ TEST_F(ComputerDisinfection, CompanionFolderThatSurvivesAsksForAdministrator) {
     machine.lockFile(kLocal + "\\google_i9\\k.dat");
     machine.addFile(kRoaming + "\\google_pdf\\k.dat", "x");
     run();
-    EXPECT_TRUE(logHas("[VX] > Pasta " + kLocal + "\\google_i9\\ não pôde ser Deletada!"));
-    EXPECT_TRUE(logHas("[VX] > Pasta " + kRoaming + "\\google_pdf\\ Deletada com Sucesso!"));
+    EXPECT_TRUE(logHas(fill(texts::CompanionFolderNotDeleted.pt, {kLocal + "\\google_i9\\"})));
+    EXPECT_TRUE(logHas(fill(texts::CompanionFolderDeleted.pt, {kRoaming + "\\google_pdf\\"})));
     EXPECT_FALSE(machine.exists(kRoaming + "\\google_pdf"));
     const std::vector<std::string> tail(lines().end() - 3, lines().end() - 1);
-    EXPECT_THAT(tail, ElementsAre("[VX] > Alguns arquivos não puderam ser Desinfectados! Verifique o relatório!",
-                                  "[VX] > Tente executar o programa como Administrador!"));
-    EXPECT_EQ(machine.transcript().at(0).text,
-              "Alguns arquivos não puderam ser Desinfectados! Verifique o relatório!\rTente executar o programa "
-              "como Administrador!");
-    EXPECT_EQ(machine.transcript().at(0).caption, "Atenção");
+    EXPECT_THAT(tail, ElementsAre(texts::SomeNotDisinfected.pt, texts::RunAsAdministrator.pt));
+    EXPECT_EQ(machine.transcript().at(0).text, texts::SomeNotDisinfectedBox.pt);
+    EXPECT_EQ(machine.transcript().at(0).caption, texts::HeadsUpCaption.pt);
 
     language = scan::kEnglish;
     run();
-    EXPECT_TRUE(logHas("[VX] > " + kLocal + "\\google_i9\\ folder can not be Deleted!"));
-    EXPECT_EQ(machine.transcript().at(0).text,
-              "Some files could not be Disinfected! Check report!\rRun the program as Administrator!");
-    EXPECT_EQ(machine.transcript().at(0).caption, "Heads up");
+    EXPECT_TRUE(logHas(fill(texts::CompanionFolderNotDeleted.en, {kLocal + "\\google_i9\\"})));
+    EXPECT_EQ(machine.transcript().at(0).text, texts::SomeNotDisinfectedBox.en);
+    EXPECT_EQ(machine.transcript().at(0).caption, texts::HeadsUpCaption.en);
 }
 
 TEST_F(ComputerDisinfection, NothingBehindAJunctionIsDeleted) {
@@ -360,10 +359,10 @@ TEST_F(ComputerDisinfection, NothingBehindAJunctionIsDeleted) {
     run();
     EXPECT_EQ(machine.listTree("C:\\Fora"), fora);
     EXPECT_EQ(machine.listTree("C:\\Dados"), dados);
-    EXPECT_FALSE(logHas("[VX] > Pasta " + kProfile + "\\Atalho está infectada!"));
+    EXPECT_FALSE(logHas(fill(texts::PairFolderInfected.pt, {kProfile + "\\Atalho"})));
 
-    computer::runComputerCheck(ctx, false, saveDialog);
-    EXPECT_FALSE(logHas("[VX] > Item <Infecções 10> encontrado!")) << "the check does not search behind links";
+    computer::runComputerCheck(ctx, scan::SaveOffer::Skip, saveDialog);
+    EXPECT_FALSE(logHas(scan::texts::check_routines::FileFound)) << "the check does not search behind links";
     EXPECT_EQ(machine.listTree("C:\\Fora"), fora);
 }
 

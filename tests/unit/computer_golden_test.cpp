@@ -23,7 +23,7 @@ constexpr uint32_t kHidden = attr::Hidden | attr::System;
 
 struct ComputerCase {
     std::string name;  // file name without ".txt"
-    int language;
+    scan::Language language;
     std::function<void(memory::Machine&)> build;
 };
 
@@ -231,13 +231,13 @@ struct ComputerGolden : ScanFixture, ::testing::WithParamInterface<ComputerCase>
 TEST_P(ComputerGolden, CheckMatchesTheExpectedLog) {
     // Yes to the save question, then the dialog is cancelled.
     machine.answerNext(Answer::Yes);
-    computer::runComputerCheck(ctx, true, saveDialog);
+    computer::runComputerCheck(ctx, scan::SaveOffer::Make, saveDialog);
     expectGolden(goldenFolder("computer_check") / (GetParam().name + ".txt"), record());
 }
 
 // Every question is answered No: no restart, no save.
 TEST_P(ComputerGolden, DisinfectionMatchesTheExpectedLog) {
-    computer::runComputerDisinfection(ctx, true, saveDialog);
+    computer::runComputerDisinfection(ctx, scan::SaveOffer::Make, saveDialog);
     expectGolden(goldenFolder("computer_disinfection") / (GetParam().name + ".txt"), record());
 }
 

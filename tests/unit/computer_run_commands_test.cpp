@@ -7,6 +7,7 @@
 
 #include "computer/computer_check.h"
 #include "computer/computer_disinfection.h"
+#include "computer/computer_texts.h"
 #include "scan_fixture.h"
 #include "shortcut_builder.h"
 #include "tools/quarantine_tool.h"
@@ -14,8 +15,10 @@
 namespace vx::test {
 namespace {
 
+using scan::fill;
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
+namespace texts = computer::texts::run_commands;
 
 const std::string kProfile = "C:\\Users\\Usuario";
 const std::string kRoaming = kProfile + "\\AppData\\Roaming";
@@ -27,9 +30,9 @@ const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const std::string kHkcuRunOnce = "HKCU\\" + kRunOnceKey + "\\";
 
-const char* const kCheckHeading = "[VX] - >>> Verificando o que atalhos da inicialização e valores Run executam...";
-const char* const kCheckNone = "[VX] - Nenhum atalho da inicialização ou valor Run executa código do vírus.";
-const char* const kRemoveHeading = "[VX] - >>> Removendo o que atalhos da inicialização e valores Run executavam...";
+const char* const kCheckHeading = texts::Checking.pt;
+const char* const kCheckNone = texts::NothingRun.pt;
+const char* const kRemoveHeading = texts::Removing.pt;
 
 struct RunCommands : ScanFixture {
     scan::SaveDialogMemory saveDialog;
@@ -44,8 +47,8 @@ struct RunCommands : ScanFixture {
         recipe.workingFolder = workingFolder;
         machine.addFile(path, shortcutBytes(recipe));
     }
-    void check() { computer::runComputerCheck(ctx, false, saveDialog); }
-    void disinfect() { computer::runComputerDisinfection(ctx, false, saveDialog); }
+    void check() { computer::runComputerCheck(ctx, scan::SaveOffer::Skip, saveDialog); }
+    void disinfect() { computer::runComputerDisinfection(ctx, scan::SaveOffer::Skip, saveDialog); }
     // The lines of the new block: from its heading to the next heading or
     // verdict line.
     std::vector<std::string> block(const std::string& heading) const {
@@ -71,7 +74,7 @@ struct RunCommands : ScanFixture {
 };
 
 std::string found(const std::string& file, const std::string& by) {
-    return "[VX] > Código do vírus encontrado: " + file + " (executado por " + by + ")";
+    return fill(texts::WormCodeFound.pt, {file, by});
 }
 
 TEST_F(RunCommands, ScriptAndDllOfTheStartupAreFoundRemovedAndKept) {
@@ -84,25 +87,25 @@ TEST_F(RunCommands, ScriptAndDllOfTheStartupAreFoundRemovedAndKept) {
     check();
     EXPECT_THAT(block(kCheckHeading),
                 ElementsAre(found(kRoaming + "\\x.vbs", lnk), found(kTemp + "\\a.dat", kHkcuRunOnce + "Atualiza")));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
     language = scan::kEnglish;
     check();
-    EXPECT_THAT(block("[VX] - >>> Checking what Startup shortcuts and Run values run..."),
-                ElementsAre("[VX] > Virus code found: " + kRoaming + "\\x.vbs (run by " + lnk + ")",
-                            "[VX] > Virus code found: " + kTemp + "\\a.dat (run by " + kHkcuRunOnce + "Atualiza)"));
+    EXPECT_THAT(block(texts::Checking.en),
+                ElementsAre(fill(texts::WormCodeFound.en, {kRoaming + "\\x.vbs", lnk}),
+                            fill(texts::WormCodeFound.en, {kTemp + "\\a.dat", kHkcuRunOnce + "Atualiza"})));
 
     language = scan::kPortuguese;
     disinfect();
     // x.vbs went with the *.vbs sweep of the roaming folder before the block:
     // it gets no second line, but its shortcut still goes.
-    EXPECT_THAT(block(kRemoveHeading), ElementsAre("[VX] > Arquivo " + lnk + " deletado com sucesso!",
-                                                   "[VX] > Valor " + kHkcuRunOnce + "Atualiza deletado com sucesso!",
-                                                   "[VX] > Arquivo " + kTemp + "\\a.dat deletado com sucesso!"));
+    EXPECT_THAT(block(kRemoveHeading), ElementsAre(fill(texts::FileDeleted.pt, {lnk}),
+                                                   fill(texts::ValueDeleted.pt, {kHkcuRunOnce + "Atualiza"}),
+                                                   fill(texts::FileDeleted.pt, {kTemp + "\\a.dat"})));
     EXPECT_FALSE(machine.exists(lnk));
     EXPECT_FALSE(machine.exists(kRoaming + "\\x.vbs"));
     EXPECT_FALSE(machine.exists(kTemp + "\\a.dat"));
     EXPECT_FALSE(machine.text(RootKey::CurrentUser, kRunOnceKey, "Atualiza").has_value());
-    EXPECT_EQ(flags.removalFailed, 0);
+    EXPECT_FALSE(flags.removalFailed);
     EXPECT_THAT(keptPlaces(),
                 UnorderedElementsAre(lnk, kRoaming + "\\x.vbs", kTemp + "\\a.dat", kRunOnceKey + "\\Atualiza"));
 }
@@ -141,7 +144,7 @@ TEST_F(RunCommands, OnlyInterpretersRunningFilesOfTheWormPlacesAreSigns) {
     machine.fileSystem().deleteFile(kCommonStartup + "\\pen.lnk");
     check();
     EXPECT_THAT(block(kCheckHeading), ElementsAre(kCheckNone));
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 TEST_F(RunCommands, FilesInWindowsOrTheProgramsDataFoldersStayWhenTheirEntryGoes) {
@@ -153,12 +156,12 @@ TEST_F(RunCommands, FilesInWindowsOrTheProgramsDataFoldersStayWhenTheirEntryGoes
     machine.setText(RootKey::CurrentUser, kRunOnceKey, "dados", "wscript %APPDATA%\\varrex\\s.vbs");
     language = scan::kEnglish;
     disinfect();
-    EXPECT_THAT(block("[VX] - >>> Removing what Startup shortcuts and Run values ran..."),
-                ElementsAre("[VX] > Value HKCU\\" + kRunKey + "\\hta successfully deleted!",
-                            "[VX] > Value " + kHkcuRunOnce + "dados successfully deleted!"));
+    EXPECT_THAT(block(texts::Removing.en), ElementsAre(fill(texts::ValueDeleted.en, {"HKCU\\" + kRunKey + "\\hta"}),
+                                                       fill(texts::ValueDeleted.en, {kHkcuRunOnce + "dados"})));
     EXPECT_TRUE(machine.exists("C:\\Windows\\Temp\\p.hta"));
     EXPECT_TRUE(machine.exists(kRoaming + "\\varrex\\s.vbs"));
-    EXPECT_TRUE(logHas("[VX] > Virus Found and Deleted this computer!"));
+    EXPECT_TRUE(logHas(fill(computer::texts::disinfection::VirusesRemovedLine,
+                            {computer::texts::disinfection::VirusesRemovedBox.en})));
 }
 
 TEST_F(RunCommands, AFileThatCannotBeKeptIsNotDeletedAndTheRunSaysSo) {
@@ -166,11 +169,11 @@ TEST_F(RunCommands, AFileThatCannotBeKeptIsNotDeletedAndTheRunSaysSo) {
     machine.addFile(kLocal + "\\k.dll", "MZ");
     machine.lockFile(kLocal + "\\k.dll");
     disinfect();
-    EXPECT_THAT(block(kRemoveHeading), ElementsAre("[VX] > Valor HKCU\\" + kRunKey + "\\js deletado com sucesso!",
-                                                   "[VX] > Arquivo " + kLocal + "\\k.dll não pôde ser deletado!"));
+    EXPECT_THAT(block(kRemoveHeading), ElementsAre(fill(texts::ValueDeleted.pt, {"HKCU\\" + kRunKey + "\\js"}),
+                                                   fill(texts::FileNotDeleted.pt, {kLocal + "\\k.dll"})));
     EXPECT_TRUE(machine.exists(kLocal + "\\k.dll"));
-    EXPECT_EQ(flags.removalFailed, 1);
-    EXPECT_TRUE(logHas("[VX] > Tente executar o programa como Administrador!"));
+    EXPECT_TRUE(flags.removalFailed);
+    EXPECT_TRUE(logHas(computer::texts::disinfection::RunAsAdministrator.pt));
 }
 
 TEST(RunCommandPaths, VariablesAndWholeComponents) {

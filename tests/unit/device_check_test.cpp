@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "device/device_texts.h"
 #include "device/tree_listing.h"
 #include "scan/check_routines.h"
+#include "scan/scan_texts.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
@@ -11,6 +13,7 @@ namespace {
 
 using scan::checkWormMask;
 using scan::checkWormMaskAndRunValue;
+using scan::ShortcutSeen;
 using device::listTree;
 using platform::Icon;
 using ::testing::ElementsAre;
@@ -21,16 +24,25 @@ const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr uint32_t kHiddenSystem = attr::Hidden | attr::System;
 constexpr uint32_t kHiddenFolder = attr::Directory | attr::Hidden | attr::System;
 
-const char* const kItemFound = "[VX] > Item <Infecções 10> encontrado!";
-const char* const kUserValueFound = "[VX] > Item <Infecções 10.1> encontrado!";
-const char* const kUserValueNotFound = "[VX] - Item <Infecções 10.1> não encontrado!";
-const char* const kMachineValueFound = "[VX] > Item <Infecções 10.2> encontrado!";
-const char* const kMachineValueNotFound = "[VX] - Item <Infecções 10.2> não encontrado!";
-const char* const kExeFound = "[VX] > Vírus tipo <*.exe> encontrado!";
-const char* const kExeNotFound = "[VX] - Vírus tipo <*.exe> não encontrado!";
-const char* const kA1 = "[VX] > Vírus tipo A1 encontrado!";
-const char* const kInfectedLine =
-    "[VX] *** O Dispositivo (E:\\) está Infectado! Para remover use o botão \"Desinfectar Dispositivo\"";
+namespace checks = scan::texts::check_routines;
+const char* const kItemFound = checks::FileFound;
+const char* const kUserValueFound = checks::UserValueFound;
+const char* const kUserValueNotFound = checks::UserValueNotFound;
+const char* const kMachineValueFound = checks::MachineValueFound;
+const char* const kMachineValueNotFound = checks::MachineValueNotFound;
+const std::string kExeFound = scan::fill(checks::MaskFound, {"*.exe"});
+const std::string kExeNotFound = scan::fill(checks::MaskNotFound, {"*.exe"});
+const char* const kA1 = checks::A1Found;
+namespace texts = device::texts;
+using scan::fill;
+
+// The verdicts for drive E:.
+const std::string kInfectedBox = fill(texts::check::InfectedBox, {"E:\\"});
+const std::string kInfectedLine = fill(texts::check::InfectedLine, {kInfectedBox, texts::check::RemovalAdvice});
+const std::string kCleanVerdict = fill(texts::check::VerdictLine, {fill(texts::NoVirusInDriveBox.pt, {"E:\\"})});
+
+// A file as the tree listing writes it.
+std::string listedLine(const std::string& path) { return texts::check::ListedFile + path; }
 
 // ---------------------------------------------------------------------------
 // Tree listing
@@ -49,12 +61,13 @@ TEST_F(DeviceTreeListing, MarkedFoldersAreOneLinePlainFoldersShowTheirFiles) {
     machine.addFile("E:\\z.txt", "", 0);  // no attribute bits: reported as "normal"
 
     EXPECT_TRUE(listTree(ctx, "E:\\"));
-    EXPECT_THAT(lines(), ElementsAre("[VX] - E:\\Fotos", "[VX] - E:\\Musicas\\a.mp3", "[VX] - E:\\Musicas\\Rock\\b.mp3",
-                                     "[VX] - E:\\Musicas\\Somente leitura", "[VX] - E:\\z.txt"));
+    EXPECT_THAT(lines(), ElementsAre(listedLine("E:\\Fotos"), listedLine("E:\\Musicas\\a.mp3"),
+                                     listedLine("E:\\Musicas\\Rock\\b.mp3"), listedLine("E:\\Musicas\\Somente leitura"),
+                                     listedLine("E:\\z.txt")));
 
     log.clear();
     EXPECT_TRUE(listTree(ctx, "E:\\Musicas")) << "a folder without its final backslash";
-    EXPECT_EQ(lines().front(), "[VX] - E:\\Musicas\\a.mp3");
+    EXPECT_EQ(lines().front(), listedLine("E:\\Musicas\\a.mp3"));
     log.clear();
     EXPECT_FALSE(listTree(ctx, "E:\\Nada"));
     EXPECT_FALSE(listTree(ctx, "E:\\z.txt"));
@@ -67,7 +80,7 @@ TEST_F(DeviceTreeListing, AJunctionIsListedButNeverEntered) {
     machine.addLink("E:\\atalho", "C:\\Dados");
     machine.addLink("E:\\volta", "E:\\");  // a loop back to the root
     EXPECT_TRUE(listTree(ctx, "E:\\"));
-    EXPECT_THAT(lines(), ElementsAre("[VX] - E:\\atalho", "[VX] - E:\\volta"));
+    EXPECT_THAT(lines(), ElementsAre(listedLine("E:\\atalho"), listedLine("E:\\volta")));
     log.clear();
     EXPECT_TRUE(listTree(ctx, "E:\\atalho")) << "handed a link, it lists nothing behind it";
     EXPECT_THAT(lines(), IsEmpty());
@@ -82,10 +95,11 @@ struct DeviceMaskAndRunValue : ScanFixture {};
 TEST_F(DeviceMaskAndRunValue, AScriptWithAUserRunValueOfItsStem) {
     machine.addFile("E:\\virus.js", "x", kHiddenSystem);
     machine.setText(RootKey::CurrentUser, kRun, "virus", "wscript.exe E:\\virus.js");
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.js");
+    const scan::MaskMatch match = checkWormMaskAndRunValue(ctx, "E:\\", "*.js");
     EXPECT_THAT(lines(), ElementsAre(kItemFound, kUserValueFound, kMachineValueNotFound));
-    EXPECT_EQ(flags.infectionFound, 1);
-    EXPECT_EQ(flags.shortcutFound, 0);
+    EXPECT_TRUE(flags.infectionFound);
+    EXPECT_TRUE(match.matched);
+    EXPECT_FALSE(match.shortcutMet);
 }
 
 TEST_F(DeviceMaskAndRunValue, AMachineRunValueAndKeysThatCannotBeOpened) {
@@ -105,22 +119,20 @@ TEST_F(DeviceMaskAndRunValue, AMachineRunValueAndKeysThatCannotBeOpened) {
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, kRun));
 }
 
-TEST_F(DeviceMaskAndRunValue, OnlyTheExactShortcutMaskSetsTheShortcutFlag) {
+TEST_F(DeviceMaskAndRunValue, OnlyTheExactShortcutMaskTellsAShortcutMet) {
     machine.addFile("E:\\Fotos.lnk");
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.LNK");
-    EXPECT_EQ(flags.shortcutFound, 0);
-    EXPECT_EQ(flags.infectionFound, 1);
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.lnk");
-    EXPECT_EQ(flags.shortcutFound, 1);
+    EXPECT_FALSE(checkWormMaskAndRunValue(ctx, "E:\\", "*.LNK").shortcutMet);
+    EXPECT_TRUE(flags.infectionFound);
+    EXPECT_TRUE(checkWormMaskAndRunValue(ctx, "E:\\", "*.lnk").shortcutMet);
 }
 
 TEST_F(DeviceMaskAndRunValue, FoldersAndMissesWriteNothing) {
     machine.addFolder("E:\\pasta.vbs", kHiddenFolder);
-    checkWormMaskAndRunValue(ctx, "E:\\", "*.vbs");
+    EXPECT_FALSE(checkWormMaskAndRunValue(ctx, "E:\\", "*.vbs").matched);
     checkWormMaskAndRunValue(ctx, "E:\\", "Manuel.doc");
     checkWormMaskAndRunValue(ctx, "E:\\nao-existe\\", "*.js");
     EXPECT_THAT(lines(), IsEmpty());
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 // ---------------------------------------------------------------------------
@@ -137,20 +149,19 @@ TEST_F(DeviceWormMask, A1SizeWindowExcludesBothBoundsAndNeedsAShortcut) {
     // Its low 32 bits fall in the window; the whole size does not.
     machine.addFileOfSize("E:\\e.exe", (uint64_t{1} << 32) + 250500);
 
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::No);
     EXPECT_EQ(std::count(lines().begin(), lines().end(), kA1), 0) << "no shortcut seen";
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     EXPECT_EQ(machine.attributes("E:\\b.exe"), attr::Normal) << "attributes are reset";
 
     log.clear();
-    flags.shortcutFound = 1;
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::Yes);
     EXPECT_THAT(lines(), ElementsAre(kExeNotFound, kExeNotFound,                  // a.exe
                                      kA1, kExeNotFound, kExeNotFound,             // b.exe
                                      kA1, kExeNotFound, kExeNotFound,             // c.exe
                                      kExeNotFound, kExeNotFound,                  // d.exe
                                      kExeNotFound, kExeNotFound));                // e.exe
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(DeviceWormMask, ARunningProcessOfTheSameNameUnlessItIsTheProgram) {
@@ -158,10 +169,10 @@ TEST_F(DeviceWormMask, ARunningProcessOfTheSameNameUnlessItIsTheProgram) {
     machine.addProcess("LULU.EXE");
     machine.addFile("E:\\Varrex.exe");
     machine.addProcess("Varrex.exe");
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::No);
     EXPECT_THAT(lines(), ElementsAre(kExeFound, kExeNotFound, kExeNotFound, kExeNotFound));
     EXPECT_TRUE(machine.isRunning("lulu.exe")) << "the check terminates nothing";
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(DeviceWormMask, TheFolderAnExecutableStandsInFor) {
@@ -170,10 +181,10 @@ TEST_F(DeviceWormMask, TheFolderAnExecutableStandsInFor) {
     // A name that is only the extension has no companion: the folder searched
     // is not one.
     machine.addFile("E:\\.exe", "MZ");
-    checkWormMask(ctx, "E:\\", "*.exe");
+    checkWormMask(ctx, "E:\\", "*.exe", ShortcutSeen::No);
     EXPECT_THAT(lines(), ElementsAre(kExeNotFound, kExeNotFound,  // .exe
                                      kExeNotFound, kExeFound));   // Fotos.exe
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 // ---------------------------------------------------------------------------
@@ -184,8 +195,8 @@ struct DeviceCheck : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     std::string deviceRoot;
 
-    void run(const std::string& listText = "E: [PENDRIVE]", bool offerSave = false) {
-        device::runDeviceCheck(ctx, listText, offerSave, saveDialog, deviceRoot);
+    void run(const std::string& listText = "E: [PENDRIVE]", scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
+        device::runDeviceCheck(ctx, listText, saveOffer, saveDialog, deviceRoot);
     }
     size_t count(const std::string& line) const { return std::count(lines().begin(), lines().end(), line); }
     std::vector<memory::DialogRecord> boxes() const { return machine.transcript(); }
@@ -197,14 +208,12 @@ TEST_F(DeviceCheck, TheUsersOwnShortcutCountsAsAWorm) {
     run();
     EXPECT_EQ(deviceRoot, "E:\\");
     EXPECT_EQ(count(kItemFound), 1u);
-    EXPECT_EQ(flags.infectionFound, 1);
-    EXPECT_EQ(flags.shortcutFound, 0) << "reset after the executables";
+    EXPECT_TRUE(flags.infectionFound);
     EXPECT_EQ(lines().back(), kInfectedLine);
     EXPECT_FALSE(machine.isRunning("wscript.exe")) << "the script host is stopped before the verdict";
     ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text,
-              "O Dispositivo (E:\\) está Infectado!\rPara remover use o botão \"Desinfectar Dispositivo\"");
-    EXPECT_EQ(boxes()[0].caption, "Atenção");
+    EXPECT_EQ(boxes()[0].text, fill(texts::check::InfectedBoxText, {kInfectedBox, texts::check::RemovalAdvice}));
+    EXPECT_EQ(boxes()[0].caption, texts::HeadsUpCaption.pt);
     EXPECT_EQ(boxes()[0].icon, Icon::Warning);
 }
 
@@ -218,48 +227,48 @@ TEST_F(DeviceCheck, TheProgramAtTheRootAndScriptsBehindAJunctionAreNoWorm) {
     machine.addFile("C:\\Dados\\app.js", "meu script");
     machine.addLink("E:\\atalho", "C:\\Dados");
     run();
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     EXPECT_EQ(count(kExeNotFound) + count(kExeFound), 0u) << "the program's file is not looked at";
-    EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
+    EXPECT_EQ(lines().back(), kCleanVerdict);
 }
 
 TEST_F(DeviceCheck, AutorunAloneMayBeAnInfectionInBothLanguages) {
     machine.addFile("E:\\autorun.inf", "[autorun]", kHiddenSystem);
     machine.addProcess("wscript.exe");
     run();
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     // The block on what shortcuts and autorun.inf run follows the autorun.inf line.
-    EXPECT_EQ(lines().end()[-4], "[VX] > Arquivo Autorun.inf encontrado!");
-    EXPECT_EQ(lines().end()[-3], "[VX] - >>> Verificando o que atalhos e autorun.inf executam...");
-    EXPECT_EQ(lines().end()[-2], "[VX] - Nenhum atalho ou autorun.inf executa arquivos do dispositivo.");
-    EXPECT_EQ(lines().back(), "[VX] *** O Dispositivo (E:\\) pode estar Infectado!");
+    const std::string mayBeInfected = fill(texts::check::MayBeInfectedBox.pt, {"E:\\"});
+    EXPECT_EQ(lines().end()[-4], texts::check::AutorunFound);
+    EXPECT_EQ(lines().end()[-3], texts::drive_runs::Checking.pt);
+    EXPECT_EQ(lines().end()[-2], texts::drive_runs::NothingRun.pt);
+    EXPECT_EQ(lines().back(), fill(texts::check::VerdictLine, {mayBeInfected}));
     ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "O Dispositivo (E:\\) pode estar Infectado!");
-    EXPECT_EQ(boxes()[0].caption, "Atenção");
+    EXPECT_EQ(boxes()[0].text, mayBeInfected);
+    EXPECT_EQ(boxes()[0].caption, texts::HeadsUpCaption.pt);
     EXPECT_EQ(boxes()[0].icon, Icon::Warning);
     EXPECT_TRUE(machine.isRunning("wscript.exe")) << "only a found infection stops the script host";
 
     machine.clearTranscript();
     language = scan::kEnglish;
     run();
-    EXPECT_EQ(lines().end()[-3], "[VX] > Arquivo Autorun.inf encontrado!");
-    EXPECT_EQ(lines().back(), "[VX] - No shortcut or autorun.inf runs files of the device.")
-        << "no verdict line in English";
+    EXPECT_EQ(lines().end()[-3], texts::check::AutorunFound);
+    EXPECT_EQ(lines().back(), texts::drive_runs::NothingRun.en) << "no verdict line in English";
     ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "The device (E:\\) can be Infected!");
-    EXPECT_EQ(boxes()[0].caption, "Heads up");
+    EXPECT_EQ(boxes()[0].text, fill(texts::check::MayBeInfectedBox.en, {"E:\\"}));
+    EXPECT_EQ(boxes()[0].caption, texts::HeadsUpCaption.en);
     EXPECT_EQ(boxes()[0].icon, Icon::Warning);
 }
 
 TEST_F(DeviceCheck, CleanVerdictsAndTheEnglishInfectedBox) {
-    flags.infectionFound = 1;  // left over from an earlier run
+    flags.infectionFound = true;  // left over from an earlier run
     machine.answerNext(Answer::No);
-    run("E:", /*offerSave=*/true);
-    EXPECT_EQ(flags.infectionFound, 0);
-    EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
+    run("E:", scan::SaveOffer::Make);
+    EXPECT_FALSE(flags.infectionFound);
+    EXPECT_EQ(lines().back(), kCleanVerdict);
     ASSERT_EQ(boxes().size(), 2u) << "the verdict, then the save offer";
-    EXPECT_EQ(boxes()[0].text, "Não foram Encontrados Vírus no Drive E:\\!");
-    EXPECT_EQ(boxes()[0].caption, "Resultado");
+    EXPECT_EQ(boxes()[0].text, fill(texts::NoVirusInDriveBox.pt, {"E:\\"}));
+    EXPECT_EQ(boxes()[0].caption, texts::OutcomeCaption.pt);
     EXPECT_EQ(boxes()[0].icon, Icon::Information);
     EXPECT_EQ(boxes()[1].text, "Deseja salvar o Relatório de Verificação de Mídia Externa?");
 
@@ -269,21 +278,20 @@ TEST_F(DeviceCheck, CleanVerdictsAndTheEnglishInfectedBox) {
     run("F: [PEN]");
     EXPECT_EQ(deviceRoot, "F:\\");
     EXPECT_EQ(lines().at(2), "[VX] - Checking External Device - Drive: F:\\");
-    EXPECT_EQ(lines().back(), "[VX] - No shortcut or autorun.inf runs files of the device.")
-        << "no verdict line in English";
+    EXPECT_EQ(lines().back(), texts::drive_runs::NothingRun.en) << "no verdict line in English";
     ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "Viruses were not found in Drive F:\\!");
-    EXPECT_EQ(boxes()[0].caption, "Outcome");
+    EXPECT_EQ(boxes()[0].text, fill(texts::NoVirusInDriveBox.en, {"F:\\"}));
+    EXPECT_EQ(boxes()[0].caption, texts::OutcomeCaption.en);
     EXPECT_EQ(boxes()[0].icon, Icon::Information);
 
     machine.clearTranscript();
     machine.addFile("F:\\dw.dll");
     machine.addProcess("wscript.exe");
     run("F:");
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
     ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "The device (F:\\) can be Infected!");
-    EXPECT_EQ(boxes()[0].caption, "Heads up");
+    EXPECT_EQ(boxes()[0].text, fill(texts::check::MayBeInfectedBox.en, {"F:\\"}));
+    EXPECT_EQ(boxes()[0].caption, texts::HeadsUpCaption.en);
 }
 
 TEST_F(DeviceCheck, HalfSignsSystemFoldersAndAnAutorunFolderAreNoInfection) {
@@ -297,8 +305,8 @@ TEST_F(DeviceCheck, HalfSignsSystemFoldersAndAnAutorunFolderAreNoInfection) {
     EXPECT_EQ(count("[VX] - Vírus Files não encontrado!"), 1u);
     EXPECT_EQ(count("[VX] > Pasta Recycler encontrada! (Pasta de Sistema)"), 1u);
     EXPECT_EQ(count("[VX] > Pasta $Recycle.bin encontrada! (Pasta de Sistema)"), 1u);
-    EXPECT_EQ(flags.infectionFound, 0);
-    EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
+    EXPECT_FALSE(flags.infectionFound);
+    EXPECT_EQ(lines().back(), kCleanVerdict);
 }
 
 TEST_F(DeviceCheck, ScriptsOneLevelDownAreFoundUnderEveryRootEntry) {
@@ -307,7 +315,7 @@ TEST_F(DeviceCheck, ScriptsOneLevelDownAreFoundUnderEveryRootEntry) {
     machine.setText(RootKey::CurrentUser, kRun, "virus", "wscript.exe E:\\Fotos\\virus.js");
     machine.addFile("E:\\leiame.txt");  // a file is tried too, and simply finds nothing
     run();
-    const auto js1 = std::find(lines().begin(), lines().end(), "[VX] - Verificando Tipo JS1...");
+    const auto js1 = std::find(lines().begin(), lines().end(), texts::check::CheckingJsOneLevelDown);
     ASSERT_NE(js1, lines().end());
     EXPECT_THAT(std::vector<std::string>(js1 + 1, lines().end() - 4),
                 ElementsAre(kItemFound, kUserValueFound, kMachineValueNotFound));
@@ -317,13 +325,13 @@ TEST_F(DeviceCheck, ScriptsOneLevelDownAreFoundUnderEveryRootEntry) {
 TEST_F(DeviceCheck, NoDriveChosenLeavesOnlyTheSaveOffer) {
     log.append("[VX] - linha anterior");
     deviceRoot = "G:\\";
-    flags.infectionFound = 1;
+    flags.infectionFound = true;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\log.txt");
-    run("", /*offerSave=*/true);
+    run("", scan::SaveOffer::Make);
     EXPECT_THAT(lines(), ElementsAre("[VX] - linha anterior"));
     EXPECT_EQ(deviceRoot, "G:\\");
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
     ASSERT_EQ(boxes().size(), 2u);
     EXPECT_EQ(boxes()[0].text, "Deseja salvar o Relatório de Verificação de Mídia Externa?");
     EXPECT_EQ(boxes()[1].kind, Kind::Save);
@@ -331,7 +339,7 @@ TEST_F(DeviceCheck, NoDriveChosenLeavesOnlyTheSaveOffer) {
     EXPECT_EQ(machine.content("C:\\Users\\Usuario\\Documents\\log.txt"), ansiFile({"[VX] - linha anterior"}));
 
     machine.clearTranscript();
-    run("", /*offerSave=*/false);
+    run("", scan::SaveOffer::Skip);
     EXPECT_THAT(boxes(), IsEmpty());
 }
 
@@ -340,8 +348,8 @@ TEST_F(DeviceCheck, ATenThousandLevelChainEndsWithItsVerdict) {
     for (int i = 0; i < 10000; ++i) path += "\\d";
     machine.addFile(path + "\\fundo.txt", "x");
     run();
-    EXPECT_EQ(count("[VX] - " + path + "\\fundo.txt"), 1u);
-    EXPECT_EQ(lines().back(), "[VX] *** Não foram Encontrados Vírus no Drive E:\\!");
+    EXPECT_EQ(count(listedLine(path + "\\fundo.txt")), 1u);
+    EXPECT_EQ(lines().back(), kCleanVerdict);
 }
 
 TEST_F(DeviceCheck, AHundredThousandFilesInOneFolderEndWithTheirVerdict) {
@@ -351,7 +359,7 @@ TEST_F(DeviceCheck, AHundredThousandFilesInOneFolderEndWithTheirVerdict) {
     run();
     size_t listed = 0;
     for (const auto& line : lines())
-        if (line.rfind("[VX] - E:\\Fotos\\f", 0) == 0) ++listed;
+        if (line.rfind(listedLine("E:\\Fotos\\f"), 0) == 0) ++listed;
     EXPECT_EQ(listed, 100000u);
     EXPECT_EQ(lines().back(), kInfectedLine);
 }
@@ -372,7 +380,7 @@ TEST_F(DeviceCheck, ADriveThatVanishesMidRunStillReachesAVerdict) {
     scan::RunFlags probeFlags;
     scan::RunContext probeCtx{probe.platform(), probeLog, probeFlags, language};
     std::string probeRoot;
-    device::runDeviceCheck(probeCtx, "E:", false, saveDialog, probeRoot);
+    device::runDeviceCheck(probeCtx, "E:", scan::SaveOffer::Skip, saveDialog, probeRoot);
     const uint64_t total = probe.fileSystemCalls() - machine.fileSystemCalls();
     ASSERT_GT(total, 20u);
     for (uint64_t k = 0; k <= total; ++k) {
@@ -382,7 +390,7 @@ TEST_F(DeviceCheck, ADriveThatVanishesMidRunStillReachesAVerdict) {
         scan::RunContext copyCtx{copy.platform(), copyLog, copyFlags, language};
         std::string root;
         copy.vanishDriveAfter(k, 'E');
-        device::runDeviceCheck(copyCtx, "E:", false, saveDialog, root);
+        device::runDeviceCheck(copyCtx, "E:", scan::SaveOffer::Skip, saveDialog, root);
         ASSERT_FALSE(copyLog.lines().empty()) << "vanished after " << k << " calls";
         EXPECT_EQ(copyLog.lines().back().rfind("[VX] *** ", 0), 0u) << "vanished after " << k << " calls";
         EXPECT_EQ(copy.transcript().size(), 1u) << "vanished after " << k << " calls";

@@ -212,11 +212,11 @@ TEST(DeviceDisinfectionProperty, NothingUnnamedIsLostAndEveryNamedWormFileIsGone
         buildDrive(d);
         scan::ActivityLog log;
         scan::RunFlags flags;
-        int language = d.portuguese ? scan::kPortuguese : scan::kEnglish;
+        scan::Language language = d.portuguese ? scan::kPortuguese : scan::kEnglish;
         scan::RunContext ctx{d.machine.platform(), log, flags, language};
         scan::SaveDialogMemory dialog;
         device::DisinfectionTarget target;
-        device::runDeviceDisinfection(ctx, "E:", false, dialog, target);
+        device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, dialog, target);
 
         for (const auto& [before, expected] : d.files) {
             if (expected.finalPath.empty()) {

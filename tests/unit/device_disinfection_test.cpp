@@ -1,5 +1,7 @@
 #include "device/device_disinfection.h"
 
+#include "device/device_texts.h"
+#include "scan/scan_texts.h"
 #include "scan/worm_removal.h"
 #include "scan_fixture.h"
 
@@ -12,13 +14,17 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using Kind = memory::DialogRecord::Kind;
+using scan::fill;
+namespace texts = device::texts;
+namespace lines_ = device::texts::disinfection;
+namespace removal = scan::texts::worm_removal;
 
 struct DeviceDisinfection : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     DisinfectionTarget target;
 
-    void run(const std::string& driveText = "E:", bool offerSave = false) {
-        device::runDeviceDisinfection(ctx, driveText, offerSave, saveDialog, target);
+    void run(const std::string& driveText = "E:", scan::SaveOffer saveOffer = scan::SaveOffer::Skip) {
+        device::runDeviceDisinfection(ctx, driveText, saveOffer, saveDialog, target);
     }
     bool logHas(const std::string& line) const {
         return std::find(lines().begin(), lines().end(), line) != lines().end();
@@ -30,14 +36,14 @@ TEST_F(DeviceDisinfection, NoDriveChosenOnlyAsks) {
     machine.addProcess("wscript.exe");
     run("");
     language = scan::kEnglish;
-    run("", true);
+    run("", scan::SaveOffer::Make);
     EXPECT_THAT(lines(), ElementsAre("tips"));
     EXPECT_FALSE(machine.isRunning("wscript.exe"));
     ASSERT_EQ(machine.transcript().size(), 2u);
-    EXPECT_EQ(machine.transcript()[0].text, "Escolha a Unidade do Dispositivo que deseja limpar!");
-    EXPECT_EQ(machine.transcript()[0].caption, "Atenção");
-    EXPECT_EQ(machine.transcript()[1].text, "Choose Unit Device you want to clean!");
-    EXPECT_EQ(machine.transcript()[1].caption, "Warning");
+    EXPECT_EQ(machine.transcript()[0].text, lines_::ChooseDeviceBox.pt);
+    EXPECT_EQ(machine.transcript()[0].caption, lines_::ChooseDeviceCaption.pt);
+    EXPECT_EQ(machine.transcript()[1].text, lines_::ChooseDeviceBox.en);
+    EXPECT_EQ(machine.transcript()[1].caption, lines_::ChooseDeviceCaption.en);
     EXPECT_EQ(machine.transcript()[1].icon, Icon::Information);
 }
 
@@ -48,19 +54,20 @@ TEST_F(DeviceDisinfection, CleanDriveWritesTheNotFoundLinesAndItsCopies) {
     EXPECT_EQ(target.deviceRoot, "E:\\");
     EXPECT_EQ(lines().at(2), "[VX] - Verificando Mídia Externa E:\\");
     // wscript.exe is ended silently first, so its own line says it was not running.
-    EXPECT_EQ(lines().at(3), "[VX] - Processo [vx001] não está em execução neste computador!");
-    EXPECT_EQ(lines().at(4), "[VX] > Processo [vx002] finalizado!");
-    EXPECT_EQ(lines().at(5), "[VX] - Processo [vx003] não está em execução neste computador!");
-    EXPECT_EQ(lines().at(6), "[VX] - Pastas e arquivos do Drive E:\\ colocados em modo visível");
+    EXPECT_EQ(lines().at(3), fill(removal::ProcessNotRunning.pt, {"[vx001]"}));
+    EXPECT_EQ(lines().at(4), fill(removal::ProcessFinished.pt, {"[vx002]"}));
+    EXPECT_EQ(lines().at(5), fill(removal::ProcessNotRunningBlank.pt, {"[vx003]"}));
+    EXPECT_EQ(lines().at(6), fill(lines_::DriveMadeVisible.pt, {"E:\\"}));
     for (const char* name : {"RECYCLE", "RECYCLE.BIN", "$RECYCLE.BIN", "RECYCLER", "RECYCLER.BIN", "$RECYCLER.BIN",
                              "System Volume Information"})
-        EXPECT_TRUE(logHas(std::string("[VX] - Pasta E:\\") + name + "\\ não Encontrada!")) << name;
-    EXPECT_TRUE(logHas("[VX] - Arquivo \"autorun.inf\" não encontrado no Drive E:\\"));
+        EXPECT_TRUE(logHas(fill(scan::texts::primitives::FolderNotFound.pt, {std::string("E:\\") + name + "\\"})))
+            << name;
+    EXPECT_TRUE(logHas(fill(lines_::RootFileNotFound.pt, {"autorun.inf", "E:\\"})));
     EXPECT_EQ(lines().back(), "[VX] - Processo Concluído com Sucesso!");
-    EXPECT_EQ(lines()[lines().size() - 2], "[VX] - Nenhum Vírus Encontrado no Drive E:\\!");
+    EXPECT_EQ(lines()[lines().size() - 2], fill(lines_::NoVirusFound.pt, {"E:\\"}));
     ASSERT_EQ(machine.transcript().size(), 1u);
-    EXPECT_EQ(machine.transcript()[0].text, "Não foram Encontrados Vírus no Drive E:\\!");
-    EXPECT_EQ(machine.transcript()[0].caption, "Outcome");
+    EXPECT_EQ(machine.transcript()[0].text, fill(texts::NoVirusInDriveBox.pt, {"E:\\"}));
+    EXPECT_EQ(machine.transcript()[0].caption, lines_::NoVirusFoundCaption);
 
     // Both copies end with the verdict line; the window's log has the closing line after it.
     std::vector<std::string> copied(lines().begin(), lines().end() - 1);
@@ -80,12 +87,13 @@ TEST_F(DeviceDisinfection, HiddenFolderAndItsShortcut) {
     EXPECT_EQ(machine.content("E:\\Fotos\\praia.jpg"), "JPEG");
     EXPECT_FALSE(machine.exists("E:\\Fotos.lnk"));
     EXPECT_FALSE(machine.exists("E:\\autorun.inf"));
-    EXPECT_TRUE(logHas("[VX] > Arquivo E:\\Fotos.lnk Deletado com Sucesso!"));
-    EXPECT_TRUE(logHas("[VX] > Arquivo \"autorun.inf\" deletado do Drive E:\\"));
-    EXPECT_TRUE(logHas("[VX] - Nenhum Código/Vírus Encontrado em E:\\Fotos\\"));
-    EXPECT_TRUE(logHas("[VX] > Vírus Encontrados na Unidade E:\\! Verifique o relatório!"));
-    EXPECT_EQ(machine.transcript().at(0).text, "Vírus Encontrados na Unidade E:\\! Verifique o relatório!");
-    EXPECT_EQ(machine.transcript().at(0).caption, "Heads up");
+    EXPECT_TRUE(logHas(fill(removal::FileDeleted.pt, {"E:\\Fotos.lnk"})));
+    EXPECT_TRUE(logHas(fill(lines_::RootFileDeleted.pt, {"autorun.inf", "E:\\"})));
+    EXPECT_TRUE(logHas(fill(removal::NothingFoundIn.pt, {"E:\\Fotos\\"})));
+    const std::string found = fill(lines_::VirusesFoundBox.pt, {"E:\\"});
+    EXPECT_TRUE(logHas(fill(lines_::VirusesFoundLine, {found})));
+    EXPECT_EQ(machine.transcript().at(0).text, found);
+    EXPECT_EQ(machine.transcript().at(0).caption, lines_::VirusesFoundCaption);
     EXPECT_EQ(machine.transcript().at(0).icon, Icon::Warning);
 }
 
@@ -105,25 +113,25 @@ TEST_F(DeviceDisinfection, WormFoldersBecomeRecoveryFoldersByLanguage) {
     EXPECT_FALSE(machine.exists("E:\\Drive.bat"));
     EXPECT_TRUE(machine.exists("E:\\Files"));
     EXPECT_EQ(target.recoveryPath, "E:\\RECUPERADOS2\\");
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes encontrada."));
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS."));
-    EXPECT_TRUE(logHas("[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS\\ colocados em modo visível"));
-    EXPECT_TRUE(logHas("[VX] - Arquivo \"Drive.bat\" deletado do Drive E:\\"));
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2."));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderFound.pt, {"E:\\", ".Trashes"})));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderRenamed.pt, {"E:\\", ".Trashes", "E:\\", "RECUPERADOS"})));
+    EXPECT_TRUE(logHas(fill(lines_::FolderMadeVisible.pt, {"E:\\RECUPERADOS\\"})));
+    EXPECT_TRUE(logHas(fill(lines_::BatchDeleted.pt, {"Drive.bat", "E:\\"})));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderRenamed.pt, {"E:\\", "Drive", "E:\\", "RECUPERADOS2"})));
+    EXPECT_TRUE(flags.infectionFound);
 
     machine.addFolder("E:\\.Trashes");
     language = scan::kEnglish;
     run();
     EXPECT_TRUE(machine.exists("E:\\RECOVERED"));
-    EXPECT_TRUE(logHas("[VX] > Folders E:\\\\.Trashes found."));
-    EXPECT_TRUE(logHas("[VX] > Folder E:\\\\.Trashes renamed E:\\RECOVERED."));
-    EXPECT_TRUE(logHas("[VX] > Virus Found and Deleted Drive E:\\!"));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderFound.en, {"E:\\", ".Trashes"})));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderRenamed.en, {"E:\\", ".Trashes", "E:\\", "RECOVERED"})));
+    EXPECT_TRUE(logHas(fill(lines_::VirusesFoundLine, {fill(lines_::VirusesFoundBox.en, {"E:\\"})})));
 }
 
 TEST_F(DeviceDisinfection, AReinfectedDriveGetsTheNextFreeRecoveryFolder) {
     machine.addDrive('F', DriveType::Removable, "PEN2");
-    for (int lang : {scan::kPortuguese, scan::kEnglish}) {
+    for (scan::Language lang : {scan::kPortuguese, scan::kEnglish}) {
         const bool pt = lang == scan::kPortuguese;
         const std::string r = pt ? "E:\\" : "F:\\";
         machine.addFile(r + "RECUPERADOS\\antigo.txt", "antigo", attr::Hidden);
@@ -147,13 +155,10 @@ TEST_F(DeviceDisinfection, AReinfectedDriveGetsTheNextFreeRecoveryFolder) {
         EXPECT_EQ(machine.content(second + "\\fotos.jpg"), "jpg");
         EXPECT_FALSE(machine.exists(r + ".Trashes"));
         EXPECT_EQ(machine.attributes(r + "RECUPERADOS\\antigo.txt"), attr::Hidden) << "the earlier one untouched";
-        EXPECT_TRUE(logHas(pt ? "[VX] > Pasta " + r + "\\.Trashes renomeada para " + first + "."
-                              : "[VX] > Folder " + r + "\\.Trashes renamed " + first + "."));
-        EXPECT_TRUE(logHas(pt ? "[VX] > Pasta " + r + "\\Drive renomeada para " + second + "."
-                              : "[VX] > Folder " + r + "\\Drive renamed " + second + "."));
+        EXPECT_TRUE(logHas(scan::say(ctx, lines_::WormFolderRenamed, {r, ".Trashes", first, ""})));
+        EXPECT_TRUE(logHas(scan::say(ctx, lines_::WormFolderRenamed, {r, "Drive", second, ""})));
         EXPECT_EQ(target.recoveryPath, second + "\\");
-        EXPECT_TRUE(logHas(pt ? "[VX] > Arquivo " + first + "\\virus.js Deletado com Sucesso!"
-                              : "[VX] > File " + first + "\\virus.js Successfully Deleted!"));
+        EXPECT_TRUE(logHas(scan::say(ctx, removal::FileDeleted, {first + "\\virus.js"})));
     }
 }
 
@@ -164,16 +169,16 @@ TEST_F(DeviceDisinfection, AWormFolderThatCannotBeRenamedIsMadeVisibleWhereItIs)
         return op == "move" && path.starts_with("E:\\.Trashes");
     });
     run();
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes encontrada."));
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\.Trashes não pôde ser renomeada!"));
-    EXPECT_FALSE(logHas("[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS."));
-    EXPECT_TRUE(logHas("[VX] > Pastas e arquivos do Diretório E:\\.Trashes\\ colocados em modo visível"));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderFound.pt, {"E:\\", ".Trashes"})));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderNotRenamed.pt, {"E:\\", ".Trashes"})));
+    EXPECT_FALSE(logHas(fill(lines_::WormFolderRenamed.pt, {"E:\\", ".Trashes", "E:\\", "RECUPERADOS"})));
+    EXPECT_TRUE(logHas(fill(lines_::FolderMadeVisible.pt, {"E:\\.Trashes\\"})));
     EXPECT_EQ(machine.attributes("E:\\.Trashes\\novo.txt"), attr::Normal);
     EXPECT_EQ(target.recoveryPath, "E:\\");
     language = scan::kEnglish;
     log.clear();
     run();
-    EXPECT_TRUE(logHas("[VX] > Folder E:\\.Trashes could not be renamed!"));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderNotRenamed.en, {"E:\\", ".Trashes"})));
 }
 
 TEST_F(DeviceDisinfection, AJunctionedWormFolderIsRenamedButNothingBehindItChanges) {
@@ -185,14 +190,14 @@ TEST_F(DeviceDisinfection, AJunctionedWormFolderIsRenamedButNothingBehindItChang
     run();
     EXPECT_EQ(machine.content("C:\\Dados\\app.js"), "meu script");
     EXPECT_EQ(machine.attributes("C:\\Dados\\app.js"), attr::Hidden);
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\.Trashes renomeada para E:\\RECUPERADOS."));
-    EXPECT_FALSE(logHas("[VX] > Pastas e arquivos do Diretório E:\\RECUPERADOS\\ colocados em modo visível"));
-    EXPECT_TRUE(logHas("[VX] - Nenhum Código/Vírus Encontrado em E:\\RECUPERADOS\\"));
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\\\Drive renomeada para E:\\RECUPERADOS2 (2)."));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderRenamed.pt, {"E:\\", ".Trashes", "E:\\", "RECUPERADOS"})));
+    EXPECT_FALSE(logHas(fill(lines_::FolderMadeVisible.pt, {"E:\\RECUPERADOS\\"})));
+    EXPECT_TRUE(logHas(fill(removal::NothingFoundIn.pt, {"E:\\RECUPERADOS\\"})));
+    EXPECT_TRUE(logHas(fill(lines_::WormFolderRenamed.pt, {"E:\\", "Drive", "E:\\", "RECUPERADOS2 (2)"})));
     scan::wormMaskAndRunValueRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js");
-    scan::wormMaskRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js");
+    scan::wormMaskRemoval(ctx, "E:\\RECUPERADOS2\\", "*.js", scan::ShortcutSeen::No);
     EXPECT_EQ(machine.content("C:\\Dados\\app.js"), "meu script");
-    EXPECT_EQ(lines().back(), "[VX] - Nenhum Código/Vírus Encontrado!");
+    EXPECT_EQ(lines().back(), removal::NothingFound.pt);
 }
 
 TEST_F(DeviceDisinfection, TheProgramOnTheDriveIsNoWorm) {
@@ -206,8 +211,8 @@ TEST_F(DeviceDisinfection, TheProgramOnTheDriveIsNoWorm) {
         log.clear();
         run(program.substr(0, 2));
         EXPECT_EQ(machine.content(program), "MZ program") << program;
-        EXPECT_EQ(flags.infectionFound, 0) << program;
-        EXPECT_TRUE(logHas("[VX] - Nenhum Vírus Encontrado no Drive " + program.substr(0, 3) + "!")) << program;
+        EXPECT_FALSE(flags.infectionFound) << program;
+        EXPECT_TRUE(logHas(fill(lines_::NoVirusFound.pt, {program.substr(0, 3)}))) << program;
     }
 }
 
@@ -218,9 +223,9 @@ TEST_F(DeviceDisinfection, SystemFoldersAreEmptiedAndRemoved) {
     machine.addFolder("E:\\System Volume Information\\preso", attr::Directory | attr::Hidden);
     run();
     EXPECT_FALSE(machine.exists("E:\\RECYCLER"));
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\RECYCLER Deletada com Sucesso!"));
-    EXPECT_TRUE(logHas("[VX] > Pasta E:\\System Volume Information não pôde ser Deletada! (Pasta de Sistema)"));
-    EXPECT_EQ(flags.infectionFound, 1) << "RECYCLER held a plain sub-folder";
+    EXPECT_TRUE(logHas(fill(lines_::SystemFolderDeleted.pt, {"E:\\RECYCLER"})));
+    EXPECT_TRUE(logHas(fill(lines_::SystemFolderNotDeleted.pt, {"E:\\System Volume Information"})));
+    EXPECT_TRUE(flags.infectionFound) << "RECYCLER held a plain sub-folder";
 }
 
 TEST_F(DeviceDisinfection, NothingOffTheDriveIsTouched) {
@@ -235,7 +240,7 @@ TEST_F(DeviceDisinfection, NothingOffTheDriveIsTouched) {
     run();
     EXPECT_EQ(machine.content("C:\\Dados\\app.js"), "meu script");
     EXPECT_EQ(machine.content("C:\\Dados\\foto.lnk"), "L");
-    EXPECT_TRUE(logHas("[VX] - Nenhum Código/Vírus Encontrado em E:\\Atalho\\"));
+    EXPECT_TRUE(logHas(fill(removal::NothingFoundIn.pt, {"E:\\Atalho\\"})));
 }
 
 TEST_F(DeviceDisinfection, FilesNamedLikeSystemProcessesEndNoCriticalProcess) {
@@ -253,17 +258,17 @@ TEST_F(DeviceDisinfection, FilesNamedLikeSystemProcessesEndNoCriticalProcess) {
 
 TEST_F(DeviceDisinfection, ACopyThatCannotBeWrittenEndsTheRun) {
     machine.failPath("C:\\Users\\Usuario\\AppData\\Roaming\\varrex");
-    run("E:", /*offerSave=*/true);
+    run("E:", scan::SaveOffer::Make);
     ASSERT_EQ(machine.transcript().size(), 2u);
     EXPECT_EQ(machine.transcript()[1].kind, Kind::IoError);
-    EXPECT_EQ(lines().back(), "[VX] - Nenhum Vírus Encontrado no Drive E:\\!") << "no closing line, no save offer";
+    EXPECT_EQ(lines().back(), fill(lines_::NoVirusFound.pt, {"E:\\"})) << "no closing line, no save offer";
 }
 
 TEST_F(DeviceDisinfection, SaveOfferFollowsItsSwitch) {
     language = scan::kEnglish;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\log.txt");
-    run("E:", true);
+    run("E:", scan::SaveOffer::Make);
     ASSERT_EQ(machine.transcript().size(), 3u);
     EXPECT_EQ(machine.transcript()[1].text, "Want to save the report?");
     EXPECT_EQ(machine.transcript()[2].save.title, "Save Log Scan Computer");
@@ -296,8 +301,8 @@ TEST_F(DeviceDisinfection, HostileDrivesReachTheirVerdict) {
     EXPECT_EQ(machine.content("E:\\branco "), "branco");
     EXPECT_EQ(machine.attributes("E:\\fixo.txt"), attr::Normal);
     EXPECT_TRUE(machine.exists("E:\\aberto.vbs"));
-    EXPECT_TRUE(logHas("[VX] > Não foi possível Excluir o Arquivo E:\\aberto.vbs"));
-    EXPECT_TRUE(logHas("[VX] > Vírus Encontrados na Unidade E:\\! Verifique o relatório!"));
+    EXPECT_TRUE(logHas(fill(removal::FileNotDeleted.pt, {"E:\\aberto.vbs"})));
+    EXPECT_TRUE(logHas(fill(lines_::VirusesFoundLine, {fill(lines_::VirusesFoundBox.pt, {"E:\\"})})));
 }
 
 TEST_F(DeviceDisinfection, ADriveThatVanishesAtAnyPointStillGivesAVerdict) {
@@ -316,7 +321,7 @@ TEST_F(DeviceDisinfection, ADriveThatVanishesAtAnyPointStillGivesAVerdict) {
         scan::RunFlags copyFlags;
         scan::RunContext copyCtx{copy.platform(), copyLog, copyFlags, language};
         copy.vanishDriveAfter(k, 'E');
-        device::runDeviceDisinfection(copyCtx, "E:", false, saveDialog, target);
+        device::runDeviceDisinfection(copyCtx, "E:", scan::SaveOffer::Skip, saveDialog, target);
         ASSERT_FALSE(copyLog.lines().empty()) << k;
         EXPECT_THAT(copyLog.lines().back(), HasSubstr("Processo Concluído com Sucesso!")) << "vanished after " << k;
         EXPECT_EQ(copy.transcript().size(), 1u) << k;

@@ -19,7 +19,7 @@ constexpr uint32_t kHiddenFolder = attr::Directory | attr::Hidden | attr::System
 
 struct GoldenCase {
     std::string name;  // file name without ".txt"
-    int language;
+    scan::Language language;
     std::function<void(memory::Machine&)> build;
 };
 
@@ -96,13 +96,13 @@ struct DeviceGolden : ScanFixture, ::testing::WithParamInterface<GoldenCase> {
 
 TEST_P(DeviceGolden, CheckMatchesTheExpectedLog) {
     std::string deviceRoot;
-    device::runDeviceCheck(ctx, "E: [PENDRIVE]", false, saveDialog, deviceRoot);
+    device::runDeviceCheck(ctx, "E: [PENDRIVE]", scan::SaveOffer::Skip, saveDialog, deviceRoot);
     expectGolden(goldenFolder("device_check") / (GetParam().name + ".txt"), log.lines());
 }
 
 TEST_P(DeviceGolden, DisinfectionMatchesTheExpectedLog) {
     device::DisinfectionTarget target;
-    device::runDeviceDisinfection(ctx, "E: [PENDRIVE]", false, saveDialog, target);
+    device::runDeviceDisinfection(ctx, "E: [PENDRIVE]", scan::SaveOffer::Skip, saveDialog, target);
     expectGolden(goldenFolder("device_disinfection") / (GetParam().name + ".txt"), log.lines());
 }
 

@@ -2,6 +2,7 @@
 
 #include "device/device_check.h"
 #include "device/device_disinfection.h"
+#include "device/device_texts.h"
 #include "scan/quarantine.h"
 #include "scan/shown_names.h"
 #include "scan_fixture.h"
@@ -10,9 +11,12 @@
 namespace vx::test {
 namespace {
 
+using scan::fill;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
+namespace found = device::texts::drive_runs;
+namespace removed = device::texts::disinfection;
 
 const std::string kCmd = "%windir%\\system32\\cmd.exe";
 const std::string kStore = "C:\\Users\\Usuario\\AppData\\Local\\varrex\\quarantine";
@@ -30,8 +34,8 @@ struct DriveRuns : ScanFixture {
         recipe.workingFolder = workingFolder;
         machine.addFile(path, shortcutBytes(recipe), attributes);
     }
-    void check() { device::runDeviceCheck(ctx, "E:", false, saveDialog, deviceRoot); }
-    void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }
+    void check() { device::runDeviceCheck(ctx, "E:", scan::SaveOffer::Skip, saveDialog, deviceRoot); }
+    void disinfect() { device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, saveDialog, target); }
     bool kept(const std::string& path) {
         for (const auto& e : machine.listTree(kStore)) {
             if ((e.attributes & attr::Directory) == 0 || e.path.find('\\', kStore.size() + 1) != std::string::npos)
@@ -50,24 +54,23 @@ TEST_F(DriveRuns, ACmdChainIntoANamelessFolderIsFoundAndItsProgramRemoved) {
     shortcut("E:\\PENDRIVE.lnk", kCmd, "/c start _ & _\\DeviceManager.exe & exit");
 
     check();
-    EXPECT_THAT(lines(), Contains("[VX] - >>> Verificando o que atalhos e autorun.inf executam..."));
-    EXPECT_THAT(lines(), Contains("[VX] - Atalho E:\\PENDRIVE.lnk executa: " + kCmd +
-                                  " /c start _ & _\\DeviceManager.exe & exit"));
-    EXPECT_THAT(lines(), Contains("[VX] > Código do vírus encontrado: E:\\_\\DeviceManager.exe (executado por "
-                                  "E:\\PENDRIVE.lnk)"));
-    EXPECT_THAT(lines(), Contains("[VX] > Pasta E:\\_ usada pelo vírus para esconder arquivos."));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_THAT(lines(), Contains(found::Checking.pt));
+    EXPECT_THAT(lines(), Contains(fill(found::ShortcutRuns.pt,
+                                       {"E:\\PENDRIVE.lnk", kCmd + " /c start _ & _\\DeviceManager.exe & exit"})));
+    EXPECT_THAT(lines(), Contains(fill(found::WormCodeFound.pt, {"E:\\_\\DeviceManager.exe", "E:\\PENDRIVE.lnk"})));
+    EXPECT_THAT(lines(), Contains(fill(found::HidingFolderFound.pt, {"E:\\_"})));
+    EXPECT_TRUE(flags.infectionFound);
 
     disinfect();
-    EXPECT_THAT(lines(), Contains("[VX] > Pasta E:\\\\_ renomeada para E:\\RECUPERADOS."));
-    EXPECT_THAT(lines(), Contains("[VX] > Arquivo E:\\RECUPERADOS\\DeviceManager.exe deletado com sucesso!"));
+    EXPECT_THAT(lines(), Contains(fill(removed::WormFolderRenamed.pt, {"E:\\", "_", "E:\\", "RECUPERADOS"})));
+    EXPECT_THAT(lines(), Contains(fill(removed::WormCodeDeleted.pt, {"E:\\RECUPERADOS\\DeviceManager.exe"})));
     EXPECT_FALSE(machine.exists("E:\\RECUPERADOS\\DeviceManager.exe"));
     EXPECT_TRUE(kept("E:\\RECUPERADOS\\DeviceManager.exe"));
     EXPECT_EQ(machine.content("E:\\RECUPERADOS\\Fotos\\praia.jpg"), "JPEG");
-    EXPECT_EQ(flags.removalFailed, 0);
+    EXPECT_FALSE(flags.removalFailed);
 
     check();
-    EXPECT_THAT(lines(), Contains("[VX] - Nenhum atalho ou autorun.inf executa arquivos do dispositivo."));
+    EXPECT_THAT(lines(), Contains(found::NothingRun.pt));
 }
 
 TEST_F(DriveRuns, RundllAndAutorunAtTheRootInEnglishWithTheFolderNameShownByCode) {
@@ -80,14 +83,14 @@ TEST_F(DriveRuns, RundllAndAutorunAtTheRootInEnglishWithTheFolderNameShownByCode
     machine.addFile("E:\\autorun.inf", "\x01\x02junk\r\n[AutoRun]\r\nOpen=rundll32.exe x.dat,Start\r\n");
 
     check();
-    EXPECT_THAT(lines(), Contains("[VX] > Virus code found: E:\\~$WQQAS.FAT32 (run by E:\\PENDRIVE.lnk)"));
-    EXPECT_THAT(lines(), Contains("[VX] > Virus code found: E:\\x.dat (run by E:\\autorun.inf)"));
-    EXPECT_THAT(lines(), Contains("[VX] > Folder E:\\[U+00A0] used by the virus to hide files."));
+    EXPECT_THAT(lines(), Contains(fill(found::WormCodeFound.en, {"E:\\~$WQQAS.FAT32", "E:\\PENDRIVE.lnk"})));
+    EXPECT_THAT(lines(), Contains(fill(found::WormCodeFound.en, {"E:\\x.dat", "E:\\autorun.inf"})));
+    EXPECT_THAT(lines(), Contains(fill(found::HidingFolderFound.en, {"E:\\[U+00A0]"})));
 
     machine.addFolder("E:\\RECOVERED");  // left by an earlier disinfection
     disinfect();
-    EXPECT_THAT(lines(), Contains("[VX] > Folder E:\\\\[U+00A0] renamed E:\\RECOVERED (2)."));
-    EXPECT_THAT(lines(), Contains("[VX] > File E:\\~$WQQAS.FAT32 successfully deleted!"));
+    EXPECT_THAT(lines(), Contains(fill(removed::WormFolderRenamed.en, {"E:\\", "[U+00A0]", "E:\\", "RECOVERED (2)"})));
+    EXPECT_THAT(lines(), Contains(fill(removed::WormCodeDeleted.en, {"E:\\~$WQQAS.FAT32"})));
     EXPECT_FALSE(machine.exists("E:\\~$WQQAS.FAT32"));
     EXPECT_FALSE(machine.exists("E:\\x.dat"));
     EXPECT_EQ(machine.content("E:\\RECOVERED (2)\\tese.docx"), "tese");
@@ -102,7 +105,7 @@ TEST_F(DriveRuns, TheFileCmdReadsItsCommandsFromIsCodeWhatStartOpensIsNot) {
     shortcut("E:\\budget.lnk", kCmd, "/c start budget.xls & start explorer Fotos");
 
     disinfect();
-    EXPECT_THAT(lines(), Contains("[VX] > Arquivo E:\\Uo.ICO deletado com sucesso!"));
+    EXPECT_THAT(lines(), Contains(fill(removed::WormCodeDeleted.pt, {"E:\\Uo.ICO"})));
     EXPECT_FALSE(machine.exists("E:\\Uo.ICO"));
     EXPECT_EQ(machine.content("E:\\budget.xls"), "xls");
     EXPECT_EQ(machine.content("E:\\Fotos\\a.jpg"), "a");
@@ -124,8 +127,8 @@ TEST_F(DriveRuns, AProgramTargetedDirectlyIsTheWormsOnlyWhenHidden) {
     machine.addFile("E:\\bad.lnk", std::string(200, 'x'));
 
     check();
-    EXPECT_THAT(lines(), Contains("[VX] > Código do vírus encontrado: E:\\sys\\svchost.exe (executado por E:\\Docs.lnk)"));
-    EXPECT_THAT(lines(), Contains("[VX] - Atalho E:\\bad.lnk ilegível."));
+    EXPECT_THAT(lines(), Contains(fill(found::WormCodeFound.pt, {"E:\\sys\\svchost.exe", "E:\\Docs.lnk"})));
+    EXPECT_THAT(lines(), Contains(fill(found::ShortcutUnreadable.pt, {"E:\\bad.lnk"})));
     for (const auto& line : lines()) {
         EXPECT_THAT(line, Not(HasSubstr("encontrado: E:\\PortableApps"))) << "a visible portable program";
         EXPECT_THAT(line, Not(HasSubstr("hidden.pdf ("))) << "a document";

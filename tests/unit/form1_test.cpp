@@ -6,6 +6,7 @@
 namespace vx::test {
 namespace {
 
+using app::Event;
 using app::TForm1;
 using platform::Icon;
 using ::testing::ElementsAre;
@@ -21,7 +22,6 @@ struct MainWindow : ::testing::Test {
         machine.addDrive('D', DriveType::CdRom, "DVD");
         machine.addDrive('E', DriveType::Removable, "PENDRIVE");
     }
-    const std::string& caption(const char* name) { return form.caption(name); }
     const std::vector<std::string>& log() { return form.Memo1.lines(); }
 };
 
@@ -35,16 +35,16 @@ TEST_F(MainWindow, StartUpInOrder) {
 
     form.FormCreate();
 
-    EXPECT_EQ(caption("StaticText1"), "Versão 2.7.5");
-    EXPECT_EQ(caption("BitBtn7"), " Verificar &Computador\r Unidade: D:\\");
-    EXPECT_EQ(caption("BitBtn2"), " Desinfectar Com&putador\r Unidade: D:\\");
+    EXPECT_EQ(form.StaticText1.caption, "Versão 2.7.5");
+    EXPECT_EQ(form.BitBtn7.caption, " Verificar &Computador\r Unidade: D:\\");
+    EXPECT_EQ(form.BitBtn2.caption, " Desinfectar Com&putador\r Unidade: D:\\");
     EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\AppData\\Roaming\\varrex"));
     EXPECT_TRUE(machine.exists("C:\\Users\\Usuario\\AppData\\Local\\varrex"));
-    EXPECT_FALSE(form.control("CheckBox1").checked);
-    EXPECT_TRUE(form.control("CheckBox2").checked);
+    EXPECT_FALSE(form.CheckBox1.checked);
+    EXPECT_TRUE(form.CheckBox2.checked);
     EXPECT_EQ(form.language, scan::kPortuguese);
-    EXPECT_EQ(form.control("BitBtn13").font, app::colors::Grey);
-    EXPECT_EQ(form.control("BitBtn14").font, app::colors::Black);
+    EXPECT_EQ(form.BitBtn13.font, app::colors::Grey);
+    EXPECT_EQ(form.BitBtn14.font, app::colors::Black);
     EXPECT_FALSE(machine.isRunning("wscript.exe"));
     EXPECT_FALSE(machine.isRunning("xcv.exe"));
     EXPECT_FALSE(machine.isRunning("rundll32.exe"));
@@ -52,7 +52,7 @@ TEST_F(MainWindow, StartUpInOrder) {
     EXPECT_EQ(log().front(), ">>> Dicas:");
     EXPECT_EQ(log().back(),
               ">>> [Varrex - Versão 2.7.5] - Compatibilidade: Windows, XP, 7, 8, 10, 11 e Server - 32 ou 64 Bits");
-    EXPECT_EQ(caption("TForm1"), " Varrex");
+    EXPECT_EQ(form.Form1.caption, " Varrex");
     // C: holds Windows and D: is a DVD drive: only E: is left, and chosen.
     EXPECT_THAT(form.DriveComboBox1.items, ElementsAre("E:"));
     EXPECT_THAT(form.DriveComboBox2.items, ElementsAre("E:"));
@@ -65,9 +65,9 @@ TEST_F(MainWindow, StartUpWithoutSettingsFileOrDrivesOrProfile) {
     machine.removeDrive('E');
     machine.failSpecialFolder(40);
     form.FormCreate();
-    EXPECT_TRUE(form.control("CheckBox1").checked && form.control("CheckBox2").checked);
+    EXPECT_TRUE(form.CheckBox1.checked && form.CheckBox2.checked);
     EXPECT_EQ(machine.content(kSettings), "1\r\n1\r\n");
-    EXPECT_EQ(caption("BitBtn7"), " Verificar &Computador\r Unidade: ");
+    EXPECT_EQ(form.BitBtn7.caption, " Verificar &Computador\r Unidade: ");
     EXPECT_TRUE(form.DriveComboBox1.items.empty());
     EXPECT_EQ(form.DriveComboBox2.text(), "");
     EXPECT_EQ(form.deviceRoot1, "");
@@ -103,19 +103,19 @@ TEST_F(MainWindow, LanguageButtons) {
     const auto before = log();
     form.BitBtn13Click();  // Portuguese is already in force: nothing at all changes
     EXPECT_EQ(log(), before);
-    EXPECT_EQ(caption("TForm1"), " Varrex");
+    EXPECT_EQ(form.Form1.caption, " Varrex");
     EXPECT_TRUE(machine.isRunning("wscript.exe"));
 
     form.BitBtn14Click();
     EXPECT_EQ(form.language, scan::kEnglish);
-    EXPECT_EQ(caption("TForm1"), " Varrex - Remove Viruses and Other Shortcuts Creates");
-    EXPECT_EQ(caption("BitBtn7"), " Check &Computer\r Unit: C:\\");
-    EXPECT_EQ(caption("BitBtn2"), " Disinfect Com&puter\r Unit: C:\\");
-    EXPECT_EQ(caption("Label20"), " Temporary Folders ");
-    EXPECT_EQ(caption("Button4"), " Cleaning Make Folders ");
-    EXPECT_EQ(caption("StaticText1"), "Version 2.7.5");
-    EXPECT_EQ(form.control("BitBtn14").font, app::colors::Grey);
-    EXPECT_EQ(form.control("BitBtn13").font, app::colors::Black);
+    EXPECT_EQ(form.Form1.caption, " Varrex - Remove Viruses and Other Shortcuts Creates");
+    EXPECT_EQ(form.BitBtn7.caption, " Check &Computer\r Unit: C:\\");
+    EXPECT_EQ(form.BitBtn2.caption, " Disinfect Com&puter\r Unit: C:\\");
+    EXPECT_EQ(form.Label20.caption, " Temporary Folders ");
+    EXPECT_EQ(form.Button4.caption, " Cleaning Make Folders ");
+    EXPECT_EQ(form.StaticText1.caption, "Version 2.7.5");
+    EXPECT_EQ(form.BitBtn14.font, app::colors::Grey);
+    EXPECT_EQ(form.BitBtn13.font, app::colors::Black);
     EXPECT_FALSE(machine.isRunning("wscript.exe"));
     ASSERT_EQ(log().size(), 10u);
     EXPECT_EQ(log()[0], ">>> Tips:");
@@ -128,16 +128,16 @@ TEST_F(MainWindow, LanguageButtons) {
     EXPECT_EQ(log().size(), 10u);
 
     form.BitBtn13Click();
-    EXPECT_EQ(caption("TForm1"), " Varrex - Remove Vírus que Cria Atalhos e Outros");
-    EXPECT_EQ(caption("Label20"), " Pastas Temporárias ");
-    EXPECT_EQ(caption("GroupBox6"), " Processos em Execução / Nome - ID ");
-    EXPECT_EQ(caption("BitBtn16"), "Salvar Alterações");
+    EXPECT_EQ(form.Form1.caption, " Varrex - Remove Vírus que Cria Atalhos e Outros");
+    EXPECT_EQ(form.Label20.caption, " Pastas Temporárias ");
+    EXPECT_EQ(form.GroupBox6.caption, " Processos em Execução / Nome - ID ");
+    EXPECT_EQ(form.BitBtn16.caption, "Salvar Alterações");
     EXPECT_EQ(log()[3],
               "- Quando for mencionado \"Dispositivo\" ou \"Mídia Externa\", estará se referindo a Pen-Drives, HDs "
               "Externos, Cartões deMemória, entre outros.");
     EXPECT_EQ(log()[9],
               ">>> [Varrex - Versão: 2.7.5 - ] - Compatibilidade: Windows XP, 7, 8, 10 e Server - 32 ou 64 Bits");
-    EXPECT_EQ(form.control("DriveComboBox1").hint, "Insira o Pen-Drive antes de executar o Varrex");
+    EXPECT_EQ(form.DriveComboBox1.hint, "Insira o Pen-Drive antes de executar o Varrex");
 }
 
 TEST_F(MainWindow, InstructionsWindowIsOneAtATime) {
@@ -158,10 +158,10 @@ TEST_F(MainWindow, InstructionsWindowIsOneAtATime) {
 
 TEST_F(MainWindow, F11OnTheInstructionsButtonCreditsTheDeveloper) {
     form.FormCreate();
-    EXPECT_FALSE(form.BitBtn3KeyDown(112));  // F1
-    EXPECT_FALSE(form.BitBtn3KeyDown(123));  // F12
+    EXPECT_FALSE(form.raise(form.BitBtn3, Event::KeyDown, {.key = 112}));  // F1
+    EXPECT_FALSE(form.raise(form.BitBtn3, Event::KeyDown, {.key = 123}));  // F12
     EXPECT_TRUE(machine.transcript().empty());
-    EXPECT_TRUE(form.BitBtn3KeyDown(122));
+    EXPECT_TRUE(form.raise(form.BitBtn3, Event::KeyDown, {.key = 122}));
     form.BitBtn14Click();
     EXPECT_TRUE(form.BitBtn3KeyDown(122));
     ASSERT_EQ(machine.transcript().size(), 2u);
@@ -169,6 +169,33 @@ TEST_F(MainWindow, F11OnTheInstructionsButtonCreditsTheDeveloper) {
     EXPECT_EQ(machine.transcript()[1].caption, "Developed");
     EXPECT_EQ(machine.transcript()[0].icon, Icon::Information);
     EXPECT_NE(machine.transcript()[0].text.find(app::links::SupportEmail), std::string::npos);
+}
+
+// The view hands every event to its control, which calls the slot it binds.
+TEST_F(MainWindow, EventsReachTheSlotsOfTheirControls) {
+    machine.addDrive('G', DriveType::Fixed, "Dados");
+    form.FormCreate();
+    ASSERT_TRUE(form.CheckBox2.checked);
+    EXPECT_TRUE(form.raise(form.CheckBox2, Event::Click));
+    EXPECT_FALSE(form.CheckBox2.checked) << "a click asks for the state opposite to the one held";
+    form.raise(form.CheckBox2, Event::Click);
+    EXPECT_TRUE(form.CheckBox2.checked);
+
+    EXPECT_TRUE(form.raise(form.Label18, Event::MouseEnter));
+    EXPECT_EQ(form.Label18.font, app::colors::Navy);
+    form.raise(form.Label18, Event::MouseLeave);
+    EXPECT_EQ(form.Label18.font, app::colors::Teal);
+
+    EXPECT_TRUE(form.raise(form.DriveComboBox2, Event::Select, {.selection = {1}}));
+    EXPECT_EQ(form.DriveComboBox2.text(), "G: [DADOS]");
+    EXPECT_EQ(form.deviceRoot2, "E:\\") << "choosing an entry moves only the selection";
+
+    EXPECT_TRUE(form.raise(form.BitBtn3, Event::Click));
+    ASSERT_NE(form.form_instrucoes, nullptr);
+    EXPECT_FALSE(form.Label22.binds(Event::Click));
+    EXPECT_FALSE(form.raise(form.Label22, Event::Click)) << "a label without a handler";
+    EXPECT_FALSE(form.raise(form.BitBtn9, Event::MouseEnter));
+    EXPECT_TRUE(machine.transcript().empty());
 }
 
 TEST_F(MainWindow, SessionEndAsksInPortugueseAlways) {
@@ -216,14 +243,14 @@ TEST_F(MainWindow, CopyToDesktopReplacesAndTellsTheOutcome) {
 
 TEST_F(MainWindow, ProgramPathLabelAndLinks) {
     form.FormCreate();
-    EXPECT_EQ(caption("Label19"), "Caminho");
+    EXPECT_EQ(form.Label19.caption, "Caminho");
     form.TabSheet3Show();
-    EXPECT_EQ(caption("Label19"), "C:\\Users\\Usuario\\Downloads");
+    EXPECT_EQ(form.Label19.caption, "C:\\Users\\Usuario\\Downloads");
     form.Label19Click();
     EXPECT_THAT(machine.explored(), ElementsAre("C:\\Users\\Usuario\\Downloads"));
     machine.setProgramPath("E:\\Varrex.exe");
     form.TabSheet3Show();
-    EXPECT_EQ(caption("Label19"), "E:\\");
+    EXPECT_EQ(form.Label19.caption, "E:\\");
 
     form.Label2DblClick();
     form.Label4Click();
@@ -233,16 +260,16 @@ TEST_F(MainWindow, ProgramPathLabelAndLinks) {
     EXPECT_TRUE(form.Memo1.size() == 11u) << "links write nothing to the log";
 
     form.Label19MouseMove();
-    EXPECT_EQ(form.control("Label19").font, app::colors::Navy);
+    EXPECT_EQ(form.Label19.font, app::colors::Navy);
     form.Label19MouseLeave();
-    EXPECT_EQ(form.control("Label19").font, app::colors::Maroon);
+    EXPECT_EQ(form.Label19.font, app::colors::Maroon);
     form.Label18MouseEnter();
     form.Label18MouseLeave();
-    EXPECT_EQ(form.control("Label18").font, app::colors::Teal);
+    EXPECT_EQ(form.Label18.font, app::colors::Teal);
     form.Label2MouseEnter();
-    EXPECT_EQ(form.control("Label2").font, app::colors::Navy);
+    EXPECT_EQ(form.Label2.font, app::colors::Navy);
     form.Label2MouseLeave();
-    EXPECT_EQ(form.control("Label2").font, app::colors::Black);
+    EXPECT_EQ(form.Label2.font, app::colors::Black);
 }
 
 TEST_F(MainWindow, SaveSettingsButton) {
@@ -250,13 +277,13 @@ TEST_F(MainWindow, SaveSettingsButton) {
     form.CheckBox1Click(false);
     form.BitBtn16Click();
     EXPECT_EQ(machine.content(kSettings), "0\r\n1\r\n0\r\n");
-    EXPECT_FALSE(form.control("CheckBox1").checked);
+    EXPECT_FALSE(form.CheckBox1.checked);
 
     machine.fileSystem().deleteFile(kSettings);
     form.CheckBox2Click(false);
     form.BitBtn16Click();
     EXPECT_EQ(machine.content(kSettings), "1\r\n1\r\n0\r\n");
-    EXPECT_TRUE(form.control("CheckBox1").checked && form.control("CheckBox2").checked);
+    EXPECT_TRUE(form.CheckBox1.checked && form.CheckBox2.checked);
     EXPECT_TRUE(machine.transcript().empty());
 }
 
@@ -285,16 +312,16 @@ TEST_F(MainWindow, ToolsTabShowsFoldersSizesAndProcesses) {
     form.FormCreate();
     machine.addFile("C:\\Users\\Usuario\\AppData\\Local\\Temp\\a.tmp", std::string(1536, 'x'));
     form.TabSheet2Show();
-    EXPECT_EQ(caption("Label20"), "C:\\Users\\Usuario\\AppData\\Local\\Temp\\");
-    EXPECT_EQ(caption("Label21"), "C:\\Windows\\temp\\");
-    EXPECT_EQ(caption("Label22"), "Espaço ocupado: 1,50 KB");
+    EXPECT_EQ(form.Label20.caption, "C:\\Users\\Usuario\\AppData\\Local\\Temp\\");
+    EXPECT_EQ(form.Label21.caption, "C:\\Windows\\temp\\");
+    EXPECT_EQ(form.Label22.caption, "Espaço ocupado: 1,50 KB");
     EXPECT_FALSE(form.ListBox1.items.empty());
     EXPECT_EQ(form.ListBox1.lines().front(), "C:\\Users\\Usuario\\Downloads\\Varrex.exe");
 
     form.Label20MouseEnter();
-    EXPECT_EQ(form.control("Label20").font, app::colors::Navy);
+    EXPECT_EQ(form.Label20.font, app::colors::Navy);
     form.Label20MouseLeave();
-    EXPECT_EQ(form.control("Label20").font, app::colors::Black);
+    EXPECT_EQ(form.Label20.font, app::colors::Black);
     form.Label21Click();
     EXPECT_THAT(machine.explored(), ElementsAre("C:\\Windows\\temp\\"));
 
@@ -310,20 +337,20 @@ TEST_F(MainWindow, ToolsTabShowsFoldersSizesAndProcesses) {
 
 TEST_F(MainWindow, QuarantineTabCaptionsFollowTheLanguage) {
     form.FormCreate();
-    EXPECT_EQ(form.control("TabSheet4").parent, "PageControl1");
-    EXPECT_EQ(caption("TabSheet4"), " Quarentena ");
-    EXPECT_EQ(caption("Button5"), " Restaurar Selecionados ");
+    EXPECT_EQ(form.TabSheet4.parent, &form.PageControl1);
+    EXPECT_EQ(form.TabSheet4.caption, " Quarentena ");
+    EXPECT_EQ(form.Button5.caption, " Restaurar Selecionados ");
     form.TabSheet4Show();
-    EXPECT_EQ(caption("Label24"), "Tamanho total: 0B");
+    EXPECT_EQ(form.Label24.caption, "Tamanho total: 0B");
     form.BitBtn14Click();
-    EXPECT_EQ(caption("TabSheet4"), " Quarantine ");
-    EXPECT_EQ(caption("Button5"), " Restore Selected ");
-    EXPECT_EQ(caption("Button6"), " Restore All ");
-    EXPECT_EQ(caption("Button7"), " Delete for Good ");
-    EXPECT_EQ(caption("Label24"), "Total size: 0B") << "the size shown stays";
+    EXPECT_EQ(form.TabSheet4.caption, " Quarantine ");
+    EXPECT_EQ(form.Button5.caption, " Restore Selected ");
+    EXPECT_EQ(form.Button6.caption, " Restore All ");
+    EXPECT_EQ(form.Button7.caption, " Delete for Good ");
+    EXPECT_EQ(form.Label24.caption, "Total size: 0B") << "the size shown stays";
     form.BitBtn13Click();
-    EXPECT_EQ(caption("Button6"), " Restaurar Tudo ");
-    EXPECT_EQ(caption("Button7"), " Excluir Definitivamente ");
+    EXPECT_EQ(form.Button6.caption, " Restaurar Tudo ");
+    EXPECT_EQ(form.Button7.caption, " Excluir Definitivamente ");
 }
 
 TEST_F(MainWindow, QuarantineTabRestoresTheChosenItemsAndRefreshes) {
@@ -342,9 +369,9 @@ TEST_F(MainWindow, QuarantineTabRestoresTheChosenItemsAndRefreshes) {
     EXPECT_EQ(form.ListBox2.items[0].substr(0, 19), "07/12/2026 09:15:42") << "newest first, and chosen";
     EXPECT_EQ(form.ListBox2.selected, 0);
     EXPECT_EQ(form.ListBox3.items.size(), 3u);
-    EXPECT_EQ(caption("Label24").substr(0, 15), "Tamanho total: ");
+    EXPECT_EQ(form.Label24.caption.substr(0, 15), "Tamanho total: ");
 
-    form.ListBox3Select({2, 0, 7});
+    form.raise(form.ListBox3, Event::Select, {.selection = {2, 0, 7}});
     EXPECT_THAT(form.ListBox3.selected, ElementsAre(0, 2)) << "in order, within the list";
     form.Button5Click();
     EXPECT_EQ(machine.content(desk + "a.txt"), "A");
@@ -357,8 +384,7 @@ TEST_F(MainWindow, QuarantineTabRestoresTheChosenItemsAndRefreshes) {
     EXPECT_EQ(form.ListBox3.items.size(), 1u) << "the tab shows what is left";
     EXPECT_TRUE(form.ListBox3.selected.empty());
 
-    form.ListBox2Select(1);
-    form.ListBox2Click();
+    form.raise(form.ListBox2, Event::Select, {.selection = {1}});  // the choice, then the click
     ASSERT_EQ(form.ListBox3.items.size(), 1u);
     EXPECT_EQ(form.ListBox3.items[0], "Arquivo - " + desk + "old.txt - 3B");
 
@@ -428,8 +454,8 @@ TEST_F(MainWindow, AnInsertedPenDriveIsCheckedOnceWhenTheBoxIsTicked) {
     constexpr uint32_t kBitK = 1u << ('K' - 'A');
     machine.addFile(kSettings, "0\r\n0\r\n1\r\n");
     form.FormCreate();
-    EXPECT_TRUE(form.control("CheckBox3").checked);
-    EXPECT_EQ(caption("CheckBox3"), " Verificar dispositivo ao ser inserido ");
+    EXPECT_TRUE(form.CheckBox3.checked);
+    EXPECT_EQ(form.CheckBox3.caption, " Verificar dispositivo ao ser inserido ");
 
     machine.addDrive('K', DriveType::Removable);
     machine.addFile("K:\Fotos.lnk", "L");
@@ -458,7 +484,7 @@ TEST_F(MainWindow, AnInsertedPenDriveIsCheckedOnceWhenTheBoxIsTicked) {
     form.BitBtn16Click();
     EXPECT_EQ(machine.content(kSettings), "0\r\n0\r\n0\r\n");
     form.BitBtn14Click();
-    EXPECT_EQ(caption("CheckBox3"), " Check device when inserted ");
+    EXPECT_EQ(form.CheckBox3.caption, " Check device when inserted ");
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <map>
 
 #include "scan_fixture.h"
+#include "tools/tool_texts.h"
 
 namespace vx::test {
 namespace {
 
 using tools::IconRepairOutcome;
 using tools::repairIcons;
+namespace texts = tools::texts;
 
 const std::string kExplorer = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 const std::string kExts = kExplorer + "\\FileExts";
@@ -54,15 +56,15 @@ TEST_F(IconRepair, FirstRepairMovesEveryValueAndSubkeyThenTheSecondFindsNothing)
     EXPECT_EQ(repairIcons(ctx), IconRepairOutcome::Moved);
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, kExts));
     EXPECT_EQ(tree(kBackup), before);
-    expectOnlyBox("Para concluir procedimento é necessário reiniciar o computador!", "Aviso");
+    expectOnlyBox(texts::icon_repair::RestartBox.pt, texts::WarningCaption.pt);
 
     EXPECT_EQ(repairIcons(ctx), IconRepairOutcome::NothingToRepair);
-    expectOnlyBox("Não foi possível reparar!", "Aviso");
+    expectOnlyBox(texts::icon_repair::NothingToRepairBox.pt, texts::WarningCaption.pt);
     EXPECT_EQ(tree(kBackup), before);
 
     language = scan::kEnglish;
     EXPECT_EQ(repairIcons(ctx), IconRepairOutcome::NothingToRepair);
-    expectOnlyBox("Unable to repair!", "Warning");
+    expectOnlyBox(texts::icon_repair::NothingToRepairBox.en, texts::WarningCaption.en);
 }
 
 TEST_F(IconRepair, BothKeysPresentChangesNothingButStillAsksForARestart) {
@@ -74,24 +76,24 @@ TEST_F(IconRepair, BothKeysPresentChangesNothingButStillAsksForARestart) {
     EXPECT_EQ(repairIcons(ctx), IconRepairOutcome::NotMoved);
     EXPECT_EQ(tree(kExts), exts);
     EXPECT_EQ(tree(kBackup), backup);
-    expectOnlyBox("To complete procedure is to restart the computer!", "Warning");
+    expectOnlyBox(texts::icon_repair::RestartBox.en, texts::WarningCaption.en);
 }
 
 TEST_F(IconRepair, NoExplorerKeyAtAll) {
     machine.deleteKey(RootKey::CurrentUser, kExplorer);
     EXPECT_EQ(repairIcons(ctx), IconRepairOutcome::NothingToRepair);
-    expectOnlyBox("Não foi possível reparar!", "Aviso");
+    expectOnlyBox(texts::icon_repair::NothingToRepairBox.pt, texts::WarningCaption.pt);
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, kBackup));
 }
 
 TEST_F(IconRepair, MoveKeyWithoutDeletionKeepsTheOldKey) {
     machine.setText(RootKey::CurrentUser, "Software\\A\\Old\\s", "v", "1");
     EXPECT_TRUE(tools::moveRegistryKey(machine.registry(), RootKey::CurrentUser, "Software\\A\\", "Old", "New",
-                                       false));
+                                       tools::OldKey::Keep));
     EXPECT_EQ(machine.text(RootKey::CurrentUser, "Software\\A\\Old\\s", "v"), "1");
     EXPECT_EQ(machine.text(RootKey::CurrentUser, "Software\\A\\New\\s", "v"), "1");
     EXPECT_FALSE(tools::moveRegistryKey(machine.registry(), RootKey::CurrentUser, "Software\\A", "Missing", "X",
-                                        true));
+                                        tools::OldKey::Delete));
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, "Software\\A\\X"));
 }
 

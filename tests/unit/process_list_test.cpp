@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "scan_fixture.h"
+#include "tools/tool_texts.h"
 
 namespace vx::test {
 namespace {
@@ -13,6 +14,7 @@ using tools::ProcessListBox;
 using tools::TerminateOutcome;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+namespace texts = tools::texts;
 
 struct ProcessListTest : ScanFixture {
     ProcessListBox box;
@@ -124,8 +126,8 @@ TEST_F(ProcessListTest, EndingOneOfThreeInstancesEndsAllAndRefreshes) {
     EXPECT_EQ(machine.countProcesses("notepad.exe"), 0u);
     EXPECT_EQ(machine.terminations().size(), 3u);
     const DialogRecord& b = onlyBox();
-    EXPECT_EQ(b.text, "Processo finalizado com sucesso!");
-    EXPECT_EQ(b.caption, "Aviso");
+    EXPECT_EQ(b.text, texts::process_list::TerminatedBox.pt);
+    EXPECT_EQ(b.caption, texts::WarningCaption.pt);
     EXPECT_EQ(b.icon, Icon::Information);
     const auto after = box.lines();
     EXPECT_THAT(after, ::testing::Not(::testing::Contains("C:\\Windows\\System32\\notepad.exe")));
@@ -141,8 +143,8 @@ TEST_F(ProcessListTest, FullPathAndBareNameLinesEndTheSameProcesses) {
     select("D:\\Tool.exe");
     EXPECT_EQ(tools::terminateSelectedProcess(ctx, box), TerminateOutcome::Terminated);
     EXPECT_EQ(machine.countProcesses("tool.exe"), 0u);
-    EXPECT_EQ(onlyBox().text, "Process completed successfully!");
-    EXPECT_EQ(onlyBox().caption, "Warning");
+    EXPECT_EQ(onlyBox().text, texts::process_list::TerminatedBox.en);
+    EXPECT_EQ(onlyBox().caption, texts::WarningCaption.en);
 
     machine.clearTranscript();
     machine.addProcess("tool.exe", "D:\\Tool.exe");
@@ -157,7 +159,7 @@ TEST_F(ProcessListTest, FullPathAndBareNameLinesEndTheSameProcesses) {
 TEST_F(ProcessListTest, IdleLineAndProtectedProcessesGiveTheWarningInBothLanguages) {
     refresh();
     const auto before = box.items;
-    for (int lang : {scan::kPortuguese, scan::kEnglish}) {
+    for (scan::Language lang : {scan::kPortuguese, scan::kEnglish}) {
         language = lang;
         machine.clearTranscript();
         select("System Idle Process");
@@ -165,11 +167,11 @@ TEST_F(ProcessListTest, IdleLineAndProtectedProcessesGiveTheWarningInBothLanguag
         const DialogRecord& b = onlyBox();
         EXPECT_EQ(b.icon, Icon::Warning);
         if (lang == scan::kPortuguese) {
-            EXPECT_EQ(b.text, "O Processo não pode ser finalizado!");
-            EXPECT_EQ(b.caption, "Atenção");
+            EXPECT_EQ(b.text, texts::process_list::NotTerminatedBox.pt);
+            EXPECT_EQ(b.caption, texts::HeadsUpCaption.pt);
         } else {
-            EXPECT_EQ(b.text, "The process can not be completed!");
-            EXPECT_EQ(b.caption, "Heads up");
+            EXPECT_EQ(b.text, texts::process_list::NotTerminatedBox.en);
+            EXPECT_EQ(b.caption, texts::HeadsUpCaption.en);
         }
     }
     select("C:\\Windows\\System32\\csrss.exe");
@@ -183,7 +185,7 @@ TEST_F(ProcessListTest, IdleLineAndProtectedProcessesGiveTheWarningInBothLanguag
 TEST_F(ProcessListTest, NoSelectionAsksForAChoiceAndEndsNothing) {
     refresh();
     const auto before = box.items;
-    for (int lang : {scan::kPortuguese, scan::kEnglish}) {
+    for (scan::Language lang : {scan::kPortuguese, scan::kEnglish}) {
         for (int index : {-1, static_cast<int>(box.items.size())}) {
             language = lang;
             machine.clearTranscript();
@@ -192,9 +194,8 @@ TEST_F(ProcessListTest, NoSelectionAsksForAChoiceAndEndsNothing) {
             const DialogRecord& b = onlyBox();
             EXPECT_EQ(b.kind, DialogRecord::Kind::Message);
             EXPECT_EQ(b.icon, Icon::Information);
-            EXPECT_EQ(b.text, lang == scan::kPortuguese ? "Selecione um processo na lista antes de finalizar."
-                                                        : "Select a process in the list before ending it.");
-            EXPECT_EQ(b.caption, lang == scan::kPortuguese ? "Aviso" : "Warning");
+            EXPECT_EQ(b.text, scan::say(ctx, texts::process_list::NothingSelectedBox));
+            EXPECT_EQ(b.caption, scan::say(ctx, texts::WarningCaption));
         }
     }
     EXPECT_TRUE(machine.terminations().empty());

@@ -86,7 +86,7 @@ struct World {
     memory::Machine machine;
     scan::ActivityLog log;
     scan::RunFlags flags;
-    int language = scan::kPortuguese;
+    scan::Language language = scan::kPortuguese;
     scan::RunContext ctx{machine.platform(), log, flags, language};
     scan::SaveDialogMemory dialog;
 
@@ -223,7 +223,7 @@ TEST(QuarantineProperty, RestoringADisinfectedDriveBringsEverythingBack) {
         const auto files = filesOf(w.machine);
         const auto values = valuesOf(w.machine, kKeys);
         device::DisinfectionTarget target;
-        device::runDeviceDisinfection(w.ctx, "E:", false, w.dialog, target);
+        device::runDeviceDisinfection(w.ctx, "E:", scan::SaveOffer::Skip, w.dialog, target);
         const auto runs = tools::listKeptRuns(w.ctx);
         restoreEverything(w.ctx);
         requireRecordedAttributes(w, runs);
@@ -247,7 +247,7 @@ TEST(QuarantineProperty, RestoringADisinfectedComputerBringsEverythingBack) {
         buildComputer(w.machine);
         const auto files = filesOf(w.machine);
         const auto values = valuesOf(w.machine, kKeys);
-        computer::runComputerDisinfection(w.ctx, false, w.dialog);
+        computer::runComputerDisinfection(w.ctx, scan::SaveOffer::Skip, w.dialog);
         const auto runs = tools::listKeptRuns(w.ctx);
         restoreEverything(w.ctx);
         requireRecordedAttributes(w, runs);
@@ -276,7 +276,7 @@ TEST(QuarantineProperty, AFailingStoreNeverLosesAFile) {
             w.machine.vanishDriveAfter(static_cast<uint64_t>(*rc::gen::inRange(1, 400)), 'E');
         }
         device::DisinfectionTarget target;
-        device::runDeviceDisinfection(w.ctx, "E:", false, w.dialog, target);
+        device::runDeviceDisinfection(w.ctx, "E:", scan::SaveOffer::Skip, w.dialog, target);
         w.machine.clearFaults();
 
         // Every file that is gone has a whole kept copy in some run.

@@ -16,7 +16,7 @@ struct Quarantine : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     device::DisinfectionTarget target;
 
-    void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }
+    void disinfect() { device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, saveDialog, target); }
 
     // The folders of the runs kept so far.
     std::vector<std::string> runFolders() const {
@@ -98,6 +98,30 @@ TEST_F(Quarantine, AFileThatCannotBeKeptIsNotDeleted) {
     log.clear();
     disinfect();
     EXPECT_FALSE(machine.exists("E:\\Fotos.lnk"));
+}
+
+TEST_F(Quarantine, EachKeepCallTellsWhyItKeptNothing) {
+    using scan::KeepRefusal;
+    machine.addFile("E:\\Fotos.lnk", "L");
+    machine.addFolder("E:\\Fotos", attr::Directory);
+    {
+        scan::KeepingScope keeping(ctx, true, "E:\\");
+        scan::QuarantineRun& run = keeping.run();
+        EXPECT_EQ(run.keepFile("Fotos.lnk").refusal(), KeepRefusal::NotAbsolute);
+        EXPECT_EQ(run.keepFile("\\\\server\\share\\a.lnk").refusal(), KeepRefusal::Unkeepable);
+        EXPECT_EQ(run.keepFile("E:\\missing.lnk").refusal(), KeepRefusal::NotHeld);
+        EXPECT_EQ(run.keepFile("E:\\Fotos").refusal(), KeepRefusal::NotHeld);
+        EXPECT_EQ(run.keepFolder("Fotos", attr::Directory).refusal(), KeepRefusal::NotAbsolute);
+        EXPECT_TRUE(run.keepValue(RootKey::CurrentUser, scan::kRunKeyPath, "none")) << "nothing there to lose";
+        EXPECT_TRUE(run.keepFile("E:\\Fotos.lnk"));
+        EXPECT_EQ(run.refusal(), KeepRefusal::None) << "no refusal of one item stops the run";
+    }
+    // A refusal of the whole run is the reason of every call that follows it.
+    machine.setFreeBytes('C', scan::kQuarantineFreeSpaceFloor + 10);
+    scan::KeepingScope keeping(ctx, true, "E:\\");
+    EXPECT_EQ(keeping.run().keepFile("E:\\Fotos.lnk").refusal(), KeepRefusal::DiskFloor);
+    EXPECT_EQ(keeping.run().keepFolder("E:\\Fotos", attr::Directory).refusal(), KeepRefusal::DiskFloor);
+    EXPECT_EQ(keeping.run().refusal(), KeepRefusal::DiskFloor);
 }
 
 TEST_F(Quarantine, AValueThatCannotBeKeptStaysWhileTheLineIsWrittenAsBefore) {

@@ -1,5 +1,6 @@
 #include "tools/quarantine_tool.h"
 #include "tools/temp_folders.h"
+#include "tools/tool_texts.h"
 
 #include "kept_run_builder.h"
 #include "scan_fixture.h"
@@ -14,6 +15,15 @@ using tools::restoreItems;
 const std::string kDesk = "C:\\Users\\Usuario\\Desktop\\";
 const std::string kRun1 = kQuarantineStore + "\\07-12-2026-09-15-42\\";
 constexpr uint32_t kPenSerial = 0x1234ABCD;
+
+namespace texts = tools::texts::quarantine;
+using scan::fill;
+
+// The Portuguese restore lines.
+std::string restored(const std::string& place) { return fill(texts::Restored.pt, {place}); }
+std::string notRestored(const std::string& place, const scan::Text& reason) {
+    return fill(texts::NotRestored.pt, {place, reason.pt});
+}
 
 struct QuarantineTool : ScanFixture {
     KeptRunBuilder build(const std::string& name = "07-12-2026-09-15-42",
@@ -40,7 +50,7 @@ TEST_F(QuarantineTool, AFileGoesBackWithItsAttributesAndAnEmptiedRunDisappears) 
     EXPECT_EQ(count.failed, 0);
     EXPECT_EQ(machine.content(kDesk + "fotos\\praia.jpg"), "JPEGDATA") << "the missing folder was made";
     EXPECT_EQ(machine.attributes(kDesk + "fotos\\praia.jpg"), attr::Hidden | attr::ReadOnly);
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: " + kDesk + "fotos\\praia.jpg"));
+    EXPECT_THAT(lines(), ElementsAre(restored(kDesk + "fotos\\praia.jpg")));
     EXPECT_FALSE(machine.exists(kRun1)) << "nothing was left in the run";
     EXPECT_TRUE(runs().empty());
 }
@@ -55,8 +65,8 @@ TEST_F(QuarantineTool, NothingIsOverwrittenTheCopyGoesBeside) {
     EXPECT_EQ(machine.content(kDesk + "nota (restaurado).txt"), "an earlier restore");
     EXPECT_EQ(machine.content(kDesk + "nota (restaurado 2).txt"), "old text");
     EXPECT_EQ(machine.content(kDesk + "LEIAME (restaurado)"), "kept") << "a name without extension";
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: " + kDesk + "nota (restaurado 2).txt",
-                                     "[VX] > Restaurado: " + kDesk + "LEIAME (restaurado)"));
+    EXPECT_THAT(lines(),
+                ElementsAre(restored(kDesk + "nota (restaurado 2).txt"), restored(kDesk + "LEIAME (restaurado)")));
 
     language = scan::kEnglish;
     build("08-12-2026-10-00-00").file(kDesk + "nota.txt", "older text").write();
@@ -76,9 +86,8 @@ TEST_F(QuarantineTool, FoldersComeFirstAndNothingIsWrittenThroughAJunction) {
     EXPECT_EQ(machine.attributes("C:\\Dados\\Fotos"), attr::Directory | attr::Hidden);
     EXPECT_EQ(machine.content("C:\\Dados\\Fotos\\a.txt"), "A");
     EXPECT_FALSE(machine.exists("C:\\Outro\\b.txt"));
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: C:\\Dados\\Fotos", "[VX] > Restaurado: C:\\Dados\\Fotos\\a.txt",
-                                     "[VX] - Não foi possível restaurar C:\\Dados\\Atalho\\b.txt: o caminho passa por "
-                                     "uma junção"));
+    EXPECT_THAT(lines(), ElementsAre(restored("C:\\Dados\\Fotos"), restored("C:\\Dados\\Fotos\\a.txt"),
+                                     notRestored("C:\\Dados\\Atalho\\b.txt", texts::ThroughJunction)));
 }
 
 TEST_F(QuarantineTool, ARegistryValueComesBackUnlessOneOfThatNameExists) {
@@ -99,11 +108,10 @@ TEST_F(QuarantineTool, ARegistryValueComesBackUnlessOneOfThatNameExists) {
     EXPECT_EQ(machine.text(RootKey::CurrentUser, run, "Taken"), "C:\\novo.exe") << "left as it is";
     EXPECT_FALSE(machine.keyExists(RootKey::CurrentUser, "Software\\Nova\\Chave"))
         << "no value goes back to a key the disinfections never delete from";
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: HKEY_CURRENT_USER\\" + run + "\\Agenda",
-                                     "[VX] - Não foi possível restaurar HKEY_CURRENT_USER\\" + run +
-                                         "\\Taken: já existe um valor com este nome",
-                                     "[VX] - Não foi possível restaurar HKEY_CURRENT_USER\\Software\\Nova\\Chave\\"
-                                     "Numero: o Varrex nunca remove itens deste lugar"));
+    EXPECT_THAT(lines(),
+                ElementsAre(restored("HKEY_CURRENT_USER\\" + run + "\\Agenda"),
+                            notRestored("HKEY_CURRENT_USER\\" + run + "\\Taken", texts::ValueExists),
+                            notRestored("HKEY_CURRENT_USER\\Software\\Nova\\Chave\\Numero", texts::NotAPlaceKept)));
     const auto left = onlyRun();
     ASSERT_EQ(left.items.size(), 2u) << "the refused values stay in the store";
     EXPECT_EQ(left.items[0].value.name, "Taken");
@@ -123,7 +131,7 @@ TEST_F(QuarantineTool, ADeviceItemGoesToTheDriveWithItsSerialWhateverItsLetter) 
     EXPECT_EQ(machine.content("F:\\Fotos\\a.jpg"), "A");
     EXPECT_EQ(machine.attributes("F:\\Fotos"), attr::Directory | attr::Hidden);
     EXPECT_FALSE(machine.exists("G:\\Fotos"));
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: F:\\Fotos", "[VX] > Restaurado: F:\\Fotos\\a.jpg"));
+    EXPECT_THAT(lines(), ElementsAre(restored("F:\\Fotos"), restored("F:\\Fotos\\a.jpg")));
     EXPECT_TRUE(machine.transcript().empty()) << "the drive was there: no box";
 }
 
@@ -139,14 +147,12 @@ TEST_F(QuarantineTool, AnAbsentDriveIsAskedForOnceThenItsItemsFail) {
     EXPECT_EQ(count.failed, 2);
     ASSERT_EQ(machine.transcript().size(), 1u) << "one box for the two items of the drive";
     const auto& box = machine.transcript()[0];
-    EXPECT_EQ(box.text,
-              "Insira o dispositivo de onde vieram estes itens (número de série 1234-ABCD) e pressione OK.");
-    EXPECT_EQ(box.caption, "Atenção");
+    EXPECT_EQ(box.text, fill(texts::InsertDeviceBox.pt, {"1234-ABCD"}));
+    EXPECT_EQ(box.caption, tools::texts::HeadsUpCaption.pt);
     EXPECT_EQ(box.icon, platform::Icon::Information);
     EXPECT_FALSE(machine.exists("E:\\a.doc")) << "another volume on the same letter gets nothing";
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Não foi possível restaurar E:\\a.doc: dispositivo ausente",
-                                     "[VX] - Não foi possível restaurar E:\\b.doc: dispositivo ausente",
-                                     "[VX] > Restaurado: " + kDesk + "c.doc"));
+    EXPECT_THAT(lines(), ElementsAre(notRestored("E:\\a.doc", texts::DeviceAbsent),
+                                     notRestored("E:\\b.doc", texts::DeviceAbsent), restored(kDesk + "c.doc")));
     EXPECT_EQ(onlyRun().items.size(), 2u);
 }
 
@@ -168,9 +174,8 @@ TEST_F(QuarantineTool, ADamagedItemIsListedAsSuchAndNeverRestoredTheRestIs) {
     EXPECT_EQ(machine.content(kDesk + "bom.txt"), "good");
     EXPECT_FALSE(machine.exists(kDesk + "ruim.txt")) << "a copy that does not verify is removed";
     EXPECT_FALSE(machine.exists(kDesk + "feio.txt"));
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Restaurado: " + kDesk + "bom.txt",
-                                     "[VX] - Não foi possível restaurar " + kDesk + "ruim.txt: a cópia não confere",
-                                     "[VX] - Não foi possível restaurar " + kDesk + "feio.txt: item danificado"));
+    EXPECT_THAT(lines(), ElementsAre(restored(kDesk + "bom.txt"), notRestored(kDesk + "ruim.txt", texts::CopyMismatch),
+                                     notRestored(kDesk + "feio.txt", texts::Damaged)));
     EXPECT_EQ(onlyRun().items.size(), 2u) << "the damaged items stay, the run with them";
 }
 
@@ -183,8 +188,8 @@ TEST_F(QuarantineTool, ACopyThatCannotBeWrittenOrVerifiedLeavesNothingBehind) {
     const auto count = restoreAll(onlyRun());
     EXPECT_EQ(count.failed, 2);
     EXPECT_FALSE(machine.exists(kDesk + "b.txt")) << "the copy that could not be read back is removed";
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Não foi possível restaurar " + kDesk + "a.txt: não foi possível gravar",
-                                     "[VX] - Não foi possível restaurar " + kDesk + "b.txt: a cópia não confere"));
+    EXPECT_THAT(lines(), ElementsAre(notRestored(kDesk + "a.txt", texts::CouldNotWrite),
+                                     notRestored(kDesk + "b.txt", texts::CopyMismatch)));
     machine.clearFaults();
     EXPECT_EQ(onlyRun().items.size(), 2u);
 }
@@ -206,7 +211,7 @@ TEST_F(QuarantineTool, ListsNewestFirstAndSkipsAnUnreadableRunWithOneLine) {
     EXPECT_EQ(tools::runListLine(ctx, all[0]), "01/01/2027 08:00:00 - Dispositivo E:\\ - 2 itens - " +
                                                    tools::sizeText(machine.clock(), all[0].bytes));
     EXPECT_THAT(tools::runListLine(ctx, all[2]), HasSubstr("07/12/2026 09:15:42 - Computador - 1 item - "));
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Não foi possível ler " + kQuarantineStore + "\\05-12-2026-10-00-00\\"));
+    EXPECT_THAT(lines(), ElementsAre(fill(texts::RunUnreadable.pt, {kQuarantineStore + "\\05-12-2026-10-00-00\\"})));
     language = scan::kEnglish;
     EXPECT_THAT(tools::runListLine(ctx, all[0]), HasSubstr(" - Device E:\\ - 2 items - "));
 }

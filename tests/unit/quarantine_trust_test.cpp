@@ -23,7 +23,7 @@ struct QuarantineTrust : ScanFixture {
     scan::SaveDialogMemory saveDialog;
     device::DisinfectionTarget target;
 
-    void disinfect() { device::runDeviceDisinfection(ctx, "E:", false, saveDialog, target); }
+    void disinfect() { device::runDeviceDisinfection(ctx, "E:", scan::SaveOffer::Skip, saveDialog, target); }
 
     std::vector<std::string> runFolders(const std::string& store) const {
         std::vector<std::string> out;
@@ -209,8 +209,7 @@ TEST_F(QuarantineTrust, AWriterCannotAppendToAnOriginalBetweenItsCopyAndItsDelet
     machine.setFaultHook([&](std::string_view op, const std::string& path) {
         if (op == "writeLine" && path.ends_with(scan::kManifestName) && !tried) {
             tried = true;
-            platform::IoResult error;
-            if (auto w = machine.fileSystem().appendUtf8TextFile("E:\\x.vbs", error)) appended = w->writeLine("more").ok;
+            if (auto w = machine.fileSystem().appendUtf8TextFile("E:\\x.vbs")) appended = w->writeLine("more").ok();
         }
         return false;
     });

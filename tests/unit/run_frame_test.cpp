@@ -91,10 +91,10 @@ TEST_F(RunFrame, ACopyThatCannotBeWrittenShowsTheErrorBoxAndEndsTheRun) {
 TEST_F(RunFrame, SaveOfferFollowsItsSwitchAndAnswers) {
     scan::SaveDialogMemory memory;
     ctx.write("linha");
-    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, /*switchOn=*/false, memory);
+    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, scan::SaveOffer::Skip, memory);
     EXPECT_TRUE(machine.transcript().empty());
 
-    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, true, memory);  // answered No
+    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, scan::SaveOffer::Make, memory);  // answered No
     ASSERT_EQ(machine.transcript().size(), 1u);
     EXPECT_EQ(machine.transcript()[0].text, "Deseja salvar o Relatório de Verificação de Mídia Externa?");
     EXPECT_EQ(machine.transcript()[0].caption, "Aviso");
@@ -103,7 +103,7 @@ TEST_F(RunFrame, SaveOfferFollowsItsSwitchAndAnswers) {
     machine.clearTranscript();
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\log.txt");
-    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, true, memory);
+    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, scan::SaveOffer::Make, memory);
     ASSERT_EQ(machine.transcript().size(), 2u);
     const auto& dialog = machine.transcript()[1];
     EXPECT_EQ(dialog.kind, Kind::Save);
@@ -120,7 +120,7 @@ TEST_F(RunFrame, SaveOfferFollowsItsSwitchAndAnswers) {
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\log.txt");
     machine.answerNext(Answer::No);
-    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, true, memory);
+    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, scan::SaveOffer::Make, memory);
     ASSERT_EQ(machine.transcript().size(), 3u);
     EXPECT_EQ(machine.transcript()[1].save.fileName, "C:\\Users\\Usuario\\Documents\\log.txt");
     EXPECT_EQ(machine.transcript()[2].text, "Arquivo já exite deseja substituir?");
@@ -130,11 +130,11 @@ TEST_F(RunFrame, SaveOfferFollowsItsSwitchAndAnswers) {
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\Users\\Usuario\\Documents\\log.txt");
     machine.answerNext(Answer::Yes);
-    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, true, memory);
+    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, scan::SaveOffer::Make, memory);
     EXPECT_EQ(machine.content("C:\\Users\\Usuario\\Documents\\log.txt"), "linha\r\nmais\r\n");
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog(std::nullopt);
-    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, true, memory);
+    scan::makeSaveOffer(ctx, RunKind::DeviceCheck, scan::SaveOffer::Make, memory);
     EXPECT_EQ(machine.pendingAnswers(), 0u);
 }
 
@@ -142,7 +142,7 @@ TEST_F(RunFrame, SaveOfferTextsByRunAndLanguage) {
     scan::SaveDialogMemory memory;
     struct Case {
         RunKind kind;
-        int language;
+        scan::Language language;
         const char *question, *caption, *title;
     } cases[] = {
         {RunKind::ComputerCheck, scan::kEnglish, "Deseja salvar o Relatório de Verificação?", "Aviso",
@@ -162,7 +162,7 @@ TEST_F(RunFrame, SaveOfferTextsByRunAndLanguage) {
         language = c.language;
         machine.answerNext(Answer::Yes);
         machine.answerSaveDialog(std::nullopt);
-        scan::makeSaveOffer(ctx, c.kind, true, memory);
+        scan::makeSaveOffer(ctx, c.kind, scan::SaveOffer::Make, memory);
         ASSERT_EQ(machine.transcript().size(), 2u);
         EXPECT_EQ(machine.transcript()[0].text, c.question);
         EXPECT_EQ(machine.transcript()[0].caption, c.caption);
@@ -174,7 +174,7 @@ TEST_F(RunFrame, SaveOfferTextsByRunAndLanguage) {
     machine.clearTranscript();
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("C:\\x.txt");
-    scan::makeSaveOffer(ctx, RunKind::DeviceDisinfection, true, memory);
+    scan::makeSaveOffer(ctx, RunKind::DeviceDisinfection, scan::SaveOffer::Make, memory);
     ASSERT_EQ(machine.transcript().size(), 3u);
     EXPECT_EQ(machine.transcript()[2].text, "File hesitate longer wish to replace?");
     EXPECT_EQ(machine.transcript()[2].caption, "Warning");
@@ -185,7 +185,7 @@ TEST_F(RunFrame, AChosenFileThatCannotBeWrittenShowsTheErrorBox) {
     scan::SaveDialogMemory memory;
     machine.answerNext(Answer::Yes);
     machine.answerSaveDialog("Q:\\nowhere\\log.txt");
-    scan::makeSaveOffer(ctx, RunKind::ComputerCheck, true, memory);
+    scan::makeSaveOffer(ctx, RunKind::ComputerCheck, scan::SaveOffer::Make, memory);
     ASSERT_EQ(machine.transcript().size(), 3u);
     EXPECT_EQ(machine.transcript()[2].kind, Kind::IoError);
     EXPECT_EQ(machine.transcript()[2].text.rfind("Cannot create file \"Q:\\nowhere\\log.txt\". ", 0), 0u);

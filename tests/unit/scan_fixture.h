@@ -22,7 +22,7 @@ struct ScanFixture : ::testing::Test {
     memory::Machine machine;
     scan::ActivityLog log;
     scan::RunFlags flags;
-    int language = scan::kPortuguese;
+    scan::Language language = scan::kPortuguese;
     scan::RunContext ctx{machine.platform(), log, flags, language};
 
     ScanFixture() {

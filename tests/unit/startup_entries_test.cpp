@@ -1,5 +1,6 @@
 #include "scan/startup_entries.h"
 
+#include "scan/scan_texts.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
@@ -10,6 +11,14 @@ using ::testing::ElementsAre;
 
 const std::string kRun = scan::kRunKeyPath;
 const std::string kAppData = "C:\\Users\\Usuario\\AppData\\Roaming\\";
+
+using scan::fill;
+namespace texts = scan::texts::startup_entries;
+
+std::string pt(const scan::Text& text, const std::string& part) { return fill(text.pt, {part}); }
+std::string en(const scan::Text& text, const std::string& part) { return fill(text.en, {part}); }
+std::string deleted(const std::string& path) { return fill(texts::FileDeleted, {path}); }
+std::string notDeleted(const std::string& path) { return fill(texts::FileNotDeleted, {path}); }
 
 struct StartupEntries : ScanFixture {
     bool hasValue(RootKey root, const std::string& name) const { return machine.value(root, kRun, name).has_value(); }
@@ -29,11 +38,9 @@ TEST_F(StartupEntries, WormFileRemovalEndsDeletesAndCleansValuesOfBothRoots) {
     EXPECT_FALSE(machine.isRunning("svccscsvc.exe"));
     EXPECT_THAT(machine.valueNames(RootKey::CurrentUser, kRun), ElementsAre("", "Skype"));
     EXPECT_TRUE(machine.valueNames(RootKey::LocalMachine, kRun).empty());
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Processo svccscsvc.exe Encontrado e Finalizado!",
-                                     "[VX] > Arquivo C:\\Windows\\svccscsvc.exe Deletado!",
-                                     "[VX] > Chave de Registro svccscsvc.exe Deletada com Sucesso! - CurrentUser",
-                                     "[VX] > Chave de Registro svccscsvc Deletada com Sucesso! - CurrentUser",
-                                     "[VX] > Chave de Registro svccscsvc Deletada com Sucesso! - CurrentUser"));
+    EXPECT_THAT(lines(), ElementsAre(pt(texts::ProcessEnded, "svccscsvc.exe"), deleted("C:\\Windows\\svccscsvc.exe"),
+                                     pt(texts::ValueDeleted, "svccscsvc.exe"), pt(texts::ValueDeleted, "svccscsvc"),
+                                     pt(texts::ValueDeleted, "svccscsvc")));
 
     // A missing file still reads as deleted (the file lines exist in Portuguese
     // only), and a name too short for a stem never reaches the default value.
@@ -42,11 +49,10 @@ TEST_F(StartupEntries, WormFileRemovalEndsDeletesAndCleansValuesOfBothRoots) {
     machine.setText(RootKey::LocalMachine, kRun, "lulu.exe", "x");
     scan::wormFileRemoval(ctx, "C:\\Windows\\", "lulu.exe");
     scan::wormFileRemoval(ctx, "E:\\", ".exe");
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Arquivo C:\\Windows\\lulu.exe Deletado!",
-                                     "[VX] > Registry key lulu.exe Successfully Deleted! - CurrentUser",
-                                     "[VX] > Arquivo E:\\.exe Deletado!"));
+    EXPECT_THAT(lines(), ElementsAre(deleted("C:\\Windows\\lulu.exe"), en(texts::ValueDeleted, "lulu.exe"),
+                                     deleted("E:\\.exe")));
     EXPECT_TRUE(hasValue(RootKey::CurrentUser, ""));
-    EXPECT_EQ(flags.removalFailed, 0);
+    EXPECT_FALSE(flags.removalFailed);
 }
 
 TEST_F(StartupEntries, WormFileRemovalReportsASurvivorAndLeavesARefusedHklmAlone) {
@@ -57,8 +63,8 @@ TEST_F(StartupEntries, WormFileRemovalReportsASurvivorAndLeavesARefusedHklmAlone
     machine.denyLocalMachineFullAccess(true);
 
     scan::wormFileRemoval(ctx, "E:\\", "lulu.exe");
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Arquivo E:\\lulu.exe não pôde ser Deletado!"));
-    EXPECT_EQ(flags.removalFailed, 1);
+    EXPECT_THAT(lines(), ElementsAre(notDeleted("E:\\lulu.exe")));
+    EXPECT_TRUE(flags.removalFailed);
     EXPECT_TRUE(hasValue(RootKey::LocalMachine, "lulu"));
     EXPECT_TRUE(machine.isRunning("lulu.exe"));
 }
@@ -79,19 +85,16 @@ TEST_F(StartupEntries, RunDataMatchesTheWholePathBareOrQuotedOnly) {
     machine.setText(RootKey::CurrentUser, kRun, "long", std::string(200000, 'x'));
 
     scan::runDataCheck(ctx, kAppData, "*.exe");
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Vírus Encontrado!"));
+    EXPECT_THAT(lines(), ElementsAre(texts::VirusFound.pt));
     EXPECT_EQ(machine.valueNames(RootKey::CurrentUser, kRun).size(), 10u) << "a check deletes nothing";
     EXPECT_EQ(machine.attributes(kAppData + "a.exe"), attr::Normal);
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 
     log.clear();
     scan::runDataRemoval(ctx, kAppData, "*.exe");
-    const std::string notRunning = " não está em execução neste computador!";
-    EXPECT_THAT(lines(),
-                ElementsAre("[VX] - Processo a.exe" + notRunning, "[VX] > Arquivo " + kAppData + "a.exe Deletado!",
-                            "[VX] > Chave de Registro Deletada com Sucesso!", "[VX] - Processo b.exe" + notRunning,
-                            "[VX] > Arquivo " + kAppData + "b.exe Deletado!",
-                            "[VX] > Chave de Registro Deletada com Sucesso!"));
+    EXPECT_THAT(lines(), ElementsAre(pt(texts::ProcessNotRunning, "a.exe"), deleted(kAppData + "a.exe"),
+                                     texts::RunValueDeleted.pt, pt(texts::ProcessNotRunning, "b.exe"),
+                                     deleted(kAppData + "b.exe"), texts::RunValueDeleted.pt));
     EXPECT_FALSE(hasValue(RootKey::CurrentUser, "bare"));
     EXPECT_FALSE(hasValue(RootKey::CurrentUser, "quoted"));
     EXPECT_EQ(machine.valueNames(RootKey::CurrentUser, kRun).size(), 8u);
@@ -108,16 +111,13 @@ TEST_F(StartupEntries, RunDataRemovalHandlesHklmThenHkcuForTheSameFile) {
     language = scan::kEnglish;
 
     scan::runDataRemoval(ctx, kAppData, "*.exe");
-    EXPECT_THAT(lines(),
-                ElementsAre("[VX] > Process x.exe finished!", "[VX] > Arquivo " + worm + " Deletado!",
-                            "[VX] > Registry key x.exe Successfully Deleted! - CurrentUser",
-                            "[VX] > Registry key deleted successfully!",
-                            "[VX] - Process x.exe is not running on this computer!",
-                            "[VX] > Arquivo " + worm + " Deletado!", "[VX] > Registry key deleted successfully!"));
+    EXPECT_THAT(lines(), ElementsAre(en(texts::ProcessFinished, "x.exe"), deleted(worm),
+                                     en(texts::ValueDeleted, "x.exe"), texts::RunValueDeleted.en,
+                                     en(texts::ProcessNotRunning, "x.exe"), deleted(worm), texts::RunValueDeleted.en));
     EXPECT_TRUE(machine.valueNames(RootKey::CurrentUser, kRun).empty());
     EXPECT_TRUE(machine.valueNames(RootKey::LocalMachine, kRun).empty());
     EXPECT_FALSE(machine.exists(worm));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(StartupEntries, RunDataWithNothingToMatchWritesItsNotFoundLines) {
@@ -129,27 +129,27 @@ TEST_F(StartupEntries, RunDataWithNothingToMatchWritesItsNotFoundLines) {
     language = scan::kEnglish;
     scan::runDataRemoval(ctx, "C:\\Nowhere\\", "*.exe");
     scan::runDataCheck(ctx, "C:\\Nowhere\\", "*.exe");
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Nenhum Código/Vírus Encontrado!", "[VX] - Nenhum Código/Vírus Encontrado!",
-                                     "[VX] - No Code/Virus Found!", "[VX] - No Code/Virus Found"));
+    EXPECT_THAT(lines(), ElementsAre(texts::NothingRemoved.pt, texts::NothingFound.pt, texts::NothingRemoved.en,
+                                     texts::NothingFound.en));
     EXPECT_TRUE(machine.exists(kAppData + "x.exe"));
     EXPECT_TRUE(hasValue(RootKey::LocalMachine, "Worm"));
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 TEST_F(StartupEntries, PairTestNeedsASmallExecutableFileAndAScript) {
     const std::string folder = kAppData + "WinUpdate\\";
     machine.addFileOfSize(folder + "svc.exe", 179999, attr::Hidden);
     machine.addFile(folder + "run.js", "0123456789");
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 1);
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(scan::exeAndScriptPairTest(ctx, folder));
+    EXPECT_TRUE(flags.infectionFound);
 
     flags = {};
     machine.addFileOfSize(folder + "svc.exe", 180000);
     machine.addFolder(folder + "x.exe");
     machine.addFileOfSize(folder + "huge.exe", (uint64_t{1} << 32) + 100);  // low 32 bits read as 100
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2);
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, kAppData + "Nowhere\\"), 2);
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, folder));
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, kAppData + "Nowhere\\"));
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 TEST_F(StartupEntries, PairTestLeavesTheUsersOwnFoldersAlone) {
@@ -160,15 +160,15 @@ TEST_F(StartupEntries, PairTestLeavesTheUsersOwnFoldersAlone) {
         const std::string folder = "C:\\Users\\Usuario\\" + name + "\\";
         machine.addFile(folder + "setup.exe", "MZ");
         machine.addFile(folder + "x.js", "x");
-        EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2) << name;
+        EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, folder)) << name;
     }
     machine.addFile(kAppData + "Microsoft\\a.exe", "MZ");
     machine.addFile(kAppData + "Microsoft\\a.js", "x");
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, kAppData + "Microsoft\\"), 2);
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, kAppData + "Microsoft\\"));
+    EXPECT_FALSE(flags.infectionFound);
     machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.exe", "MZ");
     machine.addFile("C:\\Users\\Usuario\\Desktopx\\a.js", "x");
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, "C:\\Users\\Usuario\\Desktopx\\"), 1) << "a worm's own folder";
+    EXPECT_TRUE(scan::exeAndScriptPairTest(ctx, "C:\\Users\\Usuario\\Desktopx\\")) << "a worm's own folder";
 }
 
 TEST_F(StartupEntries, TheProgramsOwnFileIsNeverAWormFile) {
@@ -181,14 +181,14 @@ TEST_F(StartupEntries, TheProgramsOwnFileIsNeverAWormFile) {
     machine.setProgramPath(program);
     machine.setText(RootKey::CurrentUser, kRun, "Ferramenta", program);
 
-    EXPECT_EQ(scan::exeAndScriptPairTest(ctx, folder), 2);
+    EXPECT_FALSE(scan::exeAndScriptPairTest(ctx, folder));
     scan::runDataRemoval(ctx, folder, "*.exe");
-    EXPECT_EQ(lines().back(), "[VX] - Nenhum Código/Vírus Encontrado!");
+    EXPECT_EQ(lines().back(), texts::NothingRemoved.pt);
     scan::wormFileRemoval(ctx, folder, "svchost32.exe");
-    EXPECT_EQ(lines().back(), "[VX] > Arquivo " + program + " não pôde ser Deletado!");
+    EXPECT_EQ(lines().back(), notDeleted(program));
     EXPECT_EQ(machine.content(program), "MZ program");
     EXPECT_TRUE(hasValue(RootKey::CurrentUser, "Ferramenta"));
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 }  // namespace

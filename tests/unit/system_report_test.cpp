@@ -1,19 +1,22 @@
 #include "tools/system_report.h"
 
 #include "scan_fixture.h"
+#include "tools/tool_texts.h"
 
 namespace vx::test {
 namespace {
 
 using memory::DialogRecord;
 using platform::Wow64;
+using scan::fill;
 using tools::ReportOutcome;
+namespace texts = tools::texts::system_report;
 
 struct SystemReportTest : ScanFixture {
     const std::string dataDir = "C:\\Users\\Usuario\\AppData\\Roaming\\varrex";
     const std::string localDir = "C:\\Users\\Usuario\\AppData\\Local\\varrex";
     const std::string name = "vx-relatorio-07-12-2026-09-15-42.txt";
-    const std::string firstLine = ">>> Relatório do Sistema Criado em 07/12/2026 às 09:15:42";
+    const std::string firstLine = fill(texts::FirstLine, {"07/12/2026", "09:15:42"});
     const std::vector<std::string> processes = {"C:\\Windows\\explorer.exe", "System", "System Idle Process"};
 
     ReportOutcome run(const std::vector<std::string>& lines) {
@@ -24,17 +27,17 @@ struct SystemReportTest : ScanFixture {
                                         "",
                                         osLine,
                                         "",
-                                        ">>> Processador: Intel(R) Core(TM) i5-3470 CPU @ 3.20GHz - Id: Intel64 "
-                                        "Family 6 Model 58 Stepping 9",
+                                        fill(texts::ProcessorLine, {"Intel(R) Core(TM) i5-3470 CPU @ 3.20GHz",
+                                                                    "Intel64 Family 6 Model 58 Stepping 9"}),
                                         "",
-                                        ">>> Lista de Processos em Execução:",
+                                        texts::ProcessesHeading,
                                         ""};
         out.insert(out.end(), procs.begin(), procs.end());
         out.push_back("");
         return out;
     }
     std::string osLine(const std::string& bits) {
-        return ">>> Sistema Operacional: Windows 7 Professional - Versão: 6.1 - Build: 7601 - " + bits;
+        return fill(texts::WindowsLine, {"Windows 7 Professional", "6.1", "7601", bits});
     }
     bool onlyIoError() {
         const auto& t = machine.transcript();
@@ -63,8 +66,8 @@ TEST_F(SystemReportTest, EmptyListMissingRegistryValuesAndMissingFolders) {
 
     EXPECT_EQ(run({}), ReportOutcome::Opened);
     EXPECT_EQ(machine.content(dataDir + "\\" + name),
-              ansiFile({firstLine, "", ">>> Sistema Operacional:  - Versão:  - Build: 7601 - 64 Bits", "",
-                        ">>> Processador:  - Id: ", "", ">>> Lista de Processos em Execução:", "", ""}));
+              ansiFile({firstLine, "", fill(texts::WindowsLine, {"", "", "7601", "64 Bits"}), "",
+                        fill(texts::ProcessorLine, {"", ""}), "", texts::ProcessesHeading, "", ""}));
     EXPECT_EQ(machine.content(localDir + "\\" + name), ansiFile({firstLine}));
 }
 

@@ -1,6 +1,7 @@
 #include "tools/temp_folders.h"
 
 #include "scan_fixture.h"
+#include "tools/tool_texts.h"
 
 namespace vx::test {
 namespace {
@@ -11,6 +12,12 @@ using tools::CleanupOutcome;
 using tools::cleanTemporaryFolders;
 using tools::folderSize;
 using tools::sizeText;
+using scan::fill;
+namespace texts = tools::texts::temp_folders;
+
+// Every clean-up log opens with these two lines.
+const char* const kNote = texts::InUseNote;
+const char* const kStarting = texts::Starting;
 
 constexpr const char* kUserTemp = "C:\\Users\\Usuario\\AppData\\Local\\Temp\\";
 constexpr const char* kWinTemp = "C:\\Windows\\temp\\";
@@ -43,16 +50,16 @@ TEST_F(TempFoldersSize, CountsNestedFilesButNotDotFoldersNorLinks) {
     EXPECT_EQ(folderSize(machine.fileSystem(), kUserTemp), 1536u);
     EXPECT_EQ(folderSize(machine.fileSystem(), "C:\\Users\\Usuario\\AppData\\Local\\Temp"), 1536u)
         << "with or without the final backslash";
-    EXPECT_EQ(tools::occupiedSpaceText(ctx, kUserTemp), "Espaço ocupado: 1,50 KB");
+    EXPECT_EQ(tools::occupiedSpaceText(ctx, kUserTemp), fill(texts::OccupiedSpace.pt, {"1,50 KB"}));
     language = scan::kEnglish;
-    EXPECT_EQ(tools::occupiedSpaceText(ctx, kWinTemp), "Occupied space: 0B") << "an empty folder";
+    EXPECT_EQ(tools::occupiedSpaceText(ctx, kWinTemp), fill(texts::OccupiedSpace.en, {"0B"})) << "an empty folder";
 }
 
 TEST_F(TempFoldersSize, AFiveGibFolderShowsItsTrueSize) {
     machine.addFileOfSize(std::string(kUserTemp) + "a.iso", 3ull << 30);
     machine.addFileOfSize(std::string(kUserTemp) + "b\\b.iso", 2ull << 30);
     EXPECT_EQ(folderSize(machine.fileSystem(), kUserTemp), 5ull << 30);
-    EXPECT_EQ(tools::occupiedSpaceText(ctx, kUserTemp), "Espaço ocupado: 5,00 GB");
+    EXPECT_EQ(tools::occupiedSpaceText(ctx, kUserTemp), fill(texts::OccupiedSpace.pt, {"5,00 GB"}));
 }
 
 TEST_F(TempFoldersSize, AJunctionBackIntoAnEnclosingFolderEnds) {
@@ -73,8 +80,8 @@ TEST_F(TempFoldersSize, TabShownRefreshesPathsAndSizes) {
     auto labels = tools::refreshTemporaryFolderLabels(ctx, "Temporária de Usuário");
     EXPECT_EQ(labels.label20, kUserTemp);
     EXPECT_EQ(labels.label21, kWinTemp);
-    EXPECT_EQ(labels.label22, "Espaço ocupado: 0B");
-    EXPECT_EQ(labels.label23, "Espaço ocupado: 2,00 KB");
+    EXPECT_EQ(labels.label22, fill(texts::OccupiedSpace.pt, {"0B"}));
+    EXPECT_EQ(labels.label23, fill(texts::OccupiedSpace.pt, {"2,00 KB"}));
     machine.setTemporaryPath("");
     EXPECT_EQ(tools::refreshTemporaryFolderLabels(ctx, "old caption").label20, "old caption");
 }
@@ -144,17 +151,17 @@ TEST_F(TempFoldersCleanup, CleansBothFoldersAndWritesTheLogTwice) {
                                                [&] { boxesWhenRefreshed = machine.transcript().size(); });
     const std::string t = kUserTemp;
     const std::vector<std::string> expected{
-        "Obs.: Aquivos ou pastas não deletados podem estar em uso...",
-        "Iniciando Limpeza...",
-        "Pasta " + t + " encontrada.",
-        "Pasta " + t + ".cache deletada.",
-        "Arquivo " + t + "a.txt deletado.",
-        "Arquivo " + t + "Hidden não pode ser deletado.",
-        "Arquivo " + t + "in-use.tmp não pode ser deletado.",
-        "Pasta " + t + "sub deletada.",
-        "Pasta C:\\Windows\\temp\\ encontrada.",
-        "Arquivo C:\\Windows\\temp\\w.log deletado.",
-        "Processo concluído com sucesso!",
+        kNote,
+        kStarting,
+        fill(texts::FolderFound.pt, {t}),
+        fill(texts::SubfolderDeleted.pt, {t + ".cache"}),
+        fill(texts::FileDeleted.pt, {t + "a.txt"}),
+        fill(texts::FileNotDeleted.pt, {t + "Hidden"}),
+        fill(texts::FileNotDeleted.pt, {t + "in-use.tmp"}),
+        fill(texts::SubfolderDeleted.pt, {t + "sub"}),
+        fill(texts::FolderFound.pt, {kWinTemp}),
+        fill(texts::FileDeleted.pt, {"C:\\Windows\\temp\\w.log"}),
+        texts::Completed.pt,
     };
     EXPECT_EQ(out.end, CleanupOutcome::End::Completed);
     EXPECT_EQ(out.logPath, kDataLog);
@@ -164,8 +171,8 @@ TEST_F(TempFoldersCleanup, CleansBothFoldersAndWritesTheLogTwice) {
     EXPECT_EQ(machine.content(kLocalLog), machine.content(kDataLog));
 
     ASSERT_EQ(machine.transcript().size(), 1u);
-    EXPECT_EQ(machine.transcript()[0].text, "Processo concluído com sucesso!");
-    EXPECT_EQ(machine.transcript()[0].caption, "Aviso");
+    EXPECT_EQ(machine.transcript()[0].text, texts::Completed.pt);
+    EXPECT_EQ(machine.transcript()[0].caption, tools::texts::WarningCaption.pt);
     EXPECT_EQ(machine.transcript()[0].icon, platform::Icon::Information);
     EXPECT_EQ(boxesWhenRefreshed, 1u) << "sizes are refreshed after the box";
     EXPECT_THAT(machine.opened(), ElementsAre(kDataLog));
@@ -193,15 +200,15 @@ TEST_F(TempFoldersCleanup, EnglishLinesAndAFolderThatCannotBeRemoved) {
     machine.lockFile(std::string(kWinTemp) + "w.log");
     cleanTemporaryFolders(ctx, kUserTemp, kWinTemp);
     EXPECT_THAT(logFile(kLocalLog),
-                ElementsAre("Obs.: Aquivos ou pastas não deletados podem estar em uso...", "Iniciando Limpeza...",
-                            "Folder " + t + " found.", "Folder " + t + "busy can not be deleted.",
-                            "File " + t + "f.tmp deleted.", "Folder C:\\Windows\\temp\\ found.",
-                            "File C:\\Windows\\temp\\w.log can not be deleted.", "Process completed successfully!"));
+                ElementsAre(kNote, kStarting, fill(texts::FolderFound.en, {t}),
+                            fill(texts::SubfolderNotDeleted.en, {t + "busy"}),
+                            fill(texts::FileDeleted.en, {t + "f.tmp"}), fill(texts::FolderFound.en, {kWinTemp}),
+                            fill(texts::FileNotDeleted.en, {"C:\\Windows\\temp\\w.log"}), texts::Completed.en));
     EXPECT_FALSE(machine.exists(t + "busy\\gone.dat")) << "the deletable part of a folder goes all the same";
     EXPECT_TRUE(machine.exists(t + "busy\\lock.dat"));
     ASSERT_EQ(machine.transcript().size(), 1u);
-    EXPECT_EQ(machine.transcript()[0].text, "Process completed successfully!");
-    EXPECT_EQ(machine.transcript()[0].caption, "Warning");
+    EXPECT_EQ(machine.transcript()[0].text, texts::Completed.en);
+    EXPECT_EQ(machine.transcript()[0].caption, tools::texts::WarningCaption.en);
 }
 
 TEST_F(TempFoldersCleanup, AMissingFolderEndsTheCleanUpAtOnce) {
@@ -210,8 +217,7 @@ TEST_F(TempFoldersCleanup, AMissingFolderEndsTheCleanUpAtOnce) {
     CleanupOutcome out =
         cleanTemporaryFolders(ctx, "C:\\NoSuchTemp", kWinTemp, [&] { refreshed = true; });
     EXPECT_EQ(out.end, CleanupOutcome::End::FolderMissing);
-    EXPECT_THAT(logFile(kDataLog), ElementsAre("Obs.: Aquivos ou pastas não deletados podem estar em uso...",
-                                               "Iniciando Limpeza...", "Pasta C:\\NoSuchTemp\\ não encontrada."));
+    EXPECT_THAT(logFile(kDataLog), ElementsAre(kNote, kStarting, fill(texts::FolderNotFound.pt, {"C:\\NoSuchTemp\\"})));
     EXPECT_EQ(machine.content(kLocalLog), machine.content(kDataLog));
     EXPECT_TRUE(machine.exists(std::string(kWinTemp) + "w.log")) << "no further folder is cleaned";
     EXPECT_TRUE(machine.transcript().empty());
@@ -228,8 +234,7 @@ TEST_F(TempFoldersCleanup, AProfileTemporaryFolderReadsAsNotFoundAndNothingIsTou
     bool refreshed = false;
     CleanupOutcome out = cleanTemporaryFolders(ctx, "C:\\Users\\Usuario", kWinTemp, [&] { refreshed = true; });
     EXPECT_EQ(out.end, CleanupOutcome::End::FolderMissing);
-    EXPECT_THAT(logFile(kDataLog), ElementsAre("Obs.: Aquivos ou pastas não deletados podem estar em uso...",
-                                               "Iniciando Limpeza...", "Pasta " + profile + " não encontrada."));
+    EXPECT_THAT(logFile(kDataLog), ElementsAre(kNote, kStarting, fill(texts::FolderNotFound.pt, {profile})));
     EXPECT_EQ(machine.content(kLocalLog), machine.content(kDataLog));
     EXPECT_EQ(machine.content(profile + "NTUSER.DAT"), "hive");
     EXPECT_EQ(machine.attributes(profile + "NTUSER.DAT"), attr::Hidden | attr::System);
@@ -248,10 +253,9 @@ TEST_F(TempFoldersCleanup, AWindowsTemporaryFolderThatIsTheWindowsFolderIsRefuse
     machine.addFile("C:\\Windows\\System32\\drivers\\etc\\hosts", "hosts");
     CleanupOutcome out = cleanTemporaryFolders(ctx, kUserTemp, "C:\\WINDOWS");
     EXPECT_EQ(out.end, CleanupOutcome::End::FolderMissing);
-    EXPECT_THAT(logFile(kDataLog),
-                ElementsAre("Obs.: Aquivos ou pastas não deletados podem estar em uso...", "Iniciando Limpeza...",
-                            "Folder " + std::string(kUserTemp) + " found.",
-                            "File " + std::string(kUserTemp) + "u.tmp deleted.", "Folder C:\\WINDOWS\\ not found."));
+    EXPECT_THAT(logFile(kDataLog), ElementsAre(kNote, kStarting, fill(texts::FolderFound.en, {kUserTemp}),
+                                               fill(texts::FileDeleted.en, {std::string(kUserTemp) + "u.tmp"}),
+                                               fill(texts::FolderNotFound.en, {"C:\\WINDOWS\\"})));
     EXPECT_EQ(machine.content("C:\\Windows\\win.ini"), "ini");
     EXPECT_EQ(machine.content("C:\\Windows\\System32\\drivers\\etc\\hosts"), "hosts");
     EXPECT_TRUE(machine.transcript().empty());
@@ -266,8 +270,8 @@ TEST_F(TempFoldersCleanup, CaptionsThatAreNotPathsNeverDeleteInTheCurrentDirecto
     language = scan::kEnglish;
     CleanupOutcome out = cleanTemporaryFolders(ctx, " Temporary Folders ", "Temporary Windows");
     EXPECT_EQ(out.end, CleanupOutcome::End::FolderMissing);
-    EXPECT_THAT(logFile(kDataLog), ElementsAre("Obs.: Aquivos ou pastas não deletados podem estar em uso...",
-                                               "Iniciando Limpeza...", "Folder  Temporary Folders \\ not found."));
+    EXPECT_THAT(logFile(kDataLog),
+                ElementsAre(kNote, kStarting, fill(texts::FolderNotFound.en, {" Temporary Folders \\"})));
     EXPECT_EQ(machine.content(cwd + " Temporary Folders \\keep.txt"), "k");
     EXPECT_EQ(machine.content(cwd + "Temporary Windows\\keep.txt"), "k");
     EXPECT_TRUE(machine.transcript().empty());

@@ -1,17 +1,29 @@
 #include "scan/worm_removal.h"
 
+#include "scan/scan_texts.h"
 #include "scan/startup_entries.h"
 #include "scan_fixture.h"
 
 namespace vx::test {
 namespace {
 
+using scan::ShortcutSeen;
 using ::testing::ElementsAre;
 
 const std::string kRun = scan::kRunKeyPath;
 const std::string kPolicies = scan::kPoliciesRunKeyPath;
 const std::string kWindowsNt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-const std::string kNotRunning = " não está em execução neste computador!";
+using scan::fill;
+namespace texts = scan::texts::worm_removal;
+namespace startup = scan::texts::startup_entries;
+
+std::string pt(const scan::Text& text, const std::string& part) { return fill(text.pt, {part}); }
+std::string en(const scan::Text& text, const std::string& part) { return fill(text.en, {part}); }
+// The lines of one removed script and its start-up value under HKCU.
+std::vector<std::string> scriptRemoved(const std::string& path, const std::string& stem) {
+    return {pt(texts::ProcessNotRunning, "[vx00x]"), pt(texts::FileDeleted, path), pt(texts::ValueDeleted, stem),
+            pt(texts::ValueNotFound, stem), pt(texts::ValueNotFound, stem)};
+}
 
 struct WormRemoval : ScanFixture {
     bool hasValue(RootKey root, const std::string& key, const std::string& name) const {
@@ -22,15 +34,13 @@ struct WormRemoval : ScanFixture {
 TEST_F(WormRemoval, ScriptAndItsValueGoEvenWithoutAProcess) {
     machine.addFile("E:\\virus.js", "x", attr::Hidden | attr::System);
     machine.setText(RootKey::CurrentUser, kRun, "virus", "wscript E:\\virus.js");
-    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
-    EXPECT_THAT(
-        lines(),
-        ElementsAre("[VX] - Processo [vx00x]" + kNotRunning, "[VX] > Arquivo E:\\virus.js Deletado com Sucesso!",
-                    "[VX] > Chave de Registro virus Deletada!", "[VX] - Chave de Registro virus não Encontrada!",
-                    "[VX] - Chave de Registro virus não Encontrada!"));
+    const scan::MaskMatch match = scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
+    EXPECT_TRUE(match.matched);
+    EXPECT_FALSE(match.shortcutMet);
+    EXPECT_EQ(lines(), scriptRemoved("E:\\virus.js", "virus"));
     EXPECT_FALSE(machine.exists("E:\\virus.js"));
     EXPECT_FALSE(hasValue(RootKey::CurrentUser, kRun, "virus"));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(WormRemoval, EnglishLinesForARunningWormInAllThreeKeys) {
@@ -41,10 +51,9 @@ TEST_F(WormRemoval, EnglishLinesForARunningWormInAllThreeKeys) {
     machine.setText(RootKey::LocalMachine, kPolicies, "USB", "x");
     machine.setText(RootKey::LocalMachine, kRun, "USB", "x");
     scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "USB.exe");
-    EXPECT_THAT(lines(),
-                ElementsAre("[VX] > Process [vx00x] finished!", "[VX] > File E:\\USB.exe Successfully Deleted!",
-                            "[VX] > Registry key USB Deleted!", "[VX] > Registry key USB Deleted!",
-                            "[VX] - Registry key USB Deleted!"));
+    EXPECT_THAT(lines(), ElementsAre(en(texts::ProcessFinished, "[vx00x]"), en(texts::FileDeleted, "E:\\USB.exe"),
+                                     en(texts::ValueDeleted, "USB"), en(texts::ValueDeleted, "USB"),
+                                     en(texts::MachineValueDeleted, "USB")));
     EXPECT_FALSE(machine.exists("E:\\USB.exe"));
     EXPECT_TRUE(machine.valueNames(RootKey::LocalMachine, kPolicies).empty());
 }
@@ -68,32 +77,31 @@ TEST_F(WormRemoval, StemDropsTheExtensionByMaskLength) {
     EXPECT_TRUE(hasValue(RootKey::CurrentUser, kRun, "SysinfY2"));
 }
 
-TEST_F(WormRemoval, ShortcutsAndWin32ExeRaiseTheirFlags) {
+TEST_F(WormRemoval, ShortcutsAreToldAndWin32ExeRaisesRestart) {
     machine.addFile("E:\\Fotos.lnk");
     machine.lockFile("E:\\Fotos.lnk");
-    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.lnk");
-    EXPECT_EQ(lines().at(1), "[VX] > Não foi possível Excluir o Arquivo E:\\Fotos.lnk");
-    EXPECT_EQ(flags.shortcutFound, 1) << "a shortcut that survives still counts";
-    EXPECT_EQ(flags.removalFailed, 1);
+    EXPECT_TRUE(scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.lnk").shortcutMet)
+        << "a shortcut that survives still counts";
+    EXPECT_EQ(lines().at(1), pt(texts::FileNotDeleted, "E:\\Fotos.lnk"));
+    EXPECT_TRUE(flags.removalFailed);
 
     const std::string install = "C:\\Windows\\SysWOW64\\install\\";
     machine.addFile(install + "win32.exe", "MZ");
     machine.lockFile(install + "win32.exe");
     scan::wormMaskAndRunValueRemoval(ctx, install, "win32.exe");
-    EXPECT_EQ(flags.restartNeeded, 0);
+    EXPECT_FALSE(flags.restartNeeded);
     machine.lockFile(install + "win32.exe", false);
     scan::wormMaskAndRunValueRemoval(ctx, install, "win32.exe");
-    EXPECT_EQ(flags.restartNeeded, 1);
+    EXPECT_TRUE(flags.restartNeeded);
 }
 
 TEST_F(WormRemoval, FoldersDoNotMatchAndNothingFoundNamesTheFolder) {
     machine.addFolder("E:\\Fotos.js");
-    scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
+    EXPECT_FALSE(scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js").matched);
     language = scan::kEnglish;
     scan::wormMaskAndRunValueRemoval(ctx, "E:\\Fotos.js\\", "*.js");
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Nenhum Código/Vírus Encontrado em E:\\",
-                                     "[VX] - No Code/Virus Found in E:\\Fotos.js\\"));
-    EXPECT_EQ(flags.infectionFound, 0);
+    EXPECT_THAT(lines(), ElementsAre(pt(texts::NothingFoundIn, "E:\\"), en(texts::NothingFoundIn, "E:\\Fotos.js\\")));
+    EXPECT_FALSE(flags.infectionFound);
 }
 
 TEST_F(WormRemoval, RefusedHklmAndAnUnkillableProcessDoNotStopTheRemoval) {
@@ -104,13 +112,10 @@ TEST_F(WormRemoval, RefusedHklmAndAnUnkillableProcessDoNotStopTheRemoval) {
     machine.setText(RootKey::LocalMachine, kRun, "worm", "x");
     machine.denyLocalMachineFullAccess(true);
     scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
-    EXPECT_THAT(lines(),
-                ElementsAre("[VX] - Processo [vx00x]" + kNotRunning, "[VX] > Arquivo E:\\worm.js Deletado com Sucesso!",
-                            "[VX] > Chave de Registro worm Deletada!", "[VX] - Chave de Registro worm não Encontrada!",
-                            "[VX] - Chave de Registro worm não Encontrada!"));
+    EXPECT_EQ(lines(), scriptRemoved("E:\\worm.js", "worm"));
     EXPECT_TRUE(hasValue(RootKey::LocalMachine, kPolicies, "worm"));
     EXPECT_TRUE(hasValue(RootKey::LocalMachine, kRun, "worm"));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(WormRemoval, ShortcutWormProgramIsTakenOnlyStrictlyInsideItsSizeRange) {
@@ -119,22 +124,19 @@ TEST_F(WormRemoval, ShortcutWormProgramIsTakenOnlyStrictlyInsideItsSizeRange) {
         {"a.exe", 250000}, {"b.exe", 250001}, {"c.exe", 250999}, {"d.exe", 251000}, {"e.exe", (1ull << 32) + 250500}};
     for (auto [name, size] : files) machine.addFileOfSize(std::string("E:\\") + name, size);
     machine.lockFile("E:\\c.exe");
-    flags.shortcutFound = 1;
-    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
-    EXPECT_THAT(
-        lines(),
-        ElementsAre("[VX] - Processo [vx008]" + kNotRunning, "[VX] > Arquivo E:\\b.exe Deletado!",
-                    "[VX] > Arquivo E:\\b.exe deletado com sucesso!", "[VX] - Processo [vx008]" + kNotRunning,
-                    "[VX] > Arquivo E:\\c.exe não pôde ser Deletado!",
-                    "[VX] > Arquivo E:\\c.exe não pode ser deletado!", "[VX] - Nenhum Código/Vírus Encontrado!"));
-    EXPECT_EQ(flags.infectionFound, 0) << "the size alone is no finding";
-    EXPECT_EQ(flags.removalFailed, 1);
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe", ShortcutSeen::Yes);
+    EXPECT_THAT(lines(),
+                ElementsAre(pt(texts::ProcessNotRunning, "[vx008]"), fill(startup::FileDeleted, {"E:\\b.exe"}),
+                            fill(texts::ProgramDeleted, {"E:\\b.exe"}), pt(texts::ProcessNotRunning, "[vx008]"),
+                            fill(startup::FileNotDeleted, {"E:\\c.exe"}), fill(texts::ProgramNotDeleted, {"E:\\c.exe"}),
+                            texts::NothingFound.pt));
+    EXPECT_FALSE(flags.infectionFound) << "the size alone is no finding";
+    EXPECT_TRUE(flags.removalFailed);
     for (const char* kept : {"E:\\a.exe", "E:\\c.exe", "E:\\d.exe", "E:\\e.exe"})
         EXPECT_TRUE(machine.exists(kept)) << kept;
 
-    flags.shortcutFound = 0;
     machine.lockFile("E:\\c.exe", false);
-    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe", ShortcutSeen::No);
     EXPECT_TRUE(machine.exists("E:\\c.exe")) << "without a shortcut met the size means nothing";
 }
 
@@ -144,8 +146,7 @@ TEST_F(WormRemoval, ShortcutWormOnXpEndsExplorerAndNotepadBeforeCalc) {
     machine.setText(RootKey::CurrentUser, kRun, "a", "x");
     machine.setText(RootKey::LocalMachine, kRun, "a.exe", "x");
     machine.denyLocalMachineFullAccess(true);  // the edition is still read
-    flags.shortcutFound = 1;
-    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");  // Windows 7: explorer stays
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe", ShortcutSeen::Yes);  // Windows 7: explorer stays
     EXPECT_TRUE(machine.isRunning("explorer.exe"));
 
     log.clear();
@@ -153,10 +154,10 @@ TEST_F(WormRemoval, ShortcutWormOnXpEndsExplorerAndNotepadBeforeCalc) {
     machine.addFileOfSize("E:\\b.exe", 250500);
     machine.addProcess("notepad.exe");
     machine.addProcess("calc.exe");
-    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Process [explorer.exe] finished!", "[VX] > Process [vx008] finished!",
-                                     "[VX] > Arquivo E:\\b.exe Deletado!",
-                                     "[VX] > Arquivo E:\\b.exe deletado com sucesso!", "[VX] - No Code/Virus Found!"));
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe", ShortcutSeen::Yes);
+    EXPECT_THAT(lines(), ElementsAre(en(texts::ProcessFinished, "[explorer.exe]"),
+                                     en(texts::ProcessFinished, "[vx008]"), fill(startup::FileDeleted, {"E:\\b.exe"}),
+                                     fill(texts::ProgramDeleted, {"E:\\b.exe"}), texts::NothingFound.en));
     EXPECT_FALSE(machine.isRunning("explorer.exe"));
     EXPECT_TRUE(machine.isRunning("calc.exe")) << "calc is ended only when no notepad was";
     EXPECT_FALSE(hasValue(RootKey::CurrentUser, kRun, "a"));
@@ -170,12 +171,12 @@ TEST_F(WormRemoval, RunningProcessStepSparesTheProgramItself) {
     machine.addProcess("lulu.exe");
     machine.addProcess("Varrex 2.7.5.exe");
     machine.addProcess("worm.exe", "", /*terminable=*/false);
-    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
-    EXPECT_THAT(lines(), ElementsAre("[VX] > Process lulu.exe finished successfully!"));
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe", ShortcutSeen::No);
+    EXPECT_THAT(lines(), ElementsAre(en(texts::RunningFileEnded, "lulu.exe")));
     EXPECT_TRUE(machine.isRunning("Varrex 2.7.5.exe"));
     EXPECT_TRUE(machine.isRunning("worm.exe"));
     EXPECT_FALSE(machine.selfTerminated());
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 TEST_F(WormRemoval, FileBesideAFolderOfItsNameIsDeleted) {
@@ -185,12 +186,12 @@ TEST_F(WormRemoval, FileBesideAFolderOfItsNameIsDeleted) {
     machine.addFile("E:\\Docs.exe", "MZ");
     machine.lockFile("E:\\Docs.exe");
     machine.addFile("E:\\.exe", "keep");  // no name left: its "folder" would be the root itself
-    scan::wormMaskRemoval(ctx, "E:\\", "*.exe");
-    EXPECT_THAT(lines(), ElementsAre("[VX] - Não foi possível Excluír o Arquivo E:\\Docs.exe",
-                                     "[VX] > Arquivo E:\\Fotos.exe Deletado com Sucesso!"));
+    scan::wormMaskRemoval(ctx, "E:\\", "*.exe", ShortcutSeen::No);
+    EXPECT_THAT(lines(), ElementsAre(pt(texts::CompanionFileNotDeleted, "E:\\Docs.exe"),
+                                     pt(texts::FileDeleted, "E:\\Fotos.exe")));
     EXPECT_EQ(machine.content("E:\\.exe"), "keep");
     EXPECT_TRUE(machine.exists("E:\\Fotos"));
-    EXPECT_EQ(flags.infectionFound, 1);
+    EXPECT_TRUE(flags.infectionFound);
 }
 
 }  // namespace

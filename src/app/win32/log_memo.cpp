@@ -12,9 +12,6 @@ namespace vx::view {
 namespace {
 
 constexpr wchar_t kLogClass[] = L"VarrexLog";
-// Window extra bytes: the LogMemo that serves the window, and its font.
-constexpr int kMemoSlot = 0;
-constexpr int kFontSlot = sizeof(LONG_PTR);
 
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr COLORREF kSilver = RGB(192, 192, 192);
@@ -31,7 +28,6 @@ bool registerLogClass(HINSTANCE instance) {
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = LogMemo::windowProc;
-    wc.cbWndExtra = 2 * sizeof(LONG_PTR);
     wc.hInstance = instance;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kLogClass;
@@ -47,18 +43,16 @@ int textHeight(HDC dc, const std::wstring& text, int width, int minimum) {
     return std::max(static_cast<int>(r.bottom - r.top), minimum);
 }
 
-LogMemo* memoOf(HWND hwnd) { return reinterpret_cast<LogMemo*>(::GetWindowLongPtrW(hwnd, kMemoSlot)); }
-HFONT fontOf(HWND hwnd) { return reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, kFontSlot)); }
-
 }  // namespace
 
-HWND createLogMemo(HWND parent, int id, const RECT& bounds, HFONT font) {
+HWND LogMemo::create(HWND parent, int id, const RECT& bounds, HFONT font) {
+    if (hwnd_) return hwnd_;
     auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
     if (!registerLogClass(instance)) return nullptr;
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | WS_GROUP;
     HWND view = ::CreateWindowExW(WS_EX_CLIENTEDGE, kLogClass, L"", style, bounds.left, bounds.top,
                                   bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
     if (view) ::SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return view;
 }
@@ -73,14 +67,11 @@ HFONT createLogMemoFont(int dpi) {
     return ::CreateFontIndirectW(&lf);
 }
 
-LogMemo::LogMemo(HWND view, const scan::ActivityLog& log, std::function<bool()> portuguese)
-    : view_(view), log_(log), portuguese_(std::move(portuguese)) {
-    ::SetWindowLongPtrW(view_, kMemoSlot, reinterpret_cast<LONG_PTR>(this));
-}
+LogMemo::LogMemo(const scan::ActivityLog& log, std::function<bool()> portuguese)
+    : log_(log), portuguese_(std::move(portuguese)) {}
 
-LogMemo::~LogMemo() {
-    if (::IsWindow(view_) && memoOf(view_) == this) ::SetWindowLongPtrW(view_, kMemoSlot, 0);
-}
+// A window that outlives its object gets the default handling from here on.
+LogMemo::~LogMemo() { detach(); }
 
 void LogMemo::flush() {
     const size_t count = log_.size();
@@ -99,7 +90,7 @@ void LogMemo::flush() {
     if (!follow_) top_ = std::min(top_, lastTop());
     ++updates_;
     updateScrollBar();
-    ::InvalidateRect(view_, nullptr, FALSE);
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 // ---------------------------------------------------------------------------
@@ -115,7 +106,7 @@ void LogMemo::paint(HDC target, const RECT& client) {
     if (!memory.get() || !bitmap) return;
     HDC dc = memory.get();
     const win32::SelectedObject bitmapIn(dc, bitmap.get());
-    const win32::SelectedObject fontIn(dc, fontOf(view_));
+    const win32::SelectedObject fontIn(dc, font_);
     {
         const win32::GdiObject<HBRUSH> background(::CreateSolidBrush(kSilver));
         ::FillRect(dc, &client, background.get());
@@ -169,9 +160,9 @@ void LogMemo::paint(HDC target, const RECT& client) {
 
 int LogMemo::pageLines() const {
     RECT client{};
-    ::GetClientRect(view_, &client);
-    const win32::WindowDc dc(view_);
-    const win32::SelectedObject fontIn(dc.get(), fontOf(view_));
+    ::GetClientRect(hwnd_, &client);
+    const win32::WindowDc dc(hwnd_);
+    const win32::SelectedObject fontIn(dc.get(), font_);
     TEXTMETRICW tm{};
     ::GetTextMetricsW(dc.get(), &tm);
     return std::max(1, static_cast<int>(client.bottom / std::max(1L, tm.tmHeight)));
@@ -190,7 +181,7 @@ void LogMemo::updateScrollBar() {
     si.nMax = shown_ > 0 ? static_cast<int>(std::min<size_t>(shown_ - 1, 0x7FFFFFFE)) : 0;
     si.nPage = static_cast<UINT>(pageLines());
     si.nPos = static_cast<int>(std::min<size_t>(follow_ ? lastTop() : top_, 0x7FFFFFFE));
-    ::SetScrollInfo(view_, SB_VERT, &si, TRUE);
+    ::SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
 }
 
 void LogMemo::scrollTo(size_t top) {
@@ -198,7 +189,7 @@ void LogMemo::scrollTo(size_t top) {
     follow_ = top >= last;
     top_ = std::min(top, last);
     updateScrollBar();
-    ::InvalidateRect(view_, nullptr, FALSE);
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void LogMemo::scrollBy(long long lines) {
@@ -222,14 +213,14 @@ void LogMemo::select(size_t line, bool extend) {
     if (line == kNone) return;
     if (!extend || anchor_ == kNone) anchor_ = line;
     active_ = line;
-    ::InvalidateRect(view_, nullptr, FALSE);
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void LogMemo::selectAll() {
     if (shown_ == 0) return;
     anchor_ = 0;
     active_ = shown_ - 1;
-    ::InvalidateRect(view_, nullptr, FALSE);
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void LogMemo::copySelection() const {
@@ -240,7 +231,7 @@ void LogMemo::copySelection() const {
         if (line > low) text += L"\r\n";
         appendWide(text, log_.lines()[line]);
     }
-    if (!::OpenClipboard(view_)) return;
+    if (!::OpenClipboard(hwnd_)) return;
     ::EmptyClipboard();
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
@@ -265,10 +256,10 @@ void LogMemo::contextMenu(LPARAM at) {
     POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
     if (p.x == -1 && p.y == -1) {  // from the keyboard: at the window's corner
         p = POINT{0, 0};
-        ::ClientToScreen(view_, &p);
+        ::ClientToScreen(hwnd_, &p);
     }
     const UINT chosen = static_cast<UINT>(
-        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, p.x, p.y, 0, view_, nullptr));
+        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, p.x, p.y, 0, hwnd_, nullptr));
     ::DestroyMenu(menu);
     if (chosen == kCopy) copySelection();
     if (chosen == kSelectAll) selectAll();
@@ -291,41 +282,30 @@ const std::wstring& LogMemo::wholeText() {
 // Messages
 // ---------------------------------------------------------------------------
 
-LRESULT CALLBACK LogMemo::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_SETFONT:
-            ::SetWindowLongPtrW(hwnd, kFontSlot, static_cast<LONG_PTR>(wParam));
-            if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, FALSE);
-            return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(fontOf(hwnd));
-        case WM_ERASEBKGND:
-            return 1;  // the paint fills the whole view
-        default:
-            break;
-    }
-    if (LogMemo* memo = memoOf(hwnd)) return memo->handle(message, wParam, lParam);
-    if (message == WM_PAINT) {
-        const win32::PaintDc dc(hwnd);
-        const win32::GdiObject<HBRUSH> background(::CreateSolidBrush(kSilver));
-        ::FillRect(dc.get(), &dc.paint().rcPaint, background.get());
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
 LRESULT LogMemo::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_SETFONT:
+            font_ = reinterpret_cast<HFONT>(wParam);
+            if (LOWORD(lParam)) ::InvalidateRect(hwnd_, nullptr, FALSE);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(font_);
+        case WM_ERASEBKGND:
+            return 1;  // the paint fills the whole view
+        case WM_NCDESTROY: {
+            HWND self = detach();
+            return ::DefWindowProcW(self, message, wParam, lParam);
+        }
         case WM_PAINT: {
-            const win32::PaintDc dc(view_);
+            const win32::PaintDc dc(hwnd_);
             RECT client{};
-            ::GetClientRect(view_, &client);
+            ::GetClientRect(hwnd_, &client);
             paint(dc.get(), client);
             return 0;
         }
         case WM_SIZE:
             updateScrollBar();
-            ::InvalidateRect(view_, nullptr, FALSE);
+            ::InvalidateRect(hwnd_, nullptr, FALSE);
             return 0;
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(wholeText().size());
@@ -359,7 +339,7 @@ LRESULT LogMemo::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                     SCROLLINFO si{};
                     si.cbSize = sizeof si;
                     si.fMask = SIF_TRACKPOS;
-                    ::GetScrollInfo(view_, SB_VERT, &si);
+                    ::GetScrollInfo(hwnd_, SB_VERT, &si);
                     scrollTo(static_cast<size_t>(std::max(0, si.nTrackPos)));
                     break;
                 }
@@ -401,8 +381,8 @@ LRESULT LogMemo::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            ::SetFocus(view_);
-            ::SetCapture(view_);
+            ::SetFocus(hwnd_);
+            ::SetCapture(hwnd_);
             selecting_ = true;
             select(lineAt(GET_Y_LPARAM(lParam)), (wParam & MK_SHIFT) != 0);
             return 0;
@@ -424,7 +404,7 @@ LRESULT LogMemo::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    return ::DefWindowProcW(view_, message, wParam, lParam);
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 }  // namespace vx::view

@@ -28,38 +28,38 @@
 #include <vector>
 
 #include "scan/activity_log.h"
+#include "window_base.h"
 
 namespace vx::view {
-
-// Creates the log window: a child with a vertical scroll bar and a sunken
-// edge that takes the focus with Tab.
-HWND createLogMemo(HWND parent, int id, const RECT& bounds, HFONT font);
 
 // The log's look: bold Arial of 8 points at `dpi`.
 HFONT createLogMemoFont(int dpi);
 
-class LogMemo {
+class LogMemo : public WindowBase<LogMemo> {
 public:
     // `portuguese` tells the language of the context menu's items; without
     // it they are in English.
-    LogMemo(HWND view, const scan::ActivityLog& log, std::function<bool()> portuguese = {});
+    explicit LogMemo(const scan::ActivityLog& log, std::function<bool()> portuguese = {});
     ~LogMemo();
     LogMemo(const LogMemo&) = delete;
     LogMemo& operator=(const LogMemo&) = delete;
+
+    // Creates the log window: a child with a vertical scroll bar and a
+    // sunken edge that takes the focus with Tab. Null on failure.
+    HWND create(HWND parent, int id, const RECT& bounds, HFONT font);
 
     // Brings the view up to date with the log; the new lines are painted at
     // the next WM_PAINT (UpdateWindow paints them at once).
     void flush();
 
-    HWND handle() const { return view_; }
+    HWND handle() const { return hwnd_; }
     size_t linesShown() const { return shown_; }
     // How many times the view took new lines or a new log.
     uint64_t updates() const { return updates_; }
 
-    // The window procedure of the log window's class.
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-
 private:
+    friend class WindowBase<LogMemo>;
+
     // Where a line of the log was drawn at the last paint.
     struct Row {
         size_t line;
@@ -80,8 +80,8 @@ private:
     void contextMenu(LPARAM at);
     const std::wstring& wholeText();
 
-    HWND view_;
     const scan::ActivityLog& log_;
+    HFONT font_ = nullptr;
     std::function<bool()> portuguese_;
     bool drawn_ = false;
     uint64_t generation_ = 0;

@@ -106,7 +106,7 @@ bool MainWindow::create(HINSTANCE instance, int showCommand) {
     createFonts();
 
     const RECT frame = centredWindowRect(kClientWidth, kClientHeight, kMainStyle, kMainExStyle, dpi_);
-    const std::wstring title = widen(form_.caption("TForm1"));
+    const std::wstring title = widen(form_.Form1.caption);
     if (!::CreateWindowExW(kMainExStyle, kMainWindowClass, title.c_str(), kMainStyle, frame.left, frame.top,
                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this))
         return false;
@@ -135,11 +135,10 @@ bool MainWindow::create(HINSTANCE instance, int showCommand) {
 
 HWND MainWindow::hostOf(const app::Control& control, POINT& offset) const {
     offset = POINT{0, 0};
-    std::string_view parent = control.parent;
-    while (!parent.empty()) {
+    for (const app::Control* parent = control.parent; parent; parent = parent->parent) {
         const View* container = nullptr;
         for (const View& v : views_)
-            if (v.name == parent) container = &v;
+            if (v.control == parent) container = &v;
         if (!container) break;
         if (container->kind != ControlKind::GroupBox) return container->hwnd;
         // A group box is drawn behind its content; the content lives in the
@@ -148,27 +147,24 @@ HWND MainWindow::hostOf(const app::Control& control, POINT& offset) const {
             offset.x += p->x;
             offset.y += p->y;
         }
-        parent = form_.control(container->name).parent;
     }
     return hwnd_;
 }
 
 void MainWindow::createControls() {
-    const auto& controls = form_.controls();
     int nextUnlisted = kFirstUnlistedId;
-    for (size_t i = 0; i < controls.size(); ++i) {
-        const app::Control& c = controls[i];
+    for (app::Control* c : form_.controls()) {
         View v;
-        v.model = i;
-        v.name = c.name;
-        v.kind = c.kind;
-        if (c.kind == ControlKind::Form) {
+        v.control = c;
+        v.name = c->name;
+        v.kind = c->kind;
+        if (c->kind == ControlKind::Form) {
             v.hwnd = hwnd_;
         } else {
-            v.id = controlId(c.name);
+            v.id = controlId(c->name);
             if (v.id == 0) v.id = nextUnlisted++;
         }
-        if (const Placement* p = placementOf(c.name)) v.flags = p->flags;
+        if (const Placement* p = placementOf(c->name)) v.flags = p->flags;
         views_.push_back(std::move(v));
     }
     for (size_t i = 0; i < views_.size(); ++i)
@@ -183,7 +179,7 @@ void MainWindow::createControls() {
         View* v = viewByName(p.name);
         if (!v || v->hwnd || v->kind == ControlKind::TabSheet) continue;
         POINT offset;
-        HWND host = hostOf(form_.control(v->name), offset);
+        HWND host = hostOf(*v->control, offset);
         RECT bounds{scaled(offset.x + p.x, dpi_), scaled(offset.y + p.y, dpi_), scaled(offset.x + p.x + p.width, dpi_),
                     scaled(offset.y + p.y + p.height, dpi_)};
         createControl(*v, host, bounds);
@@ -192,7 +188,7 @@ void MainWindow::createControls() {
     for (View& v : views_) {
         if (v.hwnd || v.kind == ControlKind::TabSheet) continue;
         POINT offset;
-        HWND host = hostOf(form_.control(v.name), offset);
+        HWND host = hostOf(*v.control, offset);
         if (HWND hwnd = createControl(v, host, RECT{0, 0, 0, 0})) ::ShowWindow(hwnd, SW_HIDE);
     }
 
@@ -204,9 +200,7 @@ void MainWindow::createControls() {
         if (v.kind == ControlKind::GroupBox && v.hwnd)
             ::SetWindowPos(v.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    if (View* memo = viewByName("Memo1"); memo && memo->hwnd) {
-        memo_ = std::make_unique<LogMemo>(memo->hwnd, form_.Memo1,
-                                          [this] { return form_.language == scan::kPortuguese; });
+    if (memo_ && memo_->handle()) {
         // While a handler runs, the log is shown growing and the window keeps
         // answering the system, at every heartbeat of the platform and at the
         // log's own pushes.
@@ -232,8 +226,8 @@ void MainWindow::createTabControl(View& tabs) {
     int index = 0;
     for (View& sheet : views_) {
         if (sheet.kind != ControlKind::TabSheet || sheet.name.empty()) continue;
-        if (form_.control(sheet.name).parent != tabs.name) continue;
-        std::wstring caption = widen(form_.caption(sheet.name));
+        if (sheet.control->parent != tabs.control) continue;
+        std::wstring caption = widen(sheet.control->caption);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = caption.data();
@@ -263,7 +257,7 @@ HWND MainWindow::createControl(View& v, HWND host, RECT b) {
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
     HFONT font = uiFont_.get();
-    const std::wstring caption = controlText(form_.caption(v.name));
+    const std::wstring caption = controlText(v.control->caption);
     switch (v.kind) {
         case ControlKind::Panel:
             style |= WS_CLIPCHILDREN;
@@ -287,23 +281,30 @@ HWND MainWindow::createControl(View& v, HWND host, RECT b) {
             // The model decides the state; the view only shows it.
             style |= WS_TABSTOP | WS_GROUP | BS_CHECKBOX;
             break;
-        case ControlKind::Label:
-            style |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX | (v.name == "Label19" ? SS_PATHELLIPSIS : SS_ENDELLIPSIS);
+        case ControlKind::Label: {
+            const bool path = static_cast<const app::Label*>(v.control)->ellipsis == app::Ellipsis::Path;
+            style |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX | (path ? SS_PATHELLIPSIS : SS_ENDELLIPSIS);
             break;
+        }
         case ControlKind::StaticText:
             style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX | ((v.flags & kBoxedText) ? SS_SUNKEN : 0);
             font = boldFont_.get();
             break;
-        case ControlKind::Memo:
-            v.hwnd = createLogMemo(host, v.id, b, memoFont_.get());
+        case ControlKind::Memo: {
+            // The log view shows the activity log the control is.
+            auto memo = std::make_unique<LogMemo>(static_cast<const app::Memo&>(*v.control), [this] {
+                return form_.language == scan::Language::Portuguese;
+            });
+            v.hwnd = memo->create(host, v.id, b, memoFont_.get());
+            if (v.hwnd) memo_ = std::move(memo);
             return v.hwnd;
+        }
         case ControlKind::ListBox:
             cls = L"LISTBOX";
             // The model keeps the lines sorted; the control shows them in its
             // order so that a line's index is the model's index.
             style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
-            // The items of a kept run: several may be chosen for a restore.
-            if (v.name == "ListBox3") style |= LBS_EXTENDEDSEL;
+            if (static_cast<const app::ListBox*>(v.control)->multiSelect) style |= LBS_EXTENDEDSEL;
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case ControlKind::DriveComboBox:
@@ -364,11 +365,6 @@ MainWindow::View* MainWindow::viewByName(std::string_view name) {
     return nullptr;
 }
 
-app::DriveList* MainWindow::driveListOf(std::string_view name) {
-    if (name == "DriveComboBox1") return &form_.DriveComboBox1;
-    if (name == "DriveComboBox2") return &form_.DriveComboBox2;
-    return nullptr;
-}
 
 int MainWindow::currentPage() const {
     const LRESULT page = tabs_ ? ::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0) : -1;

@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "app/form1_bindings.h"
 #include "instructions_window.h"
 #include "log_memo.h"
 #include "platform/win32/win32_platform.h"
@@ -70,8 +69,8 @@ private:
 
     // One control of the model and what the view last drew of it.
     struct View {
-        size_t model = 0;  // index in TForm1::controls()
-        std::string name;
+        app::Control* control = nullptr;
+        std::string_view name;  // the control's, which the view's tables use
         app::ControlKind kind = app::ControlKind::Label;
         int id = 0;
         HWND hwnd = nullptr;  // a tab page's container for a tab sheet
@@ -86,8 +85,8 @@ private:
         std::string hint;
         bool hasTip = false;
     };
-    // The lines and selection a list box of text lines shows.
-    struct TextListView {
+    // The lines and selection a list box shows.
+    struct ListView {
         bool drawn = false;
         std::vector<std::string> items;
         std::vector<int> selected;
@@ -120,8 +119,8 @@ private:
     // Runs a handler of the model and draws the outcome, or queues it while
     // another handler runs. The handler holds copies of what it needs.
     void forward(std::function<void()> handler);
-    // A bound handler of the model, by its control and event.
-    void forwardBound(std::string_view control, app::Event event);
+    // The event to the slot its control binds it to.
+    void forwardEvent(View& view, app::Event event, app::EventArgs args = {});
     // Runs a handler now, even inside a running one (only the session-end
     // question, which Windows waits for, does that). An outer one is
     // followed by the events that arrived meanwhile, then the outcome is
@@ -153,15 +152,13 @@ private:
     void render();
     void renderControl(View& view);
     void renderDriveList(View& view);
-    void renderProcessList(View& view);
-    void renderTextList(View& view);
+    void renderList(View& view);
     void renderInstructions();
     void showPage(int page);
 
     View* viewById(int id);
     View* viewByHwnd(HWND hwnd);
     View* viewByName(std::string_view name);
-    app::DriveList* driveListOf(std::string_view name);
     int currentPage() const;
     LRESULT controlColors(HDC dc, HWND control);
 
@@ -183,11 +180,8 @@ private:
     std::vector<View> views_;
     std::unordered_map<int, size_t> byId_;
     std::unordered_map<HWND, size_t> byHwnd_;
-    std::unordered_map<std::string, DriveListView> driveLists_;
-    std::unordered_map<std::string, TextListView> textLists_;
-    // The process lines and selection the list box shows.
-    std::vector<std::string> processLinesShown_;
-    int processSelectedShown_ = -2;
+    std::unordered_map<int, DriveListView> driveLists_;  // by control identifier
+    std::unordered_map<int, ListView> lists_;             // by control identifier
     std::vector<HWND> pages_;
 
     std::unique_ptr<LogMemo> memo_;

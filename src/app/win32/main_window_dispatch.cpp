@@ -95,8 +95,10 @@ void MainWindow::run(const std::function<void()>& handler) {
     running_ = nested;
 }
 
-void MainWindow::forwardBound(std::string_view control, Event event) {
-    if (const app::Handler h = app::handlerFor(control, event)) forward([this, h] { (form_.*h)(); });
+void MainWindow::forwardEvent(View& v, Event event, app::EventArgs args) {
+    app::Control* control = v.control;
+    if (!control->binds(event)) return;
+    forward([this, control, event, args = std::move(args)] { form_.raise(*control, event, args); });
 }
 
 // ---------------------------------------------------------------------------
@@ -116,51 +118,38 @@ void MainWindow::onCommand(int id, int code) {
         case ControlKind::Label:
         case ControlKind::StaticText:
             if (code == BN_CLICKED || code == STN_CLICKED) {  // both are 0
-                forwardBound(v->name, Event::Click);
+                forwardEvent(*v, Event::Click);
             } else if (code == STN_DBLCLK && v->kind != ControlKind::Button) {
-                forwardBound(v->name, Event::DoubleClick);
+                forwardEvent(*v, Event::DoubleClick);
             }
             break;
         case ControlKind::CheckBox:
-            if (code == BN_CLICKED) {
-                if (const app::CheckHandler h = app::checkHandlerFor(v->name)) {
-                    // A click asks for the state opposite to the one the
-                    // model holds when the click is handled.
-                    const size_t model = v->model;
-                    forward([this, h, model] { (form_.*h)(!form_.controls()[model].checked); });
-                }
-            }
+            if (code == BN_CLICKED) forwardEvent(*v, Event::Click);
             break;
-        case ControlKind::ListBox:
+        case ControlKind::ListBox: {
             if (code != LBN_SELCHANGE) break;
-            if (v->name == "ListBox1") {
-                const int selected = static_cast<int>(::SendMessageW(v->hwnd, LB_GETCURSEL, 0, 0));
-                processSelectedShown_ = selected;
-                forward([this, selected] { form_.ListBox1Select(selected); });
-            } else if (v->name == "ListBox2") {
-                const int selected = static_cast<int>(::SendMessageW(v->hwnd, LB_GETCURSEL, 0, 0));
-                textLists_[v->name].selected = {selected};
-                forward([this, selected] {
-                    form_.ListBox2Select(selected);
-                    form_.ListBox2Click();
-                });
-            } else if (v->name == "ListBox3") {
+            const auto& list = static_cast<const app::ListBox&>(*v->control);
+            std::vector<int> selected;
+            if (list.multiSelect) {
                 const LRESULT count = ::SendMessageW(v->hwnd, LB_GETSELCOUNT, 0, 0);
-                std::vector<int> selected(count > 0 ? static_cast<size_t>(count) : 0);
+                selected.resize(count > 0 ? static_cast<size_t>(count) : 0);
                 if (!selected.empty())
                     ::SendMessageW(v->hwnd, LB_GETSELITEMS, static_cast<WPARAM>(selected.size()),
                                    reinterpret_cast<LPARAM>(selected.data()));
-                textLists_[v->name].selected = selected;
-                forward([this, selected] { form_.ListBox3Select(selected); });
+                lists_[v->id].selected = selected;
+            } else {
+                const int chosen = static_cast<int>(::SendMessageW(v->hwnd, LB_GETCURSEL, 0, 0));
+                selected = {chosen};
+                lists_[v->id].selected = chosen >= 0 ? selected : std::vector<int>{};
             }
+            forwardEvent(*v, Event::Select, {.selection = std::move(selected)});
             break;
+        }
         case ControlKind::DriveComboBox:
             if (code == CBN_SELCHANGE) {
-                if (app::DriveList* list = driveListOf(v->name)) {
-                    const int selected = static_cast<int>(::SendMessageW(v->hwnd, CB_GETCURSEL, 0, 0));
-                    driveLists_[v->name].selected = selected;
-                    forward([list, selected] { list->selected = selected; });
-                }
+                const int selected = static_cast<int>(::SendMessageW(v->hwnd, CB_GETCURSEL, 0, 0));
+                driveLists_[v->id].selected = selected;
+                forwardEvent(*v, Event::Select, {.selection = {selected}});
             }
             break;
         default:
@@ -169,11 +158,15 @@ void MainWindow::onCommand(int id, int code) {
 }
 
 void MainWindow::onEscape() {
-    // Esc presses the cancel button (BitBtn12) while it is on screen, that is
-    // while the options tab is shown.
-    View* cancel = viewByName("BitBtn12");
-    if (cancel && cancel->hwnd && ::IsWindowVisible(cancel->hwnd) && ::IsWindowEnabled(cancel->hwnd))
-        forwardBound("BitBtn12", Event::Click);
+    // Esc presses the cancel button while it is on screen (the options tab's
+    // copy button, while that tab is shown).
+    for (View& v : views_) {
+        const auto* button = v.kind == ControlKind::Button ? static_cast<const app::Button*>(v.control) : nullptr;
+        if (button && button->cancel && v.hwnd && ::IsWindowVisible(v.hwnd) && ::IsWindowEnabled(v.hwnd)) {
+            forwardEvent(v, Event::Click);
+            return;
+        }
+    }
 }
 
 void MainWindow::onPageChanged() {
@@ -183,8 +176,8 @@ void MainWindow::onPageChanged() {
 }
 
 void MainWindow::onPageShown(int page) {
-    for (const View& v : views_)
-        if (v.page == page && v.page >= 0) forwardBound(v.name, Event::PageShow);
+    for (View& v : views_)
+        if (v.page == page && v.page >= 0) forwardEvent(v, Event::PageShow);
 }
 
 void MainWindow::onMouseMove(View& v) {
@@ -193,15 +186,15 @@ void MainWindow::onMouseMove(View& v) {
         TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, v.hwnd, 0};
         ::TrackMouseEvent(&track);
         if (drawnByView(v.kind, v.flags)) ::InvalidateRect(v.hwnd, nullptr, FALSE);
-        forwardBound(v.name, Event::MouseEnter);
+        forwardEvent(v, Event::MouseEnter);
     }
-    forwardBound(v.name, Event::MouseMove);
+    forwardEvent(v, Event::MouseMove);
 }
 
 void MainWindow::onMouseLeave(View& v) {
     v.hot = false;
     if (drawnByView(v.kind, v.flags)) ::InvalidateRect(v.hwnd, nullptr, FALSE);
-    forwardBound(v.name, Event::MouseLeave);
+    forwardEvent(v, Event::MouseLeave);
 }
 
 void MainWindow::followDrives(uint32_t arrivedMask, uint32_t removedMask) {
@@ -403,7 +396,7 @@ LRESULT MainWindow::Container::handle(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         }
         case WM_LBUTTONUP:
-            if (const View* v = owner_.viewByHwnd(hwnd_)) owner_.forwardBound(v->name, Event::Click);
+            if (View* v = owner_.viewByHwnd(hwnd_)) owner_.forwardEvent(*v, Event::Click);
             return 0;
         case WM_NCDESTROY: {
             HWND self = detach();
@@ -453,24 +446,25 @@ LRESULT MainWindow::controlMessage(View& v, HWND hwnd, UINT message, WPARAM wPar
             onMouseLeave(v);
             break;
         case WM_SETCURSOR:
-            if (form_.controls()[v.model].handCursor) {
+            if (v.kind == ControlKind::Label && static_cast<const app::Label*>(v.control)->link) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
                 return TRUE;
             }
             break;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
-            // The instructions button has its own key handler (F11); every
-            // other key goes on to the button unchanged.
-            if (v.name == "BitBtn3") {
-                const int key = static_cast<int>(wParam);
+            // A button with a key handler (the instructions button's F11)
+            // sees the keys first; a key it does not take goes on to the
+            // button unchanged.
+            if (v.kind == ControlKind::Button && static_cast<const app::Button*>(v.control)->onKeyDown) {
+                const app::EventArgs key{.key = static_cast<int>(wParam)};
                 if (running_) {
                     // It waits for the running handler; the key goes on.
-                    forward([this, key] { form_.BitBtn3KeyDown(key); });
+                    forwardEvent(v, Event::KeyDown, key);
                     break;
                 }
                 bool handled = false;
-                runNow([&] { handled = form_.BitBtn3KeyDown(key); });
+                runNow([&] { handled = form_.raise(*v.control, Event::KeyDown, key); });
                 if (handled) return 0;
             }
             break;

@@ -55,12 +55,7 @@ void MainWindow::render() {
     for (View& v : views_) {
         renderControl(v);
         if (v.kind == ControlKind::DriveComboBox) renderDriveList(v);
-        if (v.kind == ControlKind::ListBox) {
-            if (v.name == "ListBox1")
-                renderProcessList(v);
-            else
-                renderTextList(v);
-        }
+        if (v.kind == ControlKind::ListBox) renderList(v);
     }
     if (memo_) memo_->flush();
     renderInstructions();
@@ -69,7 +64,7 @@ void MainWindow::render() {
 
 void MainWindow::renderControl(View& v) {
     if (!v.hwnd) return;
-    const app::Control& c = form_.controls()[v.model];
+    const app::Control& c = *v.control;
     const bool first = !v.drawn;
     v.drawn = true;
 
@@ -109,9 +104,12 @@ void MainWindow::renderControl(View& v) {
         if (!first) ::InvalidateRect(v.hwnd, nullptr, TRUE);
     }
 
-    if (v.kind == ControlKind::CheckBox && (first || c.checked != v.checked)) {
-        v.checked = c.checked;
-        ::SendMessageW(v.hwnd, BM_SETCHECK, c.checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (v.kind == ControlKind::CheckBox) {
+        const bool checked = static_cast<const app::CheckBox&>(c).checked;
+        if (first || checked != v.checked) {
+            v.checked = checked;
+            ::SendMessageW(v.hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
     }
 
     if (tooltip_ && (first || c.hint != v.hint) && v.kind != ControlKind::Form && v.kind != ControlKind::TabSheet) {
@@ -135,66 +133,41 @@ void MainWindow::renderControl(View& v) {
 }
 
 void MainWindow::renderDriveList(View& v) {
-    app::DriveList* list = driveListOf(v.name);
-    if (!list || !v.hwnd) return;
-    DriveListView& shown = driveLists_[v.name];
-    if (shown.items != list->items) {
+    if (!v.hwnd) return;
+    const auto& list = static_cast<const app::DriveComboBox&>(*v.control);
+    DriveListView& shown = driveLists_[v.id];
+    if (shown.items != list.items) {
         ::SendMessageW(v.hwnd, CB_RESETCONTENT, 0, 0);
-        for (const std::string& item : list->items)
+        for (const std::string& item : list.items)
             ::SendMessageW(v.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
-        shown.items = list->items;
+        shown.items = list.items;
         shown.selected = -2;
     }
-    if (shown.selected != list->selected) {
-        ::SendMessageW(v.hwnd, CB_SETCURSEL, static_cast<WPARAM>(list->selected), 0);
-        shown.selected = list->selected;
+    if (shown.selected != list.selected) {
+        ::SendMessageW(v.hwnd, CB_SETCURSEL, static_cast<WPARAM>(list.selected), 0);
+        shown.selected = list.selected;
     }
 }
 
-void MainWindow::renderProcessList(View& v) {
+void MainWindow::renderList(View& v) {
     if (!v.hwnd) return;
-    const auto& box = form_.ListBox1;
-    std::vector<std::string> lines = box.lines();
-    if (lines != processLinesShown_) {
-        std::vector<std::wstring> texts;
-        for (const auto& item : box.items) texts.push_back(widen(item.text));
-        refillListBox(v.hwnd, texts, [&](LRESULT at, size_t i) {
-            ::SendMessageW(v.hwnd, LB_SETITEMDATA, static_cast<WPARAM>(at), box.items[i].pid);
-        });
-        processLinesShown_ = std::move(lines);
-        processSelectedShown_ = -2;
-    }
-    if (processSelectedShown_ != box.selected) {
-        ::SendMessageW(v.hwnd, LB_SETCURSEL, static_cast<WPARAM>(box.selected), 0);
-        processSelectedShown_ = box.selected;
-    }
-}
-
-void MainWindow::renderTextList(View& v) {
-    if (!v.hwnd) return;
-    std::vector<std::string> items;
-    std::vector<int> selected;
-    if (v.name == "ListBox2") {
-        items = form_.ListBox2.items;
-        if (form_.ListBox2.selected >= 0) selected.push_back(form_.ListBox2.selected);
-    } else if (v.name == "ListBox3") {
-        items = form_.ListBox3.items;
-        selected = form_.ListBox3.selected;
-    } else {
-        return;
-    }
-    const bool multiple = (::GetWindowLongW(v.hwnd, GWL_STYLE) & LBS_EXTENDEDSEL) != 0;
-    TextListView& shown = textLists_[v.name];
+    const auto& list = static_cast<const app::ListBox&>(*v.control);
+    std::vector<std::string> items = list.texts();
+    std::vector<int> selected = list.chosen();
+    ListView& shown = lists_[v.id];
     if (!shown.drawn || shown.items != items) {
         std::vector<std::wstring> texts;
         for (const std::string& item : items) texts.push_back(widen(item));
-        refillListBox(v.hwnd, texts);
+        refillListBox(v.hwnd, texts, [&](LRESULT at, size_t i) {
+            if (const uint32_t data = list.itemData(i))
+                ::SendMessageW(v.hwnd, LB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(data));
+        });
         shown.items = std::move(items);
         shown.drawn = true;
         shown.selected.clear();  // a refilled list shows nothing chosen
     }
     if (shown.selected != selected) {
-        if (multiple) {
+        if (list.multiSelect) {
             ::SendMessageW(v.hwnd, LB_SETSEL, FALSE, -1);
             for (int i : selected) ::SendMessageW(v.hwnd, LB_SETSEL, TRUE, i);
         } else {

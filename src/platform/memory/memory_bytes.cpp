@@ -16,7 +16,8 @@ using namespace detail;  // node kinds and failure messages
 using detail::Kind;
 using detail::Node;
 using detail::Resolved;
-using platform::IoResult;
+using platform::Result;
+using platform::Status;
 namespace attr = platform::attr;
 
 namespace {
@@ -71,7 +72,7 @@ public:
     }
 
     // Appends `bytes`; `operation` names the call for fault injection.
-    IoResult append(std::string_view operation, const char* data, size_t size) {
+    Status append(std::string_view operation, const char* data, size_t size) {
         if (lifetime_.expired()) return failure(kNotReady);
         if (s_.failCall(operation, path_)) return failure(kAccessDenied);
         std::shared_ptr<Node> file = file_.lock();
@@ -105,21 +106,21 @@ public:
     MemoryByteWriter(Machine::State& s, Node* file, char drive, std::string path) : file_(s, file, drive, std::move(path)) {}
     ~MemoryByteWriter() override { file_.release(); }
 
-    IoResult write(const uint8_t* data, size_t size) override {
+    Status write(const uint8_t* data, size_t size) override {
         if (closed_) return failure(kInvalidHandle);
         return file_.append("writeBytes", reinterpret_cast<const char*>(data), size);
     }
 
-    IoResult flush() override {
+    Status flush() override {
         if (closed_) return failure(kInvalidHandle);
-        return file_.closeFails("flushBytes") ? failure(kAccessDenied) : IoResult{};
+        return file_.closeFails("flushBytes") ? failure(kAccessDenied) : Status{};
     }
 
-    IoResult close() override {
+    Status close() override {
         if (closed_) return failure(kInvalidHandle);
         closed_ = true;
         file_.release();
-        return file_.closeFails("closeBytes") ? failure(kAccessDenied) : IoResult{};
+        return file_.closeFails("closeBytes") ? failure(kAccessDenied) : Status{};
     }
 
 private:
@@ -132,26 +133,26 @@ private:
 class MemoryJournalWriter final : public platform::TextWriter {
 public:
     MemoryJournalWriter(Machine::State& s, Node* file, char drive, std::string path) : file_(s, file, drive, std::move(path)) {}
-    ~MemoryJournalWriter() override { close(); }
+    ~MemoryJournalWriter() override { close().ignore(); }
 
-    IoResult writeLine(const std::string& line) override {
-        if (closed_) return status_.ok ? failure(kInvalidHandle) : status_;
-        if (!status_.ok) return status_;
+    Status writeLine(const std::string& line) override {
+        if (closed_) return status_.ok() ? failure(kInvalidHandle) : status_;
+        if (!status_.ok()) return status_;
         std::string bytes = line + "\r\n";
         return status_ = file_.append("writeLine", bytes.data(), bytes.size());
     }
 
-    IoResult close() override {
+    Status close() override {
         if (closed_) return status_;
         closed_ = true;
         file_.release();
-        if (file_.closeFails("closeTextFile") && status_.ok) status_ = failure(kAccessDenied);
+        if (file_.closeFails("closeTextFile") && status_.ok()) status_ = failure(kAccessDenied);
         return status_;
     }
 
 private:
     OpenForWrite file_;
-    IoResult status_;
+    Status status_;
     bool closed_ = false;
 };
 
@@ -181,43 +182,26 @@ std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytes(const std::str
     return makeByteReader(s_, *r.node, r.drive, s_.absolutePath(path), false);
 }
 
-std::unique_ptr<platform::ByteWriter> MemoryFileSystem::createBytes(const std::string& path, IoResult& error) {
-    if (s_.failCall("createBytes", path)) {
-        error = failure(kAccessDenied);
-        return nullptr;
-    }
+Result<std::unique_ptr<platform::ByteWriter>> MemoryFileSystem::createBytes(const std::string& path) {
+    if (s_.failCall("createBytes", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
     if (r.node) {
         // Whatever stands there (file, folder or link) is left alone.
-        error = failure(kFileExists);
-        return nullptr;
+        return failure(kFileExists);
     }
-    if (!checkNewFile(r, error)) return nullptr;
-    if (!s_.mayCreateIn(r.parent)) {
-        error = failure(kAccessDenied);
-        return nullptr;
-    }
+    if (Status error; !checkNewFile(r, error)) return error;
+    if (!s_.mayCreateIn(r.parent)) return failure(kAccessDenied);
     Node* file = attachNewFile(s_, r);
-    error = IoResult{};
     return std::make_unique<MemoryByteWriter>(s_, file, r.drive, s_.absolutePath(path));
 }
 
-std::unique_ptr<platform::TextWriter> MemoryFileSystem::appendUtf8TextFile(const std::string& path, IoResult& error) {
-    if (s_.failCall("appendUtf8TextFile", path)) {
-        error = failure(kAccessDenied);
-        return nullptr;
-    }
+Result<std::unique_ptr<platform::TextWriter>> MemoryFileSystem::appendUtf8TextFile(const std::string& path) {
+    if (s_.failCall("appendUtf8TextFile", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
     Node* file = r.node;
     if (file) {
-        if (file->kind != Kind::File || (file->bits & attr::ReadOnly) || !s_.mayChange(file)) {
-            error = failure(kAccessDenied);
-            return nullptr;
-        }
-        if (file->inUse()) {
-            error = failure(kInUse);
-            return nullptr;
-        }
+        if (file->kind != Kind::File || (file->bits & attr::ReadOnly) || !s_.mayChange(file)) return failure(kAccessDenied);
+        if (file->inUse()) return failure(kInUse);
         if (file->hasSizeOnly) {
             // Appending needs the bytes: the zeros become real ones.
             file->data.assign(static_cast<size_t>(file->sizeOnly), '\0');
@@ -228,21 +212,14 @@ std::unique_ptr<platform::TextWriter> MemoryFileSystem::appendUtf8TextFile(const
         // the next one.
         if (!file->data.empty() && file->data.back() != '\n' && file->data.back() != '\r') {
             detail::Drive* d = s_.drive(r.drive);
-            if (!d || !consumeSpace(*d, 2)) {
-                error = failure(d ? kDiskFull : kNotReady);
-                return nullptr;
-            }
+            if (!d || !consumeSpace(*d, 2)) return failure(d ? kDiskFull : kNotReady);
             file->data += "\r\n";
         }
     } else {
-        if (!checkNewFile(r, error)) return nullptr;
-        if (!s_.mayCreateIn(r.parent)) {
-            error = failure(kAccessDenied);
-            return nullptr;
-        }
+        if (Status error; !checkNewFile(r, error)) return error;
+        if (!s_.mayCreateIn(r.parent)) return failure(kAccessDenied);
         file = attachNewFile(s_, r);
     }
-    error = IoResult{};
     return std::make_unique<MemoryJournalWriter>(s_, file, r.drive, s_.absolutePath(path));
 }
 

@@ -7,17 +7,66 @@
 
 namespace vx::memory::detail {
 
-inline constexpr const char* kPathNotFound = "The system cannot find the path specified";
-inline constexpr const char* kAccessDenied = "Access is denied";
-inline constexpr const char* kInUse = "The process cannot access the file because it is being used by another process";
-inline constexpr const char* kBadName = "The filename, directory name, or volume label syntax is incorrect";
-inline constexpr const char* kCannotResolve = "The name of the file cannot be resolved by the system";
-inline constexpr const char* kNotReady = "The device is not ready";
-inline constexpr const char* kInvalidHandle = "The handle is invalid";
-inline constexpr const char* kFileExists = "The file exists";
-inline constexpr const char* kDiskFull = "There is not enough space on the disk";
+// The Windows error codes the machine simulates.
+inline constexpr uint32_t kFileNotFound = platform::syscode::FileNotFound;
+inline constexpr uint32_t kPathNotFound = platform::syscode::PathNotFound;
+inline constexpr uint32_t kAccessDenied = platform::syscode::AccessDenied;
+inline constexpr uint32_t kInUse = platform::syscode::SharingViolation;
+inline constexpr uint32_t kBadName = platform::syscode::BadName;
+inline constexpr uint32_t kCannotResolve = platform::syscode::CannotResolve;
+inline constexpr uint32_t kNotReady = platform::syscode::NotReady;
+inline constexpr uint32_t kInvalidHandle = platform::syscode::InvalidHandle;
+inline constexpr uint32_t kFileExists = platform::syscode::FileExists;
+inline constexpr uint32_t kAlreadyExists = platform::syscode::AlreadyExists;
+inline constexpr uint32_t kDiskFull = platform::syscode::DiskFull;
+inline constexpr uint32_t kGeneralFailure = platform::syscode::GeneralFailure;
+inline constexpr uint32_t kInvalidParameter = platform::syscode::InvalidParameter;
+inline constexpr uint32_t kNotADirectory = platform::syscode::NotADirectory;
+inline constexpr uint32_t kStoppedOnLink = platform::syscode::StoppedOnLink;
 
-inline platform::IoResult failure(const char* reason) { return platform::IoResult{false, reason}; }
+// The system's message for a simulated code, as Windows words it.
+inline const char* messageOf(uint32_t code) {
+    switch (code) {
+        case kFileNotFound: return "The system cannot find the file specified";
+        case kPathNotFound: return "The system cannot find the path specified";
+        case kAccessDenied: return "Access is denied";
+        case kInUse: return "The process cannot access the file because it is being used by another process";
+        case kBadName: return "The filename, directory name, or volume label syntax is incorrect";
+        case kCannotResolve: return "The name of the file cannot be resolved by the system";
+        case kNotReady: return "The device is not ready";
+        case kInvalidHandle: return "The handle is invalid";
+        case kFileExists: return "The file exists";
+        case kAlreadyExists: return "Cannot create a file when that file already exists";
+        case kDiskFull: return "There is not enough space on the disk";
+        case kInvalidParameter: return "The parameter is incorrect";
+        case kNotADirectory: return "The directory name is invalid";
+        case kStoppedOnLink: return "The create operation stopped after reaching a symbolic link";
+        default: return "A device attached to the system is not functioning";
+    }
+}
+
+// What a simulated code means for the caller.
+inline platform::Fault faultOf(uint32_t code) {
+    using platform::Fault;
+    switch (code) {
+        case kFileNotFound:
+        case kPathNotFound: return Fault::Missing;
+        case kAccessDenied: return Fault::Denied;
+        case kInUse: return Fault::InUse;
+        case kFileExists:
+        case kAlreadyExists: return Fault::Exists;
+        case kNotADirectory: return Fault::NotAFolder;
+        case kStoppedOnLink: return Fault::Link;
+        default: return Fault::Failed;
+    }
+}
+
+// The failure the system reports with `code`.
+inline platform::Status failure(uint32_t code) { return platform::Status(faultOf(code), code, messageOf(code)); }
+// The failure `fault`, reported with `code`.
+inline platform::Status failure(platform::Fault fault, uint32_t code) {
+    return platform::Status(fault, code, messageOf(code));
+}
 
 // The drive a handle was opened on, while it is still in the machine.
 class DriveWatch {
@@ -53,7 +102,7 @@ std::unique_ptr<platform::ByteReader> makeByteReader(Machine::State& s, Node& fi
 
 // Whether a new file may be made where `r` (a path resolved for it) leads;
 // false with `error` filled when the name or its folder does not allow one.
-inline bool checkNewFile(const Resolved& r, platform::IoResult& error) {
+inline bool checkNewFile(const Resolved& r, platform::Status& error) {
     if (r.error == Resolved::Error::TooManyLinks) {
         error = failure(kCannotResolve);
         return false;

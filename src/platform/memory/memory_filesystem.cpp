@@ -12,7 +12,8 @@ using detail::Kind;
 using detail::Node;
 using detail::Resolved;
 using platform::FindEntry;
-using platform::IoResult;
+using platform::Result;
+using platform::Status;
 namespace attr = platform::attr;
 
 namespace {
@@ -38,7 +39,7 @@ std::string encodeLine(const std::string& line) {
 
 // Opens `path` for writing as CreateFile(CREATE_ALWAYS) does: an existing
 // file is emptied, a missing one created; null with `error` filled on failure.
-Node* openForWrite(Machine::State& s, const std::string& path, IoResult& error) {
+Node* openForWrite(Machine::State& s, const std::string& path, Status& error) {
     Resolved r = s.resolve(path, false);
     if (r.error == Resolved::Error::TooManyLinks) {
         error = failure(kCannotResolve);
@@ -62,7 +63,7 @@ Node* openForWrite(Machine::State& s, const std::string& path, IoResult& error) 
         n->hasSizeOnly = false;
         n->sizeOnly = 0;
         n->bits = attr::Archive;
-        error = IoResult{};
+        error = Status{};
         return n;
     }
     if (!checkNewFile(r, error)) return nullptr;
@@ -74,7 +75,7 @@ Node* openForWrite(Machine::State& s, const std::string& path, IoResult& error) 
     n->kind = Kind::File;
     n->name = r.name;
     n->bits = attr::Archive;
-    error = IoResult{};
+    error = Status{};
     return s.attach(r.parent, std::move(n));
 }
 
@@ -189,11 +190,11 @@ public:
         : s_(s), lifetime_(s.lifetime), file_(file->weak_from_this()), path_(std::move(path)) {
         ++file->writers;
     }
-    ~MemoryTextWriter() override { close(); }
+    ~MemoryTextWriter() override { close().ignore(); }
 
-    IoResult writeLine(const std::string& line) override {
-        if (closed_) return status_.ok ? failure(kInvalidHandle) : status_;
-        if (!status_.ok) return status_;
+    Status writeLine(const std::string& line) override {
+        if (closed_) return status_.ok() ? failure(kInvalidHandle) : status_;
+        if (!status_.ok()) return status_;
         if (lifetime_.expired()) return status_ = failure(kNotReady);
         if (s_.failCall("writeLine", path_)) return status_ = failure(kAccessDenied);
         std::shared_ptr<Node> file = file_.lock();
@@ -202,13 +203,13 @@ public:
         return status_;
     }
 
-    IoResult close() override {
+    Status close() override {
         if (closed_) return status_;
         closed_ = true;
         if (lifetime_.expired()) return status_;
         std::shared_ptr<Node> file = file_.lock();
         if (file) --file->writers;
-        if (s_.failCall("closeTextFile", path_) && status_.ok) status_ = failure(kAccessDenied);
+        if (s_.failCall("closeTextFile", path_) && status_.ok()) status_ = failure(kAccessDenied);
         return status_;
     }
 
@@ -217,7 +218,7 @@ private:
     std::weak_ptr<int> lifetime_;
     std::weak_ptr<Node> file_;
     std::string path_;
-    IoResult status_;
+    Status status_;
     bool closed_ = false;
 };
 
@@ -452,9 +453,9 @@ std::string MemoryFileSystem::temporaryPath() {
     return p;
 }
 
-IoResult MemoryFileSystem::writeTextFile(const std::string& path, const std::vector<std::string>& lines) {
+Status MemoryFileSystem::writeTextFile(const std::string& path, const std::vector<std::string>& lines) {
     if (s_.failCall("writeTextFile", path)) return failure(kAccessDenied);
-    IoResult result;
+    Status result;
     Node* file = openForWrite(s_, path, result);
     if (!file) return result;
     std::string bytes;
@@ -463,13 +464,11 @@ IoResult MemoryFileSystem::writeTextFile(const std::string& path, const std::vec
     return result;
 }
 
-std::unique_ptr<platform::TextWriter> MemoryFileSystem::createTextFile(const std::string& path, IoResult& error) {
-    if (s_.failCall("createTextFile", path)) {
-        error = failure(kAccessDenied);
-        return nullptr;
-    }
+Result<std::unique_ptr<platform::TextWriter>> MemoryFileSystem::createTextFile(const std::string& path) {
+    if (s_.failCall("createTextFile", path)) return failure(kAccessDenied);
+    Status error;
     Node* file = openForWrite(s_, path, error);
-    if (!file) return nullptr;
+    if (!file) return error;
     return std::make_unique<MemoryTextWriter>(s_, file, s_.absolutePath(path));
 }
 

@@ -19,8 +19,9 @@ using namespace detail;  // node kinds and failure messages
 using detail::Kind;
 using detail::Node;
 using detail::Resolved;
-using platform::HandleStatus;
-using platform::IoResult;
+using platform::Fault;
+using platform::Result;
+using platform::Status;
 namespace attr = platform::attr;
 
 // ---------------------------------------------------------------------------
@@ -50,6 +51,11 @@ namespace {
 
 // A name relative to a folder handle: one component that could name an entry.
 bool isComponent(const std::string& name) { return isValidName(name) && name != "." && name != ".."; }
+
+// A junction met where it is never followed.
+Status linkRefused() { return failure(Fault::Link, kStoppedOnLink); }
+// A folder met where a file was asked for: the system refuses the access.
+Status isAFolder() { return failure(Fault::IsFolder, kAccessDenied); }
 
 std::string childPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '\\') return folder + name;
@@ -124,7 +130,7 @@ public:
         if (!discarded_) --file_->writers;
     }
 
-    IoResult write(const uint8_t* data, size_t size) override {
+    Status write(const uint8_t* data, size_t size) override {
         if (discarded_) return failure(kInvalidHandle);
         if (lifetime_.expired()) return failure(kNotReady);
         if (s_.failCall("newFileWrite", path_)) return failure(kAccessDenied);
@@ -139,11 +145,11 @@ public:
         return {};
     }
 
-    IoResult flush() override {
+    Status flush() override {
         if (discarded_) return failure(kInvalidHandle);
         if (lifetime_.expired()) return failure(kNotReady);
         if (s_.failCall("newFileFlush", path_)) return failure(kAccessDenied);
-        return drive_.get(s_) ? IoResult{} : failure(kNotReady);
+        return drive_.get(s_) ? Status{} : failure(kNotReady);
     }
 
     bool seek(uint64_t offset) override {
@@ -211,41 +217,39 @@ public:
     ~MemoryFolderHandle() override { --folder_->folderHandles; }
 
     uint32_t childAttributes(const std::string& name) override {
-        Node* c = child("childAttributes", name);
-        return c && s_.mayReadAttributes(c) ? c->attributes() : attr::Invalid;
+        Result<Node*> c = child("childAttributes", name);
+        return c && s_.mayReadAttributes(*c) ? (*c)->attributes() : attr::Invalid;
     }
 
-    std::unique_ptr<platform::FolderHandle> openFolder(const std::string& name, HandleStatus& status) override {
-        Node* c = child("openFolder", name, &status);
-        if (!c) return nullptr;
-        if (c->kind == Kind::Link) return refuse(status, HandleStatus::Link);
-        if (c->kind == Kind::File) return refuse(status, HandleStatus::NotAFolder);
-        if (!s_.mayRead(c)) return refuse(status, HandleStatus::Denied);
-        status = HandleStatus::Ok;
-        return std::make_unique<MemoryFolderHandle>(s_, *c, drive_.letter(), childPath(path_, name));
+    Result<std::unique_ptr<platform::FolderHandle>> openFolder(const std::string& name) override {
+        Result<Node*> c = child("openFolder", name);
+        if (!c) return c.status();
+        if ((*c)->kind == Kind::Link) return linkRefused();
+        if ((*c)->kind == Kind::File) return failure(kNotADirectory);
+        if (!s_.mayRead(*c)) return failure(kAccessDenied);
+        return std::make_unique<MemoryFolderHandle>(s_, **c, drive_.letter(), childPath(path_, name));
     }
 
-    std::unique_ptr<platform::FolderHandle> createFolder(const std::string& name, HandleStatus& status) override {
-        Node* c = place("createFolder", name, Kind::Folder, status);
-        if (!c) return nullptr;
-        return std::make_unique<MemoryFolderHandle>(s_, *c, drive_.letter(), childPath(path_, name));
+    Result<std::unique_ptr<platform::FolderHandle>> createFolder(const std::string& name) override {
+        Result<Node*> c = place("createFolder", name, Kind::Folder);
+        if (!c) return c.status();
+        return std::make_unique<MemoryFolderHandle>(s_, **c, drive_.letter(), childPath(path_, name));
     }
 
-    std::unique_ptr<platform::NewFile> createFile(const std::string& name, HandleStatus& status) override {
-        Node* c = place("createFile", name, Kind::File, status);
-        if (!c) return nullptr;
-        return std::make_unique<MemoryNewFile>(s_, *c, drive_.letter(), childPath(path_, name));
+    Result<std::unique_ptr<platform::NewFile>> createFile(const std::string& name) override {
+        Result<Node*> c = place("createFile", name, Kind::File);
+        if (!c) return c.status();
+        return std::make_unique<MemoryNewFile>(s_, **c, drive_.letter(), childPath(path_, name));
     }
 
-    std::unique_ptr<platform::ByteReader> openFile(const std::string& name, HandleStatus& status) override {
-        Node* c = child("openFile", name, &status);
-        if (!c) return nullptr;
-        if (c->kind == Kind::Link) return refuse(status, HandleStatus::Link);
-        if (c->kind == Kind::Folder) return refuse(status, HandleStatus::IsFolder);
-        if (!s_.mayRead(c)) return refuse(status, HandleStatus::Denied);
-        if (c->writers > 0 || c->held > 0) return refuse(status, HandleStatus::InUse);
-        status = HandleStatus::Ok;
-        return makeByteReader(s_, *c, drive_.letter(), childPath(path_, name), true);
+    Result<std::unique_ptr<platform::ByteReader>> openFile(const std::string& name) override {
+        Result<Node*> c = child("openFile", name);
+        if (!c) return c.status();
+        if ((*c)->kind == Kind::Link) return linkRefused();
+        if ((*c)->kind == Kind::Folder) return isAFolder();
+        if (!s_.mayRead(*c)) return failure(kAccessDenied);
+        if ((*c)->writers > 0 || (*c)->held > 0) return failure(kInUse);
+        return makeByteReader(s_, **c, drive_.letter(), childPath(path_, name), true);
     }
 
     std::vector<platform::FindEntry> list() override {
@@ -262,8 +266,10 @@ public:
     }
 
     bool deleteEntry(const std::string& name) override {
-        Node* c = child("deleteEntry", name);
-        if (!c || !s_.mayChange(c)) return false;
+        Result<Node*> found = child("deleteEntry", name);
+        if (!found) return false;
+        Node* c = *found;
+        if (!s_.mayChange(c)) return false;
         if (c->kind == Kind::File && ((c->bits & attr::ReadOnly) || c->inUse())) return false;
         if (c->kind == Kind::Folder && (!c->children.empty() || (c->bits & attr::ReadOnly) || c->folderHandles > 0 ||
                                         s_.holdsCurrentDirectory(c)))
@@ -285,53 +291,31 @@ public:
     }
 
 private:
-    static std::nullptr_t refuse(HandleStatus& status, HandleStatus why) {
-        status = why;
-        return nullptr;
-    }
-
     // The machine and the drive are there and the fault check lets the call
     // `operation` on `path` go on.
     bool open(std::string_view operation, const std::string& path) {
         return !lifetime_.expired() && !s_.failCall(operation, path) && drive_.get(s_);
     }
 
-    // The entry `name` of this folder, or null with `status` (when given)
-    // telling why not.
-    Node* child(std::string_view operation, const std::string& name, HandleStatus* status = nullptr) {
-        HandleStatus ignored;
-        HandleStatus& why = status ? *status : ignored;
-        if (!open(operation, childPath(path_, name)) || !isComponent(name)) {
-            why = HandleStatus::Failed;
-            return nullptr;
-        }
+    // The entry `name` of this folder, or why not.
+    Result<Node*> child(std::string_view operation, const std::string& name) {
+        if (!open(operation, childPath(path_, name))) return failure(kGeneralFailure);
+        if (!isComponent(name)) return failure(kBadName);
         auto it = folder_->children.find(nameKey(name));
-        if (it == folder_->children.end()) {
-            why = HandleStatus::Missing;
-            return nullptr;
-        }
+        if (it == folder_->children.end()) return failure(kFileNotFound);
         return it->second.get();
     }
 
-    // A new entry `name` of `kind`, or null with `status` telling why not.
-    Node* place(std::string_view operation, const std::string& name, Kind kind, HandleStatus& status) {
-        if (!open(operation, childPath(path_, name)) || !isComponent(name)) {
-            status = HandleStatus::Failed;
-            return nullptr;
-        }
-        if (folder_->children.count(nameKey(name))) {
-            status = HandleStatus::Exists;
-            return nullptr;
-        }
-        if (!s_.mayCreateIn(folder_.get())) {
-            status = HandleStatus::Denied;
-            return nullptr;
-        }
+    // A new entry `name` of `kind`, or why not.
+    Result<Node*> place(std::string_view operation, const std::string& name, Kind kind) {
+        if (!open(operation, childPath(path_, name))) return failure(kGeneralFailure);
+        if (!isComponent(name)) return failure(kBadName);
+        if (folder_->children.count(nameKey(name))) return failure(kAlreadyExists);
+        if (!s_.mayCreateIn(folder_.get())) return failure(kAccessDenied);
         auto n = std::make_shared<Node>();
         n->kind = kind;
         n->name = name;
         if (kind == Kind::File) n->bits = attr::Archive;
-        status = HandleStatus::Ok;
         return s_.attach(folder_.get(), std::move(n));
     }
 
@@ -345,8 +329,8 @@ private:
 // The path a handle was opened with, absolute, as faults are offered it.
 std::string handlePath(Machine::State& s, const std::string& path) { return s.absolutePath(path); }
 
-HandleStatus whyMissing(const Resolved& r) {
-    return r.error == Resolved::Error::BadPath ? HandleStatus::Failed : HandleStatus::Missing;
+Status whyMissing(const Resolved& r) {
+    return r.error == Resolved::Error::BadPath ? failure(kBadName) : failure(kFileNotFound);
 }
 
 }  // namespace
@@ -371,50 +355,27 @@ std::optional<platform::FileIdentity> MemoryFileSystem::identity(const std::stri
     return platform::FileIdentity{d->serial, r.node->fileIndex};
 }
 
-std::unique_ptr<platform::HeldFile> MemoryFileSystem::holdFile(const std::string& path, HandleStatus& status) {
-    status = HandleStatus::Failed;
-    if (s_.failCall("holdFile", path)) return nullptr;
+Result<std::unique_ptr<platform::HeldFile>> MemoryFileSystem::holdFile(const std::string& path) {
+    if (s_.failCall("holdFile", path)) return failure(kGeneralFailure);
     Resolved r = s_.resolve(path, false);
     Node* n = r.node;
-    if (!n) {
-        status = whyMissing(r);
-        return nullptr;
-    }
-    if (n->kind == Kind::Link) {
-        status = HandleStatus::Link;
-    } else if (n->kind == Kind::Folder) {
-        status = HandleStatus::IsFolder;
-    } else if (!s_.mayRead(n) || !s_.mayChange(n)) {
-        status = HandleStatus::Denied;
-    } else if (n->locked || n->openAgainstSharing()) {
-        status = HandleStatus::InUse;
-    } else {
-        status = HandleStatus::Ok;
-        return std::make_unique<MemoryHeldFile>(s_, *n, r.drive, handlePath(s_, path));
-    }
-    return nullptr;
+    if (!n) return whyMissing(r);
+    if (n->kind == Kind::Link) return linkRefused();
+    if (n->kind == Kind::Folder) return isAFolder();
+    if (!s_.mayRead(n) || !s_.mayChange(n)) return failure(kAccessDenied);
+    if (n->locked || n->openAgainstSharing()) return failure(kInUse);
+    return std::make_unique<MemoryHeldFile>(s_, *n, r.drive, handlePath(s_, path));
 }
 
-std::unique_ptr<platform::FolderHandle> MemoryFileSystem::openFolder(const std::string& path, HandleStatus& status) {
-    status = HandleStatus::Failed;
-    if (s_.failCall("openFolder", path)) return nullptr;
+Result<std::unique_ptr<platform::FolderHandle>> MemoryFileSystem::openFolder(const std::string& path) {
+    if (s_.failCall("openFolder", path)) return failure(kGeneralFailure);
     Resolved r = s_.resolve(path, false);
     Node* n = r.node;
-    if (!n) {
-        status = whyMissing(r);
-        return nullptr;
-    }
-    if (n->kind == Kind::Link) {
-        status = HandleStatus::Link;
-    } else if (n->kind == Kind::File) {
-        status = HandleStatus::NotAFolder;
-    } else if (!s_.mayRead(n)) {
-        status = HandleStatus::Denied;
-    } else {
-        status = HandleStatus::Ok;
-        return std::make_unique<MemoryFolderHandle>(s_, *n, r.drive, handlePath(s_, path));
-    }
-    return nullptr;
+    if (!n) return whyMissing(r);
+    if (n->kind == Kind::Link) return linkRefused();
+    if (n->kind == Kind::File) return failure(kNotADirectory);
+    if (!s_.mayRead(n)) return failure(kAccessDenied);
+    return std::make_unique<MemoryFolderHandle>(s_, *n, r.drive, handlePath(s_, path));
 }
 
 std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytesExclusive(const std::string& path) {

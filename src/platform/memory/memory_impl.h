@@ -22,14 +22,13 @@ public:
     platform::DriveType driveType(const std::string& root) override;
     std::string volumeLabel(const std::string& root) override;
     std::string temporaryPath() override;
-    platform::IoResult writeTextFile(const std::string& path, const std::vector<std::string>& lines) override;
-    std::unique_ptr<platform::TextWriter> createTextFile(const std::string& path, platform::IoResult& error) override;
+    platform::Status writeTextFile(const std::string& path, const std::vector<std::string>& lines) override;
+    platform::Result<std::unique_ptr<platform::TextWriter>> createTextFile(const std::string& path) override;
     std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
                                                           size_t maxLineBytes = 4096) override;
     std::unique_ptr<platform::ByteReader> openBytes(const std::string& path) override;
-    std::unique_ptr<platform::ByteWriter> createBytes(const std::string& path, platform::IoResult& error) override;
-    std::unique_ptr<platform::TextWriter> appendUtf8TextFile(const std::string& path,
-                                                             platform::IoResult& error) override;
+    platform::Result<std::unique_ptr<platform::ByteWriter>> createBytes(const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::TextWriter>> appendUtf8TextFile(const std::string& path) override;
     std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
                                                               size_t maxLineBytes = 65536) override;
     std::optional<uint32_t> volumeSerial(const std::string& root) override;
@@ -38,8 +37,8 @@ public:
     // Handles, identities and trust.
     std::string fileSystemName(const std::string& root) override;
     std::optional<platform::FileIdentity> identity(const std::string& path) override;
-    std::unique_ptr<platform::HeldFile> holdFile(const std::string& path, platform::HandleStatus& status) override;
-    std::unique_ptr<platform::FolderHandle> openFolder(const std::string& path, platform::HandleStatus& status) override;
+    platform::Result<std::unique_ptr<platform::HeldFile>> holdFile(const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::FolderHandle>> openFolder(const std::string& path) override;
     std::unique_ptr<platform::ByteReader> openBytesExclusive(const std::string& path) override;
     platform::FolderTrust folderTrust(const std::string& path) override;
     bool createProtectedDirectory(const std::string& path) override;
@@ -65,11 +64,11 @@ private:
 class MemoryRegistry final : public platform::Registry {
 public:
     explicit MemoryRegistry(Machine::State& state) : s_(state) {}
-    std::unique_ptr<platform::RegKey> open(platform::RootKey root, const std::string& path, platform::RegAccess access,
-                                           platform::RegStatus* status = nullptr) override;
-    std::unique_ptr<platform::RegKey> create(platform::RootKey root, const std::string& path,
-                                             platform::RegStatus* status = nullptr) override;
-    platform::RegStatus deleteTree(platform::RootKey root, const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::RegKey>> open(platform::RootKey root, const std::string& path,
+                                                             platform::RegAccess access) override;
+    platform::Result<std::unique_ptr<platform::RegKey>> create(platform::RootKey root,
+                                                               const std::string& path) override;
+    platform::Status deleteTree(platform::RootKey root, const std::string& path) override;
 
 private:
     Machine::State& s_;

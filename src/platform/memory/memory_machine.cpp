@@ -617,7 +617,7 @@ bool Machine::keyExists(RootKey root, const std::string& key) const { return reg
 bool Machine::deleteKey(RootKey root, const std::string& key) {
     bool deny = state_->denyLocalMachine;
     state_->denyLocalMachine = false;
-    bool ok = state_->reg->deleteTree(root, key) == platform::RegStatus::Ok;
+    bool ok = state_->reg->deleteTree(root, key).ok();
     state_->denyLocalMachine = deny;
     return ok;
 }

@@ -196,7 +196,7 @@ struct TerminationRecord {
 // opened with, and for a name relative to a folder handle, "\" and the name.
 // The hook may call the machine's set-up and FileSystem methods (to change
 // the tree in the middle of a call); the calls it makes are not offered to it
-// again. An injected fault makes a handle call answer HandleStatus::Failed,
+// again. An injected fault makes a handle call answer Fault::Failed,
 // false, std::nullopt, an empty answer or "Access is denied".
 using FaultHook = std::function<bool(std::string_view operation, const std::string& path)>;
 

@@ -2,13 +2,15 @@
 // case-insensitive names, values in insertion order, handles that outlive a
 // deleted key without harm, and the access rules of a user without
 // administrator rights when asked for.
+#include "platform/memory/memory_file_checks.h"
 #include "platform/memory/memory_impl.h"
 
 namespace vx::memory {
 
 using detail::RegNode;
 using platform::RegAccess;
-using platform::RegStatus;
+using platform::Result;
+using platform::Status;
 using platform::RegValue;
 using platform::RootKey;
 
@@ -132,49 +134,26 @@ std::unique_ptr<platform::RegKey> makeHandle(Machine::State& s, RegNode* key, bo
     return handle;
 }
 
-void setStatus(RegStatus* status, RegStatus value) {
-    if (status) *status = value;
-}
-
 }  // namespace
 
-std::unique_ptr<platform::RegKey> MemoryRegistry::open(RootKey root, const std::string& path, RegAccess access,
-                                                       RegStatus* status) {
+Result<std::unique_ptr<platform::RegKey>> MemoryRegistry::open(RootKey root, const std::string& path,
+                                                               RegAccess access) {
     std::vector<std::string> comps;
-    if (!detail::splitKeyPath(path, comps)) {
-        setStatus(status, RegStatus::NotFound);
-        return nullptr;
-    }
+    if (!detail::splitKeyPath(path, comps)) return detail::failure(detail::kFileNotFound);
     RegNode* key = findKey(s_.hive(root).get(), comps, comps.size());
-    if (!key) {
-        setStatus(status, RegStatus::NotFound);
-        return nullptr;
-    }
+    if (!key) return detail::failure(detail::kFileNotFound);
     const bool full = access == RegAccess::Full;
-    if (full && root == RootKey::LocalMachine && s_.denyLocalMachine) {
-        setStatus(status, RegStatus::AccessDenied);
-        return nullptr;
-    }
-    setStatus(status, RegStatus::Ok);
+    if (full && root == RootKey::LocalMachine && s_.denyLocalMachine) return detail::failure(detail::kAccessDenied);
     return makeHandle(s_, key, full);
 }
 
-std::unique_ptr<platform::RegKey> MemoryRegistry::create(RootKey root, const std::string& path, RegStatus* status) {
+Result<std::unique_ptr<platform::RegKey>> MemoryRegistry::create(RootKey root, const std::string& path) {
     std::vector<std::string> comps;
-    if (!detail::splitKeyPath(path, comps)) {
-        setStatus(status, RegStatus::Failed);
-        return nullptr;
-    }
-    if (root == RootKey::LocalMachine && s_.denyLocalMachine) {
-        setStatus(status, RegStatus::AccessDenied);
-        return nullptr;
-    }
+    if (!detail::splitKeyPath(path, comps)) return detail::failure(detail::kInvalidParameter);
+    if (root == RootKey::LocalMachine && s_.denyLocalMachine) return detail::failure(detail::kAccessDenied);
     bool fits = comps.size() <= kMaxKeyDepth;
     for (const std::string& c : comps) fits = fits && c.size() <= kMaxKeyName;
-    if (!fits) {
-        setStatus(status, RegStatus::Failed);
-        return nullptr;
-    }
+    if (!fits) return detail::failure(detail::kInvalidParameter);
     RegNode* key = s_.hive(root).get();
     for (const std::string& c : comps) {
         auto [it, added] = key->subkeys.try_emplace(detail::nameKey(c));
@@ -185,18 +164,17 @@ std::unique_ptr<platform::RegKey> MemoryRegistry::create(RootKey root, const std
         }
         key = it->second.get();
     }
-    setStatus(status, RegStatus::Ok);
     return makeHandle(s_, key, true);
 }
 
-RegStatus MemoryRegistry::deleteTree(RootKey root, const std::string& path) {
+Status MemoryRegistry::deleteTree(RootKey root, const std::string& path) {
     std::vector<std::string> comps;
-    if (!detail::splitKeyPath(path, comps) || comps.empty()) return RegStatus::Failed;
+    if (!detail::splitKeyPath(path, comps) || comps.empty()) return detail::failure(detail::kInvalidParameter);
     RegNode* parent = findKey(s_.hive(root).get(), comps, comps.size() - 1);
-    if (!parent) return RegStatus::NotFound;
+    if (!parent) return detail::failure(detail::kFileNotFound);
     auto it = parent->subkeys.find(detail::nameKey(comps.back()));
-    if (it == parent->subkeys.end()) return RegStatus::NotFound;
-    if (root == RootKey::LocalMachine && s_.denyLocalMachine) return RegStatus::AccessDenied;
+    if (it == parent->subkeys.end()) return detail::failure(detail::kFileNotFound);
+    if (root == RootKey::LocalMachine && s_.denyLocalMachine) return detail::failure(detail::kAccessDenied);
     // Open handles keep the nodes of the deleted keys alive; cut them loose so
     // that each handle sees its key as deleted.
     std::vector<RegNode*> pending{it->second.get()};
@@ -207,7 +185,7 @@ RegStatus MemoryRegistry::deleteTree(RootKey root, const std::string& path) {
         for (auto& [key, sub] : n->subkeys) pending.push_back(sub.get());
     }
     parent->subkeys.erase(it);
-    return RegStatus::Ok;
+    return {};
 }
 
 }  // namespace vx::memory

@@ -6,26 +6,27 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_heartbeat.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_status.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
 
-using platform::IoResult;
+using platform::Result;
+using platform::Status;
 
 namespace {
 
-IoResult failure(DWORD code) { return IoResult{false, errorText(code)}; }
 
 // Largest piece handed to one ReadFile or WriteFile (they count in DWORD).
 constexpr size_t kMaxPiece = 1u << 30;
 
 // Writes all of `data`; the system's error when a piece fails or stalls.
-IoResult writeAll(HANDLE file, const char* data, size_t size) {
+Status writeAll(HANDLE file, const char* data, size_t size) {
     size_t done = 0;
     while (done < size) {
         DWORD piece = static_cast<DWORD>(std::min(size - done, kMaxPiece));
         DWORD written = 0;
-        if (!::WriteFile(file, data + done, piece, &written, nullptr)) return failure(::GetLastError());
+        if (!::WriteFile(file, data + done, piece, &written, nullptr)) return lastError();
         if (written == 0) return failure(ERROR_WRITE_FAULT);
         done += written;
     }
@@ -58,23 +59,23 @@ class Win32ByteWriter final : public platform::ByteWriter {
 public:
     explicit Win32ByteWriter(FileHandle file) : file_(std::move(file)) {}
 
-    IoResult write(const uint8_t* data, size_t size) override {
+    Status write(const uint8_t* data, size_t size) override {
         heartbeat();
         if (!file_) return failure(ERROR_INVALID_HANDLE);
         return writeAll(file_.get(), reinterpret_cast<const char*>(data), size);
     }
 
-    IoResult flush() override {
+    Status flush() override {
         if (!file_) return failure(ERROR_INVALID_HANDLE);
-        if (!::FlushFileBuffers(file_.get())) return failure(::GetLastError());
+        if (!::FlushFileBuffers(file_.get())) return lastError();
         return {};
     }
 
-    IoResult close() override {
+    Status close() override {
         if (!file_) return failure(ERROR_INVALID_HANDLE);
-        IoResult result;
-        if (!::FlushFileBuffers(file_.get())) result = failure(::GetLastError());
-        if (!::CloseHandle(file_.release()) && result.ok) result = failure(::GetLastError());
+        Status result;
+        if (!::FlushFileBuffers(file_.get())) result = lastError();
+        if (!::CloseHandle(file_.release()) && result.ok()) result = lastError();
         return result;
     }
 
@@ -89,35 +90,35 @@ private:
 class Utf8JournalWriter final : public platform::TextWriter {
 public:
     Utf8JournalWriter(FileHandle file, bool lineEndFirst) : file_(std::move(file)), lineEndFirst_(lineEndFirst) {}
-    ~Utf8JournalWriter() override { close(); }
+    ~Utf8JournalWriter() override { close().ignore(); }
 
-    IoResult writeLine(const std::string& line) override { return writeLines({line}); }
+    Status writeLine(const std::string& line) override { return writeLines({line}); }
 
     // One write and one flush for all the lines.
-    IoResult writeLines(const std::vector<std::string>& lines) override {
-        if (!file_) return status_.ok ? failure(ERROR_INVALID_HANDLE) : status_;
-        if (!status_.ok || lines.empty()) return status_;
+    Status writeLines(const std::vector<std::string>& lines) override {
+        if (!file_) return status_.ok() ? failure(ERROR_INVALID_HANDLE) : status_;
+        if (!status_.ok() || lines.empty()) return status_;
         std::string bytes = lineEndFirst_ ? "\r\n" : "";
         for (const std::string& line : lines) {
             bytes += line;
             bytes += "\r\n";
         }
         status_ = writeAll(file_.get(), bytes.data(), bytes.size());
-        if (status_.ok && !::FlushFileBuffers(file_.get())) status_ = failure(::GetLastError());
-        if (status_.ok) lineEndFirst_ = false;
+        if (status_.ok() && !::FlushFileBuffers(file_.get())) status_ = lastError();
+        if (status_.ok()) lineEndFirst_ = false;
         return status_;
     }
 
-    IoResult close() override {
+    Status close() override {
         if (!file_) return status_;
-        if (!::CloseHandle(file_.release()) && status_.ok) status_ = failure(::GetLastError());
+        if (!::CloseHandle(file_.release()) && status_.ok()) status_ = lastError();
         return status_;
     }
 
 private:
     FileHandle file_;
     bool lineEndFirst_;
-    IoResult status_;
+    Status status_;
 };
 
 // True when the file holds bytes and the last one is neither LF nor CR. The
@@ -162,19 +163,15 @@ std::unique_ptr<platform::ByteReader> Win32FileSystem::openBytes(const std::stri
     return std::make_unique<Win32ByteReader>(std::move(file));
 }
 
-std::unique_ptr<platform::ByteWriter> Win32FileSystem::createBytes(const std::string& path, IoResult& error) {
+Result<std::unique_ptr<platform::ByteWriter>> Win32FileSystem::createBytes(const std::string& path) {
     // CREATE_NEW fails on any entry of that name, a link included, so nothing
     // is ever replaced or written through.
     FileHandle file = openFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
-    if (!file) {
-        error = failure(::GetLastError());
-        return nullptr;
-    }
-    error = IoResult{};
+    if (!file) return lastError();
     return std::make_unique<Win32ByteWriter>(std::move(file));
 }
 
-std::unique_ptr<platform::TextWriter> Win32FileSystem::appendUtf8TextFile(const std::string& path, IoResult& error) {
+Result<std::unique_ptr<platform::TextWriter>> Win32FileSystem::appendUtf8TextFile(const std::string& path) {
     // Reading is asked for only to look at the last byte; without write-data
     // access every write still goes to the end. A file that may be appended
     // to but not read is taken as it is.
@@ -182,15 +179,11 @@ std::unique_ptr<platform::TextWriter> Win32FileSystem::appendUtf8TextFile(const 
                                FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (!file && ::GetLastError() == ERROR_ACCESS_DENIED)
         file = openFile(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
-    if (!file) {
-        error = failure(::GetLastError());
-        return nullptr;
-    }
+    if (!file) return lastError();
     // Append-only access writes at the end already; the explicit move (made
     // by endsWithoutLineEnd) keeps that true on systems that take the file
     // pointer regardless.
     const bool torn = endsWithoutLineEnd(file.get());
-    error = IoResult{};
     return std::make_unique<Utf8JournalWriter>(std::move(file), torn);
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_status.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
@@ -145,10 +146,9 @@ std::wstring ntPath(const std::string& path);
 
 }  // namespace nt
 
-// What one failed native call means for the caller.
-platform::HandleStatus handleStatusOf(nt::Status status);
-// What one failed Win32 call (its GetLastError code) means for the caller.
-platform::HandleStatus handleStatusOfError(DWORD error);
+// The outcome of one native call: success, or its failure with the Win32
+// error code the native status stands for.
+platform::Status statusOfNt(nt::Status status);
 
 // Junctions, symbolic links and mount points: reparse points that stand for
 // another name. Other reparse points (cloud placeholders, deduplicated files)

@@ -7,12 +7,14 @@
 #include "platform/win32/win32_platform.h"
 #include "platform/text_lines.h"
 #include "platform/win32/win32_heartbeat.h"
+#include "platform/win32/win32_status.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
 
 using platform::FindEntry;
-using platform::IoResult;
+using platform::Result;
+using platform::Status;
 
 namespace {
 
@@ -65,7 +67,6 @@ std::string fromAnsi(const std::string& bytes) {
     return narrow(w);
 }
 
-IoResult failure(DWORD code) { return IoResult{false, errorText(code)}; }
 
 // ---------------------------------------------------------------------------
 // Writing
@@ -75,20 +76,20 @@ IoResult failure(DWORD code) { return IoResult{false, errorText(code)}; }
 class AnsiTextWriter final : public platform::TextWriter {
 public:
     explicit AnsiTextWriter(FileHandle file) : file_(std::move(file)) {}
-    ~AnsiTextWriter() override { close(); }
+    ~AnsiTextWriter() override { close().ignore(); }
 
-    IoResult writeLine(const std::string& line) override {
-        if (!file_) return status_.ok ? failure(ERROR_INVALID_HANDLE) : status_;
+    Status writeLine(const std::string& line) override {
+        if (!file_) return status_.ok() ? failure(ERROR_INVALID_HANDLE) : status_;
         appendAnsi(line, buffer_);
         buffer_ += "\r\n";
         if (buffer_.size() >= kFlushSize) flush();
         return status_;
     }
 
-    IoResult close() override {
+    Status close() override {
         if (!file_) return status_;
         flush();
-        if (!::CloseHandle(file_.release()) && status_.ok) status_ = failure(::GetLastError());
+        if (!::CloseHandle(file_.release()) && status_.ok()) status_ = lastError();
         return status_;
     }
 
@@ -97,11 +98,11 @@ private:
 
     void flush() {
         size_t done = 0;
-        while (status_.ok && done < buffer_.size()) {
+        while (status_.ok() && done < buffer_.size()) {
             DWORD chunk = static_cast<DWORD>(std::min<size_t>(buffer_.size() - done, 1u << 30));
             DWORD written = 0;
             if (!::WriteFile(file_.get(), buffer_.data() + done, chunk, &written, nullptr)) {
-                status_ = failure(::GetLastError());
+                status_ = lastError();
             } else if (written == 0) {
                 status_ = failure(ERROR_WRITE_FAULT);
             }
@@ -112,7 +113,7 @@ private:
 
     FileHandle file_;
     std::string buffer_;
-    IoResult status_;
+    Status status_;
 };
 
 FileHandle createNewFile(const std::string& path) {
@@ -268,22 +269,18 @@ std::string Win32FileSystem::temporaryPath() {
     }
 }
 
-IoResult Win32FileSystem::writeTextFile(const std::string& path, const std::vector<std::string>& lines) {
+Status Win32FileSystem::writeTextFile(const std::string& path, const std::vector<std::string>& lines) {
     FileHandle file = createNewFile(path);
-    if (!file) return failure(::GetLastError());
+    if (!file) return lastError();
     AnsiTextWriter writer(std::move(file));
     for (const std::string& line : lines)
         if (!writer.writeLine(line)) break;
     return writer.close();
 }
 
-std::unique_ptr<platform::TextWriter> Win32FileSystem::createTextFile(const std::string& path, IoResult& error) {
+Result<std::unique_ptr<platform::TextWriter>> Win32FileSystem::createTextFile(const std::string& path) {
     FileHandle file = createNewFile(path);
-    if (!file) {
-        error = failure(::GetLastError());
-        return nullptr;
-    }
-    error = IoResult{};
+    if (!file) return lastError();
     return std::make_unique<AnsiTextWriter>(std::move(file));
 }
 

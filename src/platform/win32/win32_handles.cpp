@@ -15,9 +15,9 @@
 
 namespace vx::win32 {
 
+using platform::Fault;
 using platform::FileIdentity;
-using platform::HandleStatus;
-using platform::IoResult;
+using platform::Result;
 
 // ---------------------------------------------------------------------------
 // Native calls
@@ -103,38 +103,37 @@ std::wstring ntPath(const std::string& path) {
 
 }  // namespace nt
 
-HandleStatus handleStatusOf(nt::Status status) {
+namespace {
+
+Fault faultOfNt(nt::Status status) {
     switch (status) {
-        case nt::kSuccess: return HandleStatus::Ok;
-        case nt::kObjectNameCollision: return HandleStatus::Exists;
+        case nt::kObjectNameCollision: return Fault::Exists;
         case nt::kObjectNameNotFound:
         case nt::kObjectPathNotFound:
-        case nt::kNoSuchFile: return HandleStatus::Missing;
+        case nt::kNoSuchFile: return Fault::Missing;
         case nt::kSharingViolation:
-        case nt::kDeletePending: return HandleStatus::InUse;
+        case nt::kDeletePending: return Fault::InUse;
         case nt::kAccessDenied:
-        case nt::kCannotDelete: return HandleStatus::Denied;
-        case nt::kNotADirectory: return HandleStatus::NotAFolder;
-        case nt::kFileIsADirectory: return HandleStatus::IsFolder;
-        default: return nt::succeeded(status) ? HandleStatus::Ok : HandleStatus::Failed;
+        case nt::kCannotDelete: return Fault::Denied;
+        case nt::kNotADirectory: return Fault::NotAFolder;
+        case nt::kFileIsADirectory: return Fault::IsFolder;
+        default: return Fault::Failed;
     }
 }
 
-HandleStatus handleStatusOfError(DWORD error) {
-    switch (error) {
-        case ERROR_SUCCESS: return HandleStatus::Ok;
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE: return HandleStatus::Missing;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return HandleStatus::Exists;
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-        case ERROR_DELETE_PENDING: return HandleStatus::InUse;
-        case ERROR_ACCESS_DENIED: return HandleStatus::Denied;
-        case ERROR_DIRECTORY: return HandleStatus::NotAFolder;
-        default: return HandleStatus::Failed;
-    }
+// The Win32 error code a native status stands for (RtlNtStatusToDosError).
+DWORD errorOfNt(nt::Status status) {
+    using ToDosError = ULONG(NTAPI*)(LONG);
+    static const auto convert = systemFunction<ToDosError>(L"ntdll.dll", "RtlNtStatusToDosError");
+    const DWORD code = convert ? static_cast<DWORD>(convert(status)) : 0;
+    return code != 0 ? code : static_cast<DWORD>(ERROR_GEN_FAILURE);
+}
+
+}  // namespace
+
+platform::Status statusOfNt(nt::Status status) {
+    if (nt::succeeded(status)) return {};
+    return failure(faultOfNt(status), errorOfNt(status));
 }
 
 namespace {
@@ -183,25 +182,28 @@ bool isOneComponent(const std::string& name) {
     return name.find_first_of(std::string("\\/:\0", 4)) == std::string::npos;
 }
 
-// The status of an open folder handle: Ok for a folder (a reparse point that
-// stands for no other name included), Link for a name surrogate, NotAFolder
-// for a file.
-HandleStatus folderStatus(HANDLE handle) {
+platform::Status linkRefused() { return failure(Fault::Link, platform::syscode::StoppedOnLink); }
+platform::Status notAFolder() { return failure(Fault::NotAFolder, ERROR_DIRECTORY); }
+platform::Status isAFolder() { return failure(Fault::IsFolder, ERROR_ACCESS_DENIED); }
+platform::Status badName() { return failure(Fault::Failed, ERROR_INVALID_NAME); }
+
+// The status of an open folder handle: success for a folder (a reparse point
+// that stands for no other name included), Link for a name surrogate,
+// NotAFolder for a file.
+platform::Status folderStatus(HANDLE handle) {
     nt::FileAttributeTagInformation tag{};
     if (nt::succeeded(nt::attributeTag(handle, tag))) {
         if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && isNameSurrogate(tag.ReparseTag))
-            return HandleStatus::Link;
-        return (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? HandleStatus::Ok : HandleStatus::NotAFolder;
+            return linkRefused();
+        return (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? platform::Status() : notAFolder();
     }
     // A file system that cannot tell the tag: any reparse point is taken
     // for a link.
-    auto info = informationOf(handle);
-    if (!info) return HandleStatus::Failed;
-    if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return HandleStatus::Link;
-    return (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? HandleStatus::Ok : HandleStatus::NotAFolder;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return lastError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return linkRefused();
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? platform::Status() : notAFolder();
 }
-
-IoResult failure(DWORD code) { return IoResult{false, errorText(code)}; }
 
 std::optional<size_t> readFrom(HANDLE file, uint8_t* buffer, size_t capacity) {
     heartbeat();
@@ -242,23 +244,23 @@ class Win32NewFile final : public platform::NewFile {
 public:
     explicit Win32NewFile(FileHandle file) : file_(std::move(file)) {}
 
-    IoResult write(const uint8_t* data, size_t size) override {
+    platform::Status write(const uint8_t* data, size_t size) override {
         if (!file_) return failure(ERROR_INVALID_HANDLE);
         size_t done = 0;
         while (done < size) {
             heartbeat();
             DWORD piece = static_cast<DWORD>(std::min(size - done, kMaxPiece));
             DWORD written = 0;
-            if (!::WriteFile(file_.get(), data + done, piece, &written, nullptr)) return failure(::GetLastError());
+            if (!::WriteFile(file_.get(), data + done, piece, &written, nullptr)) return lastError();
             if (written == 0) return failure(ERROR_WRITE_FAULT);
             done += written;
         }
         return {};
     }
 
-    IoResult flush() override {
+    platform::Status flush() override {
         if (!file_) return failure(ERROR_INVALID_HANDLE);
-        if (!::FlushFileBuffers(file_.get())) return failure(::GetLastError());
+        if (!::FlushFileBuffers(file_.get())) return lastError();
         return {};
     }
 
@@ -299,21 +301,15 @@ private:
 
 // Opens the folder `name` relative to `root` (or the whole native path
 // `name` with a null root), with the folder access, falling back to the
-// access without attribute changes where that is refused. `status` tells why
-// nothing was opened.
-FileHandle openFolderHandle(HANDLE root, const std::wstring& name, HandleStatus& status) {
+// access without attribute changes where that is refused.
+Result<FileHandle> openFolderHandle(HANDLE root, const std::wstring& name) {
     FileHandle folder;
     const ULONG options = nt::kDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert;
     nt::Status s = nt::createFile(root, name, kFolderAccess, 0, kFolderShare, nt::kOpen, options, nullptr, folder);
     if (s == nt::kAccessDenied)
         s = nt::createFile(root, name, kFolderReadAccess, 0, kFolderShare, nt::kOpen, options, nullptr, folder);
-    status = handleStatusOf(s);
-    if (!folder) {
-        if (status == HandleStatus::Ok) status = HandleStatus::Failed;
-        return folder;
-    }
-    status = folderStatus(folder.get());
-    if (status != HandleStatus::Ok) folder.reset();
+    if (!folder) return statusOfNt(nt::succeeded(s) ? nt::kUnavailable : s);
+    if (platform::Status kind = folderStatus(folder.get()); !kind) return kind;
     return folder;
 }
 
@@ -333,7 +329,7 @@ public:
                                                                 nt::kFileBasicInformation)))
                 return info.FileAttributes;
         }
-        if (handleStatusOf(s) == HandleStatus::Missing) return platform::attr::Invalid;
+        if (statusOfNt(s).fault() == Fault::Missing) return platform::attr::Invalid;
         // An entry that cannot be opened even for its attributes is looked
         // up in the listing.
         for (const platform::FindEntry& e : list())
@@ -341,59 +337,45 @@ public:
         return platform::attr::Invalid;
     }
 
-    std::unique_ptr<FolderHandle> openFolder(const std::string& name, HandleStatus& status) override {
-        if (!isOneComponent(name)) {
-            status = HandleStatus::Failed;
-            return nullptr;
-        }
-        FileHandle folder = openFolderHandle(folder_.get(), widen(name), status);
-        if (!folder) return nullptr;
-        return std::make_unique<Win32FolderHandle>(std::move(folder));
+    Result<std::unique_ptr<FolderHandle>> openFolder(const std::string& name) override {
+        if (!isOneComponent(name)) return badName();
+        Result<FileHandle> folder = openFolderHandle(folder_.get(), widen(name));
+        if (!folder) return folder.status();
+        return std::make_unique<Win32FolderHandle>(std::move(folder).value());
     }
 
-    std::unique_ptr<FolderHandle> createFolder(const std::string& name, HandleStatus& status) override {
-        FileHandle folder = createChild(name, kFolderAccess, kFolderShare, nt::kDirectoryFile, status);
-        if (!folder) return nullptr;
-        return std::make_unique<Win32FolderHandle>(std::move(folder));
+    Result<std::unique_ptr<FolderHandle>> createFolder(const std::string& name) override {
+        Result<FileHandle> folder = createChild(name, kFolderAccess, kFolderShare, nt::kDirectoryFile);
+        if (!folder) return folder.status();
+        return std::make_unique<Win32FolderHandle>(std::move(folder).value());
     }
 
-    std::unique_ptr<platform::NewFile> createFile(const std::string& name, HandleStatus& status) override {
-        FileHandle file = createChild(name, GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE, FILE_SHARE_READ,
-                                      nt::kNonDirectoryFile, status);
-        if (!file) return nullptr;
-        return std::make_unique<Win32NewFile>(std::move(file));
+    Result<std::unique_ptr<platform::NewFile>> createFile(const std::string& name) override {
+        Result<FileHandle> file = createChild(name, GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE,
+                                              FILE_SHARE_READ, nt::kNonDirectoryFile);
+        if (!file) return file.status();
+        return std::make_unique<Win32NewFile>(std::move(file).value());
     }
 
-    std::unique_ptr<platform::ByteReader> openFile(const std::string& name, HandleStatus& status) override {
-        if (!isOneComponent(name)) {
-            status = HandleStatus::Failed;
-            return nullptr;
-        }
+    Result<std::unique_ptr<platform::ByteReader>> openFile(const std::string& name) override {
+        if (!isOneComponent(name)) return badName();
         FileHandle file;
         nt::Status s = nt::createFile(
             folder_.get(), widen(name), GENERIC_READ | SYNCHRONIZE, 0, FILE_SHARE_READ, nt::kOpen,
             nt::kNonDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert | nt::kSequentialOnly, nullptr,
             file);
-        status = handleStatusOf(s);
         if (!file) {
+            platform::Status status = statusOfNt(nt::succeeded(s) ? nt::kUnavailable : s);
             // A junction is a folder to the system; to the caller it is a link.
-            if (status == HandleStatus::IsFolder) {
+            if (status.fault() == Fault::IsFolder) {
                 uint32_t a = childAttributes(name);
-                if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_REPARSE_POINT)) status = HandleStatus::Link;
+                if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return linkRefused();
             }
-            if (status == HandleStatus::Ok) status = HandleStatus::Failed;
-            return nullptr;
+            return status;
         }
-        auto info = informationOf(file.get());
-        if (!info) {
-            status = HandleStatus::Failed;
-            return nullptr;
-        }
-        if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            status = HandleStatus::Link;
-            return nullptr;
-        }
-        status = HandleStatus::Ok;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(file.get(), &info)) return lastError();
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return linkRefused();
         return makeByteReader(std::move(file));
     }
 
@@ -456,18 +438,13 @@ public:
 
 private:
     // Creates the entry `name` (one component) relative to this folder,
-    // never through a reparse point; a null handle and the reason otherwise.
-    FileHandle createChild(const std::string& name, ACCESS_MASK access, ULONG share, ULONG kindOption,
-                           HandleStatus& status) {
+    // never through a reparse point.
+    Result<FileHandle> createChild(const std::string& name, ACCESS_MASK access, ULONG share, ULONG kindOption) {
+        if (!isOneComponent(name)) return badName();
         FileHandle child;
-        if (!isOneComponent(name)) {
-            status = HandleStatus::Failed;
-            return child;
-        }
         nt::Status s = nt::createFile(folder_.get(), widen(name), access, FILE_ATTRIBUTE_NORMAL, share, nt::kCreate,
                                       kindOption | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, nullptr, child);
-        status = child ? HandleStatus::Ok : handleStatusOf(s);
-        if (!child && status == HandleStatus::Ok) status = HandleStatus::Failed;
+        if (!child) return statusOfNt(nt::succeeded(s) ? nt::kUnavailable : s);
         return child;
     }
 
@@ -496,52 +473,36 @@ std::optional<FileIdentity> Win32FileSystem::identity(const std::string& path) {
     return identityOf(entry.get());
 }
 
-std::unique_ptr<platform::HeldFile> Win32FileSystem::holdFile(const std::string& path, HandleStatus& status) {
+Result<std::unique_ptr<platform::HeldFile>> Win32FileSystem::holdFile(const std::string& path) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open (access is
     // denied); the attributes then tell a folder from a refusal.
     FileHandle file = openPath(path, GENERIC_READ | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
     if (!file) {
-        const DWORD error = ::GetLastError();
-        status = handleStatusOfError(error);
-        if (error == ERROR_ACCESS_DENIED) {
+        platform::Status status = lastError();
+        if (status.code() == ERROR_ACCESS_DENIED) {
             const uint32_t a = getAttributes(path);
-            if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_REPARSE_POINT))
-                status = HandleStatus::Link;
-            else if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_DIRECTORY))
-                status = HandleStatus::IsFolder;
+            if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return linkRefused();
+            if (a != platform::attr::Invalid && (a & FILE_ATTRIBUTE_DIRECTORY)) return isAFolder();
         }
-        return nullptr;
+        return status;
     }
     auto info = informationOf(file.get());
-    if (!info) {
-        status = HandleStatus::Failed;
-        return nullptr;
-    }
-    if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        status = HandleStatus::Link;
-        return nullptr;
-    }
-    if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        status = HandleStatus::IsFolder;
-        return nullptr;
-    }
-    status = HandleStatus::Ok;
+    if (!info) return lastError();
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return linkRefused();
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return isAFolder();
     return std::make_unique<Win32HeldFile>(std::move(file), *info);
 }
 
-std::unique_ptr<platform::FolderHandle> Win32FileSystem::openFolder(const std::string& path, HandleStatus& status) {
+Result<std::unique_ptr<platform::FolderHandle>> Win32FileSystem::openFolder(const std::string& path) {
     std::wstring native = nt::ntPath(path);
     // A final separator names the same folder ("E:\a\"); a drive root keeps
     // its own ("\??\E:\").
     while (native.size() > 4 && native.back() == L'\\' && native[native.size() - 2] != L':') native.pop_back();
-    if (native.empty()) {
-        status = HandleStatus::Missing;
-        return nullptr;
-    }
-    FileHandle folder = openFolderHandle(nullptr, native, status);
-    if (!folder) return nullptr;
-    return std::make_unique<Win32FolderHandle>(std::move(folder));
+    if (native.empty()) return failure(ERROR_PATH_NOT_FOUND);
+    Result<FileHandle> folder = openFolderHandle(nullptr, native);
+    if (!folder) return folder.status();
+    return std::make_unique<Win32FolderHandle>(std::move(folder).value());
 }
 
 std::unique_ptr<platform::ByteReader> Win32FileSystem::openBytesExclusive(const std::string& path) {

@@ -3,11 +3,13 @@
 #include <vector>
 
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_status.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
 
-using platform::RegStatus;
+using platform::Result;
+using platform::Status;
 using platform::RegValue;
 
 namespace {
@@ -21,20 +23,6 @@ std::wstring keyPath(const std::string& path) {
     if (b == std::string::npos) return {};
     size_t e = path.find_last_not_of('\\');
     return widen(path.substr(b, e - b + 1));
-}
-
-RegStatus statusOf(LONG code) {
-    switch (code) {
-        case ERROR_SUCCESS:
-            return RegStatus::Ok;
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            return RegStatus::NotFound;
-        case ERROR_ACCESS_DENIED:
-            return RegStatus::AccessDenied;
-        default:
-            return RegStatus::Failed;
-    }
 }
 
 // Names of the subkeys of an open key, in the registry's order.
@@ -134,30 +122,27 @@ private:
 
 }  // namespace
 
-std::unique_ptr<platform::RegKey> Win32Registry::open(platform::RootKey root, const std::string& path,
-                                                      platform::RegAccess access, RegStatus* status) {
+Result<std::unique_ptr<platform::RegKey>> Win32Registry::open(platform::RootKey root, const std::string& path,
+                                                              platform::RegAccess access) {
     RegistryKeyHandle key;
     REGSAM sam = access == platform::RegAccess::Full ? KEY_ALL_ACCESS : KEY_READ;
     LONG rc = ::RegOpenKeyExW(rootHandle(root), keyPath(path).c_str(), 0, sam, key.out());
-    if (status) *status = statusOf(rc);
-    if (rc != ERROR_SUCCESS) return nullptr;
+    if (rc != ERROR_SUCCESS) return statusOf(rc);
     return std::make_unique<Win32RegKey>(std::move(key));
 }
 
-std::unique_ptr<platform::RegKey> Win32Registry::create(platform::RootKey root, const std::string& path,
-                                                        RegStatus* status) {
+Result<std::unique_ptr<platform::RegKey>> Win32Registry::create(platform::RootKey root, const std::string& path) {
     RegistryKeyHandle key;
     LONG rc = ::RegCreateKeyExW(rootHandle(root), keyPath(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_ALL_ACCESS, nullptr, key.out(), nullptr);
-    if (status) *status = statusOf(rc);
-    if (rc != ERROR_SUCCESS) return nullptr;
+    if (rc != ERROR_SUCCESS) return statusOf(rc);
     return std::make_unique<Win32RegKey>(std::move(key));
 }
 
-RegStatus Win32Registry::deleteTree(platform::RootKey root, const std::string& path) {
+Status Win32Registry::deleteTree(platform::RootKey root, const std::string& path) {
     const std::wstring target = keyPath(path);
     // An empty path names the whole root; that is never deleted.
-    if (target.empty()) return RegStatus::Failed;
+    if (target.empty()) return failure(ERROR_INVALID_PARAMETER);
 
     // Depth-first with an explicit stack: each frame holds an open key, the
     // names of its subkeys taken when it was opened and the next one to visit.

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_support.h"
 
+#include "platform/win32/win32_status.h"
+
 #include <vector>
 
 #include "platform/paths.h"
@@ -34,6 +36,27 @@ std::string errorText(DWORD code) {
     if (text.empty()) return "System error " + std::to_string(code);
     return narrow(text);
 }
+
+platform::Fault faultOfError(DWORD error) {
+    using platform::Fault;
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE: return Fault::Missing;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return Fault::Exists;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_DELETE_PENDING: return Fault::InUse;
+        case ERROR_ACCESS_DENIED: return Fault::Denied;
+        case ERROR_DIRECTORY: return Fault::NotAFolder;
+        default: return Fault::Failed;
+    }
+}
+
+platform::Status failure(platform::Fault fault, DWORD code) { return platform::Status(fault, code, errorText(code)); }
+
+platform::Status failure(DWORD code) { return failure(faultOfError(code), code); }
 
 namespace {
 
