@@ -137,7 +137,7 @@ bool writePlan(p::FileSystem& fs, const std::string& root, bool wormsOnly, uint6
     for (const PlannedFile& f : drivePlan()) {
         if (wormsOnly && !f.worm) continue;
         for (size_t slash = f.path.find('\\'); slash != std::string::npos; slash = f.path.find('\\', slash + 1))
-            if (!fs.directoryExists(root + f.path.substr(0, slash))) fs.createDirectory(root + f.path.substr(0, slash));
+            if (!fs.directoryExists(root + f.path.substr(0, slash))) fs.createDirectory(root + f.path.substr(0, slash)).ignore();
         if (!writeFile(fs, root + f.path, f.size, bytes)) {
             std::fprintf(stderr, "cannot write %s%s\n", root.c_str(), f.path.c_str());
             return false;
@@ -154,8 +154,8 @@ int makeDrive(const std::string& root) {
     if (!writePlan(fs, root, false, bytes)) return 1;
     // The worm hides the user's folders and its own recycle bin.
     for (int f = 0; f < kUserFolders; ++f)
-        fs.setAttributes(root + numbered("Pasta ", f + 1, ""), p::attr::Hidden | p::attr::System);
-    fs.setAttributes(root + kRecycler, p::attr::Hidden | p::attr::System);
+        fs.setAttributes(root + numbered("Pasta ", f + 1, ""), p::attr::Hidden | p::attr::System).ignore();
+    fs.setAttributes(root + kRecycler, p::attr::Hidden | p::attr::System).ignore();
     uint64_t wormBytes = 0;
     for (const PlannedFile& f : drivePlan())
         if (f.worm) wormBytes += f.size;

@@ -35,9 +35,9 @@ void removeFolder(vx::platform::FileSystem& fs, const std::string& folder) {
     if (auto finder = fs.find(folder + "*.*")) {
         vx::platform::FindEntry e;
         while (finder->next(e))
-            if (!e.isDirectory()) fs.deleteFile(folder + e.name);
+            if (!e.isDirectory()) fs.deleteFile(folder + e.name).ignore();
     }
-    fs.removeDirectory(folder);
+    fs.removeDirectory(folder).ignore();
 }
 
 }  // namespace

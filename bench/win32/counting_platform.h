@@ -145,7 +145,7 @@ public:
         Timed t("reader.read");
         return inner_->read(buffer, capacity);
     }
-    bool seek(uint64_t offset) override {
+    p::Status seek(uint64_t offset) override {
         Timed t("reader.seek");
         return inner_->seek(offset);
     }
@@ -201,10 +201,11 @@ public:
         Timed t("held.read");
         return inner_->read(buffer, capacity);
     }
-    bool markForDeletion() override {
+    p::Status markForDeletion() override {
         Timed t("held.markForDeletion");
-        marked_ = inner_->markForDeletion();
-        return marked_;
+        p::Status marked = inner_->markForDeletion();
+        marked_ = marked.ok();
+        return marked;
     }
 
 private:
@@ -236,27 +237,27 @@ public:
         Timed t("fs.getAttributes");
         return in_.getAttributes(path);
     }
-    bool setAttributes(const std::string& path, uint32_t attributes) override {
+    p::Status setAttributes(const std::string& path, uint32_t attributes) override {
         Timed t("fs.setAttributes");
         return in_.setAttributes(path, attributes);
     }
-    bool deleteFile(const std::string& path) override {
+    p::Status deleteFile(const std::string& path) override {
         Timed t("fs.deleteFile");
         return in_.deleteFile(path);
     }
-    bool createDirectory(const std::string& path) override {
+    p::Status createDirectory(const std::string& path) override {
         Timed t("fs.createDirectory");
         return in_.createDirectory(path);
     }
-    bool removeDirectory(const std::string& path) override {
+    p::Status removeDirectory(const std::string& path) override {
         Timed t("fs.removeDirectory");
         return in_.removeDirectory(path);
     }
-    bool move(const std::string& from, const std::string& to) override {
+    p::Status move(const std::string& from, const std::string& to) override {
         Timed t("fs.move");
         return in_.move(from, to);
     }
-    bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    p::Status copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
         Timed t("fs.copyFile");
         return in_.copyFile(from, to, failIfExists);
     }
@@ -360,7 +361,7 @@ public:
         Timed t("fs.folderTrust");
         return in_.folderTrust(path);
     }
-    bool createProtectedDirectory(const std::string& path) override {
+    p::Status createProtectedDirectory(const std::string& path) override {
         Timed t("fs.createProtectedDirectory");
         return in_.createProtectedDirectory(path);
     }

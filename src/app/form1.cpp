@@ -58,7 +58,7 @@ void TForm1::FormCreate() {
 void TForm1::FormClose() {
     const std::string folder = scan::programFolder(os_.shell);
     if (folder.empty()) return;
-    os_.fs.deleteFile(folder + "iphist.dat");
+    os_.fs.deleteFile(folder + "iphist.dat").ignore();
     form_instrucoes.reset();
 }
 

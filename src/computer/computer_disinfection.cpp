@@ -315,7 +315,7 @@ private:
             run.remove("Lnzyzj");
             const bool machine = root == RootKey::LocalMachine;
             for (const std::string* folder : {&f_.appData, &f_.localAppData})
-                if (platform::isAbsolutePath(*folder)) fs_.setAttributes(*folder + "\\Lnzyzj.exe", 0);
+                if (platform::isAbsolutePath(*folder)) fs_.setAttributes(*folder + "\\Lnzyzj.exe", 0).ignore();
             scan::write(ctx_, texts::disinfection::LnzyzjValueDeleted);
             ctx_.flags.infectionFound = true;
             bool first = true;
@@ -340,7 +340,7 @@ private:
         if (!root.empty() && fileAt(fs_, root + "Win\\lsass.exe")) {
             const std::string folder = root + "Win";
             ctx_.flags.infectionFound = true;
-            fs_.setAttributes(folder, 0);
+            fs_.setAttributes(folder, 0).ignore();
             scan::deleteFolderTree(ctx_, folder, scan::CountsAsInfection::Yes);
             if (folderAt(fs_, folder))
                 scan::write(ctx_, texts::disinfection::SalityFolderNotDeleted, {folder});

@@ -21,7 +21,7 @@ void makeVisible(scan::RunContext& ctx, const std::string& folder) {
     auto finder = ctx.os.fs.find(folder + "*.*");
     platform::FindEntry e;
     while (finder && finder->next(e))
-        if (e.name != "." && e.name != "..") ctx.os.fs.setAttributes(folder + e.name, 0);
+        if (e.name != "." && e.name != "..") ctx.os.fs.setAttributes(folder + e.name, 0).ignore();
 }
 
 // The "*.js" sweep over `folder` itself and then over every entry of it.
@@ -131,7 +131,7 @@ void removeWormCode(scan::RunContext& ctx, const DriveRuns& runs, const std::vec
         const uint32_t a = fs.getAttributes(path);
         if (a == platform::attr::Invalid || (a & platform::attr::Directory) != 0) continue;
         ctx.flags.infectionFound = true;
-        if (a != 0 && (a & platform::attr::ReparsePoint) == 0) fs.setAttributes(path, 0);
+        if (a != 0 && (a & platform::attr::ReparsePoint) == 0) fs.setAttributes(path, 0).ignore();
         if (scan::removeFile(ctx, path)) {
             scan::write(ctx, texts::disinfection::WormCodeDeleted, {path});
         } else {

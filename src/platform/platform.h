@@ -8,18 +8,27 @@
 //  - text is UTF-8;
 //  - paths are Windows paths ("E:\Fotos\a.jpg"); names compare case-insensitively;
 //  - no call throws for a failed operation;
-//  - actions report their outcome as a Status, and the calls that hand out a
-//    handle (writers, held files, folder handles, registry keys) as a
-//    Result<T>: a failure carries its Fault, the system's error code and the
+//  - actions report their outcome as a Status: the file system's changes
+//    (setAttributes, deleteFile, createDirectory, removeDirectory, move,
+//    copyFile, createProtectedDirectory, writeTextFile), those made through
+//    a handle (deleteEntry, setAttributes, markForDeletion, discard, seek,
+//    write, flush, close) and deleteTree; the calls that hand out a handle
+//    (writers, held files, folder handles, registry keys) answer a
+//    Result<T>. A failure carries its Fault, the system's error code and the
 //    system's message (platform/status.h);
 //  - questions answer with their result, whose false or empty is an answer,
 //    not a failure: fileExists, directoryExists, getAttributes and
 //    childAttributes (attr::Invalid), Finder::next, valueExists,
-//    subkeyExists, isCritical, hasAdministratorRights, folderTrust;
+//    subkeyExists, isCritical, hasAdministratorRights, is64BitProcess,
+//    separatesAccounts, folderTrust, and tryLockRuns (null while another
+//    holds the lock);
 //  - calls not yet moved to Status still answer false, std::nullopt or a
-//    null handle without a reason, as documented per call (the bool actions
-//    such as deleteFile or writeValue, the reads returning std::optional,
-//    find, openBytes, openBytesExclusive, tryLockRuns and sha256).
+//    null handle without a reason, as documented per call: the actions
+//    terminate, startCommand, writeValue, deleteValue, randomBytes,
+//    attachParentConsole and writeConsole; the reads returning
+//    std::optional (read, identity, volumeSerial, freeBytes, readTextLines,
+//    readUtf8TextLines, readValue); find, openBytes, openBytesExclusive and
+//    sha256.
 #pragma once
 
 #include <array>
@@ -113,8 +122,8 @@ public:
     // Reads up to `capacity` bytes into `buffer`: the count read, 0 at the
     // end of the file, std::nullopt when the read fails.
     virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
-    // Moves to `offset` from the file's start; false when it cannot.
-    virtual bool seek(uint64_t offset) = 0;
+    // Moves to `offset` from the file's start.
+    virtual Status seek(uint64_t offset) = 0;
 };
 
 // A new file being written as raw bytes.
@@ -169,9 +178,9 @@ public:
     virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
     // Marks the file for deletion through this handle (the delete
     // disposition); it leaves its folder when the handle is closed, that is
-    // when this object is destroyed. False when the system refuses (a
+    // when this object is destroyed. A failure when the system refuses (a
     // read-only file, a running program's image).
-    virtual bool markForDeletion() = 0;
+    virtual Status markForDeletion() = 0;
 };
 
 // A new file made relative to a folder handle. It shares nothing for writing
@@ -183,12 +192,12 @@ public:
     // Makes every byte written reach the disk.
     virtual Status flush() = 0;
     // Reads from `offset` (for the check of what reached the disk).
-    virtual bool seek(uint64_t offset) = 0;
+    virtual Status seek(uint64_t offset) = 0;
     virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
     // Sets the attribute word through the handle (0 is "normal").
-    virtual bool setAttributes(uint32_t attributes) = 0;
+    virtual Status setAttributes(uint32_t attributes) = 0;
     // Deletes the file through its handle (a copy that did not verify).
-    virtual bool discard() = 0;
+    virtual Status discard() = 0;
 };
 
 // An open folder. Every name given is one component (no "\"), taken relative
@@ -214,8 +223,8 @@ public:
     virtual std::vector<FindEntry> list() = 0;
     // Deletes the entry `name`: a file, an empty folder, or a link itself
     // (never what it leads to).
-    virtual bool deleteEntry(const std::string& name) = 0;
-    virtual bool setAttributes(uint32_t attributes) = 0;
+    virtual Status deleteEntry(const std::string& name) = 0;
+    virtual Status setAttributes(uint32_t attributes) = 0;
     virtual std::optional<FileIdentity> identity() = 0;
 };
 
@@ -231,13 +240,13 @@ public:
     // attr::Invalid when the entry does not exist.
     virtual uint32_t getAttributes(const std::string& path) = 0;
     // Sets the attribute word; 0 is taken as "normal" (no attribute bits).
-    virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
+    virtual Status setAttributes(const std::string& path, uint32_t attributes) = 0;
 
-    virtual bool deleteFile(const std::string& path) = 0;         // files only
-    virtual bool createDirectory(const std::string& path) = 0;    // one level
-    virtual bool removeDirectory(const std::string& path) = 0;    // empty only
-    virtual bool move(const std::string& from, const std::string& to) = 0;  // never replaces
-    virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+    virtual Status deleteFile(const std::string& path) = 0;       // files only
+    virtual Status createDirectory(const std::string& path) = 0;  // one level
+    virtual Status removeDirectory(const std::string& path) = 0;  // empty only
+    virtual Status move(const std::string& from, const std::string& to) = 0;  // never replaces
+    virtual Status copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
 
     // True for an existing entry that is not a folder.
     virtual bool fileExists(const std::string& path) = 0;
@@ -321,9 +330,9 @@ public:
     // protected access list that gives full access to SYSTEM and
     // Administrators and nothing to anyone else. On a volume or system that
     // keeps no access lists the folder is made without one (folderTrust then
-    // answers NoAccessLists). False when anything stands there, it cannot be
+    // answers NoAccessLists). A failure when anything stands there, it cannot be
     // made, or the protection asked for did not hold where it should.
-    virtual bool createProtectedDirectory(const std::string& path) = 0;
+    virtual Status createProtectedDirectory(const std::string& path) = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -77,7 +77,7 @@ void checkWormMask(RunContext& ctx, const std::string& folder, const std::string
     const std::string notFound = fill(texts::check_routines::MaskNotFound, {mask});
     forEachFileMatching(ctx, folder, mask, [&](const FindEntry& entry) {
         const std::string path = folder + entry.name;
-        fs.setAttributes(path, 0);
+        fs.setAttributes(path, 0).ignore();
 
         // The whole 64-bit size: a file of 4 GiB and more is never taken for
         // the small A1 executable because its low 32 bits fall in the window.

@@ -164,11 +164,11 @@ FolderRemoval deleteFolderTree(RunContext& ctx, const std::string& folder, Count
             if (entry.name == "." || entry.name == "..") continue;
             std::string path = top.folder + entry.name;
             if (entry.attributes == Directory) {
-                fs.setAttributes(path, 0);
+                fs.setAttributes(path, 0).ignore();
                 enter(std::move(path), CountsAsInfection::Yes, entry.attributes);  // `top` may dangle from here on
                 continue;
             }
-            if (entry.attributes != 0) fs.setAttributes(path, 0);
+            if (entry.attributes != 0) fs.setAttributes(path, 0).ignore();
             if (lookups.kill(entry.name).ended)
                 write(ctx, texts::primitives::ProcessFinished, {entry.name});
             top.pending.push_back(std::move(path));
@@ -177,7 +177,7 @@ FolderRemoval deleteFolderTree(RunContext& ctx, const std::string& folder, Count
         }
         top.finder.reset();
         removePending(top.pending);
-        result.removed = fs.removeDirectory(top.folder);
+        result.removed = fs.removeDirectory(top.folder).ok();
         stack.pop_back();
     }
     return result;
@@ -229,12 +229,12 @@ bool RemovalBatch::remove(size_t index) {
     if (index >= paths_.size()) return false;
     const std::string& path = paths_[index];
     if (!platform::isAbsolutePath(path) || isProgramFile(ctx_, path)) return false;
-    if (!keeping_) return ctx_.os.fs.deleteFile(path);
+    if (!keeping_) return ctx_.os.fs.deleteFile(path).ok();
     std::unique_ptr<platform::HeldFile> held = std::move(held_[index]);
     if (!held) return false;
     // The deletion goes through the handle the copy was read from; the file
     // leaves its folder when the handle closes, here.
-    const bool marked = held->markForDeletion();
+    const bool marked = held->markForDeletion().ok();
     held.reset();
     return marked;
 }

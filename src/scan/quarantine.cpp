@@ -611,7 +611,7 @@ bool markItemsGone(platform::Platform os, const KeptRun& run, const std::vector<
         const KeptItem& item = run.items[index];
         // Version 1 kept every file in a content file of its own.
         if (run.version == 1 && item.kind == KeptKind::File && isContentName(item.content))
-            os.fs.deleteFile(run.folder + item.content);
+            os.fs.deleteFile(run.folder + item.content).ignore();
     }
     return static_cast<bool>(manifest->close());
 }

@@ -15,7 +15,7 @@ std::string localDataFolder(platform::Shell& shell) {
 }
 
 void ensureFolder(platform::FileSystem& fs, const std::string& folder) {
-    if (!fs.directoryExists(folder)) fs.createDirectory(folder);
+    if (!fs.directoryExists(folder)) fs.createDirectory(folder).ignore();
 }
 
 DateTimeTexts currentDateTimeTexts(platform::Clock& clock) {

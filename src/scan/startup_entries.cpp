@@ -61,7 +61,7 @@ void forEachRunValueNamingAnEntry(RunContext& ctx, const std::string& folder, co
         if (entry.name == "." || entry.name == "..") continue;
         const std::string fullPath = folder + entry.name;
         if (isProgramFile(ctx, fullPath)) continue;
-        fs.setAttributes(fullPath, 0);
+        fs.setAttributes(fullPath, 0).ignore();
         for (RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser}) {
             auto key = openKeyFullAccess(ctx.os.registry, root, kRunKeyPath);
             if (!key) continue;
@@ -120,7 +120,7 @@ void wormFileRemoval(RunContext& ctx, const std::string& folder, const std::stri
     if (killProcessByName(ctx.os.processes, name).ended)
         write(ctx, texts::startup_entries::ProcessEnded, {name});
 
-    fs.setAttributes(path, 0);
+    fs.setAttributes(path, 0).ignore();
     removeFile(ctx, path);
     if (fs.fileExists(path)) {
         ctx.write(fill(texts::startup_entries::FileNotDeleted, {path}));

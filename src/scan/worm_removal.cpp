@@ -114,7 +114,7 @@ MaskMatch wormMaskAndRunValueRemoval(RunContext& ctx, const std::string& folder,
             std::vector<std::string> paths;
             for (size_t j = i; j < names.size() && j < i + kKeepBatchFiles; ++j) {
                 paths.push_back(folder + names[j]);
-                fs.setAttributes(paths.back(), 0);
+                fs.setAttributes(paths.back(), 0).ignore();
             }
             batch = std::make_unique<RemovalBatch>(ctx, std::move(paths));
         }
@@ -199,7 +199,7 @@ void wormMaskRemoval(RunContext& ctx, const std::string& folder, const std::stri
         const std::string& name = entry.name;
         const std::string path = folder + name;
 
-        fs.setAttributes(path, 0);
+        fs.setAttributes(path, 0).ignore();
 
         if (entry.size > kShortcutWormAbove && entry.size < kShortcutWormBelow && shortcuts == ShortcutSeen::Yes)
             removeShortcutWormProgram(ctx, folder, name, editionSuffix);

@@ -245,17 +245,17 @@ Outcome restoreFile(scan::RunContext& ctx, const KeptRun& run, const KeptItem& i
     }
     source.reset();
     if (!written || !out->flush()) {
-        out->discard();
+        out->discard().ignore();
         return {place, kCouldNotWrite};
     }
     // The kept bytes must be the ones recorded, and what reached the disk,
     // read back through the file's own handle, must be them too.
     if (platform::hexDigest(digest->finish()) != item.sha256 ||
         !newFileMatches(ctx.os.crypto, *out, item.size, item.sha256)) {
-        out->discard();
+        out->discard().ignore();
         return {place, kCopyMismatch};
     }
-    out->setAttributes(item.attributes & kSettableAttributes);
+    out->setAttributes(item.attributes & kSettableAttributes).ignore();
     return {place, std::nullopt};
 }
 
@@ -275,7 +275,7 @@ Outcome restoreFolder(scan::RunContext& ctx, const KeptItem& item, const std::st
     if (there.status().fault() != platform::Fault::Missing) return {target, kCouldNotWrite};
     auto made = chain.folder->createFolder(name);
     if (!made) return {target, kCouldNotWrite};
-    made->setAttributes(item.attributes & kSettableAttributes);
+    made->setAttributes(item.attributes & kSettableAttributes).ignore();
     return {target, std::nullopt};
 }
 
@@ -634,9 +634,9 @@ bool deleteRunForGood(scan::RunContext& ctx, const KeptRun& run) {
     {
         auto runFolder = storeFolder->openFolder(name);
         if (!runFolder) return runFolder.status().fault() == platform::Fault::Missing;
-        for (const platform::FindEntry& entry : runFolder->list()) runFolder->deleteEntry(entry.name);
+        for (const platform::FindEntry& entry : runFolder->list()) runFolder->deleteEntry(entry.name).ignore();
     }
-    return storeFolder->deleteEntry(name);
+    return storeFolder->deleteEntry(name).ok();
 }
 
 }  // namespace vx::tools

@@ -202,21 +202,21 @@ bool emptyAndRemoveFolder(platform::FileSystem& fs, const std::string& folder) {
         Frame& top = stack.back();
         if (!top.finder || !top.finder->next(entry)) {
             top.finder.reset();  // release the enumeration before removing the folder
-            const bool removed = fs.removeDirectory(top.path);
+            const bool removed = fs.removeDirectory(top.path).ok();
             if (stack.size() == 1) rootRemoved = removed;
             stack.pop_back();
             continue;
         }
         if (isDotOrDotDot(entry.name)) continue;
         const std::string path = top.path + entry.name;
-        fs.setAttributes(path, 0);
+        fs.setAttributes(path, 0).ignore();
         if (entry.attributes == attr::Directory) {
             std::string sub = path + "\\";
             if (!fs.directoryExists(sub)) continue;
             auto finder = fs.find(sub + "*.*");
             stack.push_back({std::move(sub), std::move(finder)});
         } else {
-            fs.deleteFile(path);
+            fs.deleteFile(path).ignore();
         }
     }
     return rootRemoved;
@@ -300,12 +300,12 @@ FolderResult cleanOneFolder(scan::RunContext& ctx, CleanupLog& log, const std::s
         const std::string path = p + entry.name;
         std::string line;
         if (entry.attributes == attr::Directory) {
-            fs.setAttributes(path, 0);
+            fs.setAttributes(path, 0).ignore();
             line = emptyAndRemoveFolder(fs, path)
                        ? scan::say(ctx, texts::temp_folders::SubfolderDeleted, {path})
                        : scan::say(ctx, texts::temp_folders::SubfolderNotDeleted, {path});
         } else {
-            fs.setAttributes(path, 0);
+            fs.setAttributes(path, 0).ignore();
             line = fs.deleteFile(path)
                        ? scan::say(ctx, texts::temp_folders::FileDeleted, {path})
                        : scan::say(ctx, texts::temp_folders::FileNotDeleted, {path});

@@ -14,14 +14,14 @@ TEST_F(Contract, DeleteFileRemovesFilesButNotReadOnlyOnesNorFolders) {
     ASSERT_TRUE(fs().setAttributes(ro, attr::ReadOnly));
     ASSERT_TRUE(fs().setAttributes(hs, attr::Hidden | attr::System));
 
-    EXPECT_FALSE(fs().deleteFile(ro));
+    EXPECT_EQ(failureOf(fs().deleteFile(ro)), (Failure{Fault::Denied, 5}));
     EXPECT_TRUE(fs().fileExists(ro));
     // Hidden and system bits do not protect a file.
     EXPECT_TRUE(fs().deleteFile(hs));
     EXPECT_FALSE(fs().fileExists(hs));
     EXPECT_FALSE(fs().deleteFile(folder));
     EXPECT_TRUE(fs().directoryExists(folder));
-    EXPECT_FALSE(fs().deleteFile(scratch + "missing.txt"));
+    EXPECT_EQ(failureOf(fs().deleteFile(scratch + "missing.txt")), (Failure{Fault::Missing, 2}));
 
     ASSERT_TRUE(fs().setAttributes(ro, 0));
     EXPECT_TRUE(fs().deleteFile(ro));
@@ -35,20 +35,20 @@ TEST_F(Contract, RemoveDirectoryRemovesOnlyEmptyFolders) {
     ASSERT_TRUE(fs().setAttributes(hidden, attr::Hidden | attr::System));
     std::string file = makeFile("file.txt");
 
-    EXPECT_FALSE(fs().removeDirectory(full));
+    EXPECT_EQ(failureOf(fs().removeDirectory(full)), (Failure{Fault::Failed, 145}));
     EXPECT_TRUE(fs().fileExists(full + "\\inside.txt"));
     EXPECT_TRUE(fs().removeDirectory(hidden));
     EXPECT_FALSE(fs().directoryExists(hidden));
     EXPECT_FALSE(fs().removeDirectory(file));
     EXPECT_TRUE(fs().fileExists(file));
-    EXPECT_FALSE(fs().removeDirectory(scratch + "missing"));
+    EXPECT_EQ(failureOf(fs().removeDirectory(scratch + "missing")), (Failure{Fault::Missing, 2}));
 }
 
 TEST_F(Contract, CreateDirectoryMakesOneNewLevel) {
-    EXPECT_FALSE(fs().createDirectory(scratch + "a\\b"));
+    EXPECT_EQ(failureOf(fs().createDirectory(scratch + "a\\b")), (Failure{Fault::Missing, 3}));
     EXPECT_FALSE(fs().directoryExists(scratch + "a"));
     EXPECT_TRUE(fs().createDirectory(scratch + "a"));
-    EXPECT_FALSE(fs().createDirectory(scratch + "A"));  // exists already, whatever the case
+    EXPECT_EQ(failureOf(fs().createDirectory(scratch + "A")), (Failure{Fault::Exists, 183}));  // exists already, whatever the case
     EXPECT_TRUE(fs().createDirectory(scratch + "a\\b"));
     EXPECT_TRUE(fs().directoryExists(scratch + "A\\B"));
     std::string file = makeFile("f.txt");
@@ -64,12 +64,12 @@ TEST_F(Contract, MoveRenamesFilesAndFoldersButNeverReplaces) {
     std::string other = makeFolder("Other");
 
     // Onto an existing file or folder: refused, both left as they were.
-    EXPECT_FALSE(fs().move(a, b));
+    EXPECT_EQ(failureOf(fs().move(a, b)), (Failure{Fault::Exists, 183}));
     EXPECT_EQ(world().readBytes(a), "first\r\n");
     EXPECT_EQ(world().readBytes(b), "second\r\n");
     EXPECT_FALSE(fs().move(folder, other));
     EXPECT_TRUE(fs().fileExists(folder + "\\in.txt"));
-    EXPECT_FALSE(fs().move(scratch + "missing", scratch + "new"));
+    EXPECT_EQ(failureOf(fs().move(scratch + "missing", scratch + "new")), (Failure{Fault::Missing, 2}));
 
     // A rename keeps the content; a folder takes its contents along.
     EXPECT_TRUE(fs().move(a, scratch + "renamed.txt"));
@@ -100,7 +100,7 @@ TEST_F(Contract, CopyFileCopiesBytesAndAttributesAndHonoursFailIfExists) {
     std::string dst = makeFile("dst.txt", {"old"});
     ASSERT_TRUE(fs().setAttributes(src, attr::Hidden));
 
-    EXPECT_FALSE(fs().copyFile(src, dst, true));
+    EXPECT_EQ(failureOf(fs().copyFile(src, dst, true)), (Failure{Fault::Exists, 80}));
     EXPECT_EQ(world().readBytes(dst), "old\r\n");
     EXPECT_TRUE(fs().copyFile(src, dst, false));
     EXPECT_EQ(world().readBytes(dst), "one\r\ntwo\r\n");
@@ -110,9 +110,10 @@ TEST_F(Contract, CopyFileCopiesBytesAndAttributesAndHonoursFailIfExists) {
     EXPECT_EQ(fs().getAttributes(scratch + "new.txt") & attr::Hidden, attr::Hidden);
     EXPECT_EQ(world().readBytes(src), "one\r\ntwo\r\n");
 
-    EXPECT_FALSE(fs().copyFile(scratch + "missing.txt", scratch + "x.txt", false));
+    EXPECT_EQ(failureOf(fs().copyFile(scratch + "missing.txt", scratch + "x.txt", false)),
+              (Failure{Fault::Missing, 2}));
     EXPECT_FALSE(fs().fileExists(scratch + "x.txt"));
-    EXPECT_FALSE(fs().copyFile(src, scratch + "missing\\x.txt", false));
+    EXPECT_EQ(failureOf(fs().copyFile(src, scratch + "missing\\x.txt", false)), (Failure{Fault::Missing, 3}));
 }
 
 TEST_F(Contract, FileAndFolderExistenceAreToldApart) {

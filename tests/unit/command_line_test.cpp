@@ -183,7 +183,7 @@ TEST_F(CommandLineRun, UsageErrorsAndRefusedDrivesRunNothing) {
         {{"/lang:en", "/check-device", "Z:", "/log:" + kLogFile}, "Drive Z: is not there!"},
     };
     for (const Case& c : cases) {
-        machine.fileSystem().deleteFile(kLogFile);
+        machine.fileSystem().deleteFile(kLogFile).ignore();
         const size_t shown = console().size();
         EXPECT_EQ(run(c.args), exitcode::Usage) << c.why;
         ASSERT_GT(console().size(), shown + 1);

@@ -140,8 +140,8 @@ TEST_F(RunCommands, OnlyInterpretersRunningFilesOfTheWormPlacesAreSigns) {
 
     // Nothing of the kind: the nothing-found line, and a clean verdict.
     machine.deleteKey(RootKey::LocalMachine, kRunOnceKey);
-    for (const char* name : {"relativo.lnk", "app.lnk"}) machine.fileSystem().deleteFile(kStartup + "\\" + name);
-    machine.fileSystem().deleteFile(kCommonStartup + "\\pen.lnk");
+    for (const char* name : {"relativo.lnk", "app.lnk"}) machine.fileSystem().deleteFile(kStartup + "\\" + name).ignore();
+    machine.fileSystem().deleteFile(kCommonStartup + "\\pen.lnk").ignore();
     check();
     EXPECT_THAT(block(kCheckHeading), ElementsAre(kCheckNone));
     EXPECT_FALSE(flags.infectionFound);

@@ -279,7 +279,7 @@ TEST_F(MainWindow, SaveSettingsButton) {
     EXPECT_EQ(machine.content(kSettings), "0\r\n1\r\n0\r\n");
     EXPECT_FALSE(form.CheckBox1.checked);
 
-    machine.fileSystem().deleteFile(kSettings);
+    machine.fileSystem().deleteFile(kSettings).ignore();
     form.CheckBox2Click(false);
     form.BitBtn16Click();
     EXPECT_EQ(machine.content(kSettings), "1\r\n1\r\n0\r\n");

@@ -171,8 +171,8 @@ TEST_F(QuarantineTrust, AnUnsafeMachineStoreIsMovedAsideWithOneLineAndNeverRead)
     machine.addDrive('D', DriveType::Fixed);
     machine.addFolder("D:\\elsewhere");
     log.clear();
-    machine.fileSystem().removeDirectory(kMachineStore);
-    machine.fileSystem().removeDirectory("C:\\ProgramData\\Varrex");
+    machine.fileSystem().removeDirectory(kMachineStore).ignore();
+    machine.fileSystem().removeDirectory("C:\\ProgramData\\Varrex").ignore();
     machine.addLink("C:\\ProgramData\\Varrex", "D:\\elsewhere");
     machine.addFile("E:\\Fotos.lnk", "shortcut");
     disinfect();

@@ -70,7 +70,7 @@ TEST_F(Settings, SaveWritesTheBoxesOrRecreatesAMissingFile) {
     EXPECT_TRUE(s.afterDisinfections);
     EXPECT_EQ(machine.content(kFile), "0\r\n1\r\n0\r\n");
 
-    machine.fileSystem().deleteFile(kFile);
+    machine.fileSystem().deleteFile(kFile).ignore();
     s = app::saveSettings(os, {false, false, true});
     EXPECT_TRUE(s.afterChecks && s.afterDisinfections) << "both boxes are checked again";
     EXPECT_FALSE(s.checkOnInsertion) << "the insertion check is back to its default too";

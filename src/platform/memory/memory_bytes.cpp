@@ -46,10 +46,12 @@ public:
         return file_->readAt(offset_, buffer, capacity);
     }
 
-    bool seek(uint64_t offset) override {
-        if (lifetime_.expired() || s_.failCall("seekBytes", path_) || !drive_.get(s_)) return false;
+    Status seek(uint64_t offset) override {
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall("seekBytes", path_)) return failure(kAccessDenied);
+        if (!drive_.get(s_)) return failure(kNotReady);
         offset_ = offset;
-        return true;
+        return {};
     }
 
 private:

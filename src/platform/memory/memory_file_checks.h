@@ -23,6 +23,8 @@ inline constexpr uint32_t kGeneralFailure = platform::syscode::GeneralFailure;
 inline constexpr uint32_t kInvalidParameter = platform::syscode::InvalidParameter;
 inline constexpr uint32_t kNotADirectory = platform::syscode::NotADirectory;
 inline constexpr uint32_t kStoppedOnLink = platform::syscode::StoppedOnLink;
+inline constexpr uint32_t kNotSameDevice = platform::syscode::NotSameDevice;
+inline constexpr uint32_t kDirNotEmpty = platform::syscode::DirNotEmpty;
 
 // The system's message for a simulated code, as Windows words it.
 inline const char* messageOf(uint32_t code) {
@@ -41,6 +43,8 @@ inline const char* messageOf(uint32_t code) {
         case kInvalidParameter: return "The parameter is incorrect";
         case kNotADirectory: return "The directory name is invalid";
         case kStoppedOnLink: return "The create operation stopped after reaching a symbolic link";
+        case kNotSameDevice: return "The system cannot move the file to a different disk drive";
+        case kDirNotEmpty: return "The directory is not empty";
         default: return "A device attached to the system is not functioning";
     }
 }

@@ -303,104 +303,130 @@ uint32_t MemoryFileSystem::getAttributes(const std::string& path) {
     return r.node && s_.mayReadAttributes(r.node) ? r.node->attributes() : attr::Invalid;
 }
 
-bool MemoryFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
-    if (s_.failCall("setAttributes", path)) return false;
-    Resolved r = s_.resolve(path, false);
-    if (!r.node || !s_.mayChange(r.node)) return false;
-    r.node->bits = attributes & detail::kSettableAttributes;
-    return true;
+namespace {
+
+// Why the entry `r` resolved to cannot be reached: its name, its folder or
+// its links.
+Status notFound(const Resolved& r) {
+    switch (r.error) {
+        case Resolved::Error::TooManyLinks: return failure(kCannotResolve);
+        case Resolved::Error::BadPath: return failure(kBadName);
+        case Resolved::Error::FileNotFound: return failure(kFileNotFound);
+        default: return failure(kPathNotFound);
+    }
 }
 
-bool MemoryFileSystem::deleteFile(const std::string& path) {
-    if (s_.failCall("deleteFile", path)) return false;
+}  // namespace
+
+Status MemoryFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
+    if (s_.failCall("setAttributes", path)) return failure(kAccessDenied);
+    Resolved r = s_.resolve(path, false);
+    if (!r.node) return notFound(r);
+    if (!s_.mayChange(r.node)) return failure(kAccessDenied);
+    r.node->bits = attributes & detail::kSettableAttributes;
+    return {};
+}
+
+Status MemoryFileSystem::deleteFile(const std::string& path) {
+    if (s_.failCall("deleteFile", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
     Node* n = r.node;
-    if (!n || n->kind != Kind::File || !s_.mayChange(n) || (n->bits & attr::ReadOnly) || n->inUse()) return false;
+    if (!n) return notFound(r);
+    if (n->kind != Kind::File || !s_.mayChange(n) || (n->bits & attr::ReadOnly)) return failure(kAccessDenied);
+    if (n->inUse()) return failure(kInUse);
     s_.detach(n);
-    return true;
+    return {};
 }
 
-bool MemoryFileSystem::createDirectory(const std::string& path) {
-    if (s_.failCall("createDirectory", path)) return false;
+Status MemoryFileSystem::createDirectory(const std::string& path) {
+    if (s_.failCall("createDirectory", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
-    if (r.node || r.error != Resolved::Error::FileNotFound || !detail::isValidName(r.name)) return false;
-    if (!s_.mayCreateIn(r.parent)) return false;
+    if (r.node) return failure(kAlreadyExists);
+    if (r.error != Resolved::Error::FileNotFound) return notFound(r);
+    if (!detail::isValidName(r.name)) return failure(kBadName);
+    if (!s_.mayCreateIn(r.parent)) return failure(kAccessDenied);
     auto n = std::make_shared<Node>();
     n->kind = Kind::Folder;
     n->name = r.name;
     s_.attach(r.parent, std::move(n));
-    return true;
+    return {};
 }
 
-bool MemoryFileSystem::removeDirectory(const std::string& path) {
-    if (s_.failCall("removeDirectory", path)) return false;
+Status MemoryFileSystem::removeDirectory(const std::string& path) {
+    if (s_.failCall("removeDirectory", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
     Node* n = r.node;
-    if (!n || !n->parent || n->kind == Kind::File || !s_.mayChange(n)) return false;
+    if (!n) return notFound(r);
+    if (n->kind == Kind::File) return failure(kNotADirectory);
+    if (!n->parent || !s_.mayChange(n)) return failure(kAccessDenied);
     if (n->kind == Kind::Folder) {
-        if (!n->children.empty() || (n->bits & attr::ReadOnly) || n->folderHandles > 0 ||
-            s_.holdsCurrentDirectory(n))
-            return false;
+        if (!n->children.empty()) return failure(kDirNotEmpty);
+        if ((n->bits & attr::ReadOnly) || n->folderHandles > 0 || s_.holdsCurrentDirectory(n))
+            return failure(kInUse);
     }
     s_.detach(n);
-    return true;
+    return {};
 }
 
-bool MemoryFileSystem::move(const std::string& from, const std::string& to) {
-    if (s_.failCall("move", from, to)) return false;
+Status MemoryFileSystem::move(const std::string& from, const std::string& to) {
+    if (s_.failCall("move", from, to)) return failure(kAccessDenied);
     Resolved a = s_.resolve(from, false);
     Node* n = a.node;
-    if (!n || !n->parent) return false;
+    if (!n) return notFound(a);
+    if (!n->parent) return failure(kAccessDenied);
     Resolved b = s_.resolve(to, false);
     std::string newName;
     if (b.node) {
-        if (b.node != n) return false;  // never replaces
+        if (b.node != n) return failure(kAlreadyExists);  // never replaces
         newName = lastComponent(to, s_.currentDirectory);  // a change of letter case only
     } else {
-        if (b.error != Resolved::Error::FileNotFound) return false;
-        if (b.trailingSeparator && n->kind == Kind::File) return false;
+        if (b.error != Resolved::Error::FileNotFound) return notFound(b);
+        if (b.trailingSeparator && n->kind == Kind::File) return failure(kBadName);
         newName = b.name;
     }
-    if (!detail::isValidName(newName)) return false;
+    if (!detail::isValidName(newName)) return failure(kBadName);
 
     Node* destination = b.node ? n->parent : b.parent;
-    if (!s_.mayChange(n) || !s_.mayCreateIn(destination)) return false;
+    if (!s_.mayChange(n) || !s_.mayCreateIn(destination)) return failure(kAccessDenied);
     if (n->kind == Kind::File) {
-        if (n->locked || n->openAgainstSharing()) return false;
+        if (n->locked || n->openAgainstSharing()) return failure(kInUse);
         // Between drives a file is copied and the original deleted.
-        if (a.drive != b.drive && n->images > 0) return false;
+        if (a.drive != b.drive && n->images > 0) return failure(kAccessDenied);
     } else {
-        if (a.drive != b.drive) return false;
-        if (b.parent && Machine::State::contains(n, b.parent)) return false;
+        if (a.drive != b.drive) return failure(kNotSameDevice);
+        if (b.parent && Machine::State::contains(n, b.parent)) return failure(kInvalidParameter);
         if (n->kind == Kind::Folder && (n->folderHandles > 0 || Machine::State::subtreeInUse(n) ||
                                         s_.holdsCurrentDirectory(n)))
-            return false;
+            return failure(kAccessDenied);
     }
     std::shared_ptr<Node> held = s_.detach(n);
-    if (!held) return false;
+    if (!held) return failure(kAccessDenied);
     held->name = newName;
     // A file moved to another drive is a new file there.
     if (a.drive != b.drive) held->fileIndex = 0;
     s_.attach(destination, std::move(held));
-    return true;
+    return {};
 }
 
-bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-    if (s_.failCall("copyFile", from, to)) return false;
+Status MemoryFileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    if (s_.failCall("copyFile", from, to)) return failure(kAccessDenied);
     Resolved a = s_.resolve(from, false);
     Node* src = a.node;
-    if (!src || src->kind != Kind::File || !s_.mayRead(src)) return false;
+    if (!src) return notFound(a);
+    if (src->kind != Kind::File || !s_.mayRead(src)) return failure(kAccessDenied);
     Resolved b = s_.resolve(to, false);
     Node* dst = b.node;
     if (dst) {
-        if (dst == src || dst->kind != Kind::File || failIfExists || !s_.mayChange(dst)) return false;
-        if ((dst->bits & attr::ReadOnly) || dst->inUse()) return false;
+        if (failIfExists && dst != src) return failure(kFileExists);
+        if (dst == src || dst->kind != Kind::File || !s_.mayChange(dst)) return failure(kAccessDenied);
+        if (dst->inUse()) return failure(kInUse);
+        if (dst->bits & attr::ReadOnly) return failure(kAccessDenied);
         // Replacing a hidden or system file needs the same bits on the new one.
-        if (dst->bits & (attr::Hidden | attr::System) & ~src->bits) return false;
+        if (dst->bits & (attr::Hidden | attr::System) & ~src->bits) return failure(kAccessDenied);
     } else {
-        if (b.error != Resolved::Error::FileNotFound || b.trailingSeparator || !detail::isValidName(b.name) ||
-            !s_.mayCreateIn(b.parent))
-            return false;
+        if (b.error != Resolved::Error::FileNotFound) return notFound(b);
+        if (b.trailingSeparator || !detail::isValidName(b.name)) return failure(kBadName);
+        if (!s_.mayCreateIn(b.parent)) return failure(kAccessDenied);
         auto n = std::make_shared<Node>();
         n->kind = Kind::File;
         n->name = b.name;
@@ -410,7 +436,7 @@ bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to, 
     dst->sizeOnly = src->sizeOnly;
     dst->hasSizeOnly = src->hasSizeOnly;
     dst->bits = src->bits;
-    return true;
+    return {};
 }
 
 bool MemoryFileSystem::fileExists(const std::string& path) {

@@ -95,12 +95,13 @@ public:
         return file_->readAt(offset_, buffer, capacity);
     }
 
-    bool markForDeletion() override {
-        if (lifetime_.expired() || s_.failCall("markForDeletion", path_)) return false;
-        if (!drive_.get(s_) || !file_->parent) return false;
-        if ((file_->bits & attr::ReadOnly) || file_->images > 0) return false;
+    Status markForDeletion() override {
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall("markForDeletion", path_)) return failure(kAccessDenied);
+        if (!drive_.get(s_)) return failure(kNotReady);
+        if (!file_->parent || (file_->bits & attr::ReadOnly) || file_->images > 0) return failure(kAccessDenied);
         marked_ = true;
-        return true;
+        return {};
     }
 
 private:
@@ -152,10 +153,10 @@ public:
         return drive_.get(s_) ? Status{} : failure(kNotReady);
     }
 
-    bool seek(uint64_t offset) override {
-        if (!usable("seekBytes")) return false;
+    Status seek(uint64_t offset) override {
+        if (Status s = usability("seekBytes"); !s) return s;
         position_ = offset;
-        return true;
+        return {};
     }
 
     std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
@@ -168,26 +169,31 @@ public:
         return n;
     }
 
-    bool setAttributes(uint32_t attributes) override {
-        if (!usable("newFileSetAttributes")) return false;
+    Status setAttributes(uint32_t attributes) override {
+        if (Status s = usability("newFileSetAttributes"); !s) return s;
         file_->bits = attributes & kSettableAttributes;
-        return true;
+        return {};
     }
 
-    bool discard() override {
+    Status discard() override {
         // The copy goes whatever attributes it was given: the handle that
         // made it deletes it.
-        if (!usable("discard")) return false;
+        if (Status s = usability("discard"); !s) return s;
         if (file_->parent) s_.detach(file_.get());
         --file_->writers;
         discarded_ = true;
-        return true;
+        return {};
     }
 
 private:
     // Open, on its drive, and not failed by the fault check for `operation`.
-    bool usable(std::string_view operation) {
-        return !discarded_ && !lifetime_.expired() && !s_.failCall(operation, path_) && drive_.get(s_);
+    bool usable(std::string_view operation) { return usability(operation).ok(); }
+    // The same, with why not.
+    Status usability(std::string_view operation) {
+        if (discarded_) return failure(kInvalidHandle);
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall(operation, path_)) return failure(kAccessDenied);
+        return drive_.get(s_) ? Status{} : failure(kNotReady);
     }
 
     Machine::State& s_;
@@ -265,24 +271,30 @@ public:
         return entries;
     }
 
-    bool deleteEntry(const std::string& name) override {
+    Status deleteEntry(const std::string& name) override {
         Result<Node*> found = child("deleteEntry", name);
-        if (!found) return false;
+        if (!found) return found.status();
         Node* c = *found;
-        if (!s_.mayChange(c)) return false;
-        if (c->kind == Kind::File && ((c->bits & attr::ReadOnly) || c->inUse())) return false;
-        if (c->kind == Kind::Folder && (!c->children.empty() || (c->bits & attr::ReadOnly) || c->folderHandles > 0 ||
-                                        s_.holdsCurrentDirectory(c)))
-            return false;
+        if (!s_.mayChange(c)) return failure(kAccessDenied);
+        if (c->kind == Kind::File) {
+            if (c->bits & attr::ReadOnly) return failure(kAccessDenied);
+            if (c->inUse()) return failure(kInUse);
+        }
+        if (c->kind == Kind::Folder) {
+            if (!c->children.empty()) return failure(kDirNotEmpty);
+            if ((c->bits & attr::ReadOnly) || c->folderHandles > 0 || s_.holdsCurrentDirectory(c))
+                return failure(kAccessDenied);
+        }
         // A junction goes itself; what it leads to is not touched.
         s_.detach(c);
-        return true;
+        return {};
     }
 
-    bool setAttributes(uint32_t attributes) override {
-        if (!open("setFolderAttributes", path_) || !s_.mayChange(folder_.get())) return false;
+    Status setAttributes(uint32_t attributes) override {
+        if (!open("setFolderAttributes", path_)) return failure(kGeneralFailure);
+        if (!s_.mayChange(folder_.get())) return failure(kAccessDenied);
         folder_->bits = attributes & kSettableAttributes;
-        return true;
+        return {};
     }
 
     std::optional<platform::FileIdentity> identity() override {
@@ -400,18 +412,22 @@ platform::FolderTrust MemoryFileSystem::folderTrust(const std::string& path) {
     return n->access == FolderAccess::Everyone ? FolderTrust::Open : FolderTrust::AdminsOnly;
 }
 
-bool MemoryFileSystem::createProtectedDirectory(const std::string& path) {
-    if (s_.failCall("createProtectedDirectory", path)) return false;
+Status MemoryFileSystem::createProtectedDirectory(const std::string& path) {
+    if (s_.failCall("createProtectedDirectory", path)) return failure(kAccessDenied);
     // Only a process with an enabled Administrators membership may make
     // Administrators the owner.
-    if (!s_.administrator) return false;
+    if (!s_.administrator) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
-    if (r.node || r.error != Resolved::Error::FileNotFound || !isValidName(r.name)) return false;
+    if (r.node) return failure(kAlreadyExists);
+    if (r.error == Resolved::Error::PathNotFound || r.error == Resolved::Error::NoDrive)
+        return failure(kPathNotFound);
+    if (r.error != Resolved::Error::FileNotFound) return whyMissing(r);
+    if (!isValidName(r.name)) return failure(kBadName);
     auto n = std::make_shared<Node>();
     n->kind = Kind::Folder;
     n->name = r.name;
     s_.attach(r.parent, std::move(n))->access = FolderAccess::AdminsOnly;
-    return true;
+    return {};
 }
 
 // ---------------------------------------------------------------------------

@@ -45,10 +45,10 @@ public:
         return size_t{got};
     }
 
-    bool seek(uint64_t offset) override {
+    Status seek(uint64_t offset) override {
         LARGE_INTEGER to;
         to.QuadPart = static_cast<LONGLONG>(offset);
-        return ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) != 0;
+        return ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) ? Status() : lastError();
     }
 
 private:

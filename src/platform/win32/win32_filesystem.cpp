@@ -195,36 +195,53 @@ std::unique_ptr<platform::Finder> Win32FileSystem::find(const std::string& patte
 
 uint32_t Win32FileSystem::getAttributes(const std::string& path) { return attributesOf(path); }
 
-bool Win32FileSystem::setAttributes(const std::string& path, uint32_t attributes) {
+namespace {
+
+// Runs `call` on the system form of `path`; a path that names nothing
+// fails as a missing one.
+template <typename Call>
+Status onPath(const std::string& path, Call call) {
     std::wstring p = systemPath(path);
-    return !p.empty() && ::SetFileAttributesW(p.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes);
+    if (p.empty()) return failure(ERROR_PATH_NOT_FOUND);
+    return call(p.c_str()) ? Status() : lastError();
 }
 
-bool Win32FileSystem::deleteFile(const std::string& path) {
-    heartbeat();
-    std::wstring p = systemPath(path);
-    return !p.empty() && ::DeleteFileW(p.c_str());
-}
-
-bool Win32FileSystem::createDirectory(const std::string& path) {
-    std::wstring p = systemPath(path);
-    return !p.empty() && ::CreateDirectoryW(p.c_str(), nullptr);
-}
-
-bool Win32FileSystem::removeDirectory(const std::string& path) {
-    heartbeat();
-    std::wstring p = systemPath(path);
-    return !p.empty() && ::RemoveDirectoryW(p.c_str());
-}
-
-bool Win32FileSystem::move(const std::string& from, const std::string& to) {
+template <typename Call>
+Status onPaths(const std::string& from, const std::string& to, Call call) {
     std::wstring f = systemPath(from), t = systemPath(to);
-    return !f.empty() && !t.empty() && ::MoveFileW(f.c_str(), t.c_str());
+    if (f.empty() || t.empty()) return failure(ERROR_PATH_NOT_FOUND);
+    return call(f.c_str(), t.c_str()) ? Status() : lastError();
 }
 
-bool Win32FileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-    std::wstring f = systemPath(from), t = systemPath(to);
-    return !f.empty() && !t.empty() && ::CopyFileW(f.c_str(), t.c_str(), failIfExists ? TRUE : FALSE);
+}  // namespace
+
+Status Win32FileSystem::setAttributes(const std::string& path, uint32_t attributes) {
+    return onPath(path, [&](const wchar_t* p) {
+        return ::SetFileAttributesW(p, attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes);
+    });
+}
+
+Status Win32FileSystem::deleteFile(const std::string& path) {
+    heartbeat();
+    return onPath(path, [](const wchar_t* p) { return ::DeleteFileW(p); });
+}
+
+Status Win32FileSystem::createDirectory(const std::string& path) {
+    return onPath(path, [](const wchar_t* p) { return ::CreateDirectoryW(p, nullptr); });
+}
+
+Status Win32FileSystem::removeDirectory(const std::string& path) {
+    heartbeat();
+    return onPath(path, [](const wchar_t* p) { return ::RemoveDirectoryW(p); });
+}
+
+Status Win32FileSystem::move(const std::string& from, const std::string& to) {
+    return onPaths(from, to, [](const wchar_t* f, const wchar_t* t) { return ::MoveFileW(f, t); });
+}
+
+Status Win32FileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    return onPaths(from, to,
+                   [&](const wchar_t* f, const wchar_t* t) { return ::CopyFileW(f, t, failIfExists ? TRUE : FALSE); });
 }
 
 bool Win32FileSystem::fileExists(const std::string& path) {

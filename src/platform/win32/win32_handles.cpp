@@ -229,7 +229,7 @@ public:
         return readFrom(file_.get(), buffer, capacity);
     }
 
-    bool markForDeletion() override { return nt::succeeded(nt::setDeleteDisposition(file_.get(), true)); }
+    platform::Status markForDeletion() override { return statusOfNt(nt::setDeleteDisposition(file_.get(), true)); }
 
 private:
     FileHandle file_;
@@ -264,10 +264,11 @@ public:
         return {};
     }
 
-    bool seek(uint64_t offset) override {
+    platform::Status seek(uint64_t offset) override {
+        if (!file_) return failure(ERROR_INVALID_HANDLE);
         LARGE_INTEGER to;
         to.QuadPart = static_cast<LONGLONG>(offset);
-        return file_ && ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN);
+        return ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) ? platform::Status() : lastError();
     }
 
     std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
@@ -275,20 +276,21 @@ public:
         return readFrom(file_.get(), buffer, capacity);
     }
 
-    bool setAttributes(uint32_t attributes) override {
-        return file_ && nt::succeeded(nt::setAttributes(file_.get(), attributes));
+    platform::Status setAttributes(uint32_t attributes) override {
+        if (!file_) return failure(ERROR_INVALID_HANDLE);
+        return statusOfNt(nt::setAttributes(file_.get(), attributes));
     }
 
     // A read-only copy refuses the delete disposition; its attributes are
     // cleared first, so a copy that did not verify never stays behind.
-    bool discard() override {
-        if (!file_) return false;
+    platform::Status discard() override {
+        if (!file_) return failure(ERROR_INVALID_HANDLE);
         nt::Status s = nt::setDeleteDisposition(file_.get(), true);
         if (s == nt::kCannotDelete && nt::succeeded(nt::setAttributes(file_.get(), 0)))
             s = nt::setDeleteDisposition(file_.get(), true);
-        if (!nt::succeeded(s)) return false;
+        if (!nt::succeeded(s)) return statusOfNt(s);
         file_.reset();
-        return true;
+        return {};
     }
 
 private:
@@ -419,19 +421,21 @@ public:
         return entries;
     }
 
-    bool deleteEntry(const std::string& name) override {
+    platform::Status deleteEntry(const std::string& name) override {
         heartbeat();
-        if (!isOneComponent(name)) return false;
+        if (!isOneComponent(name)) return badName();
         // Opened as itself (a link is not followed), shared with everyone:
         // the entry goes once the last handle to it closes.
         FileHandle entry;
-        nt::createFile(folder_.get(), widen(name), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, kShareAll,
-                       nt::kOpen, nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, nullptr, entry);
-        return entry && nt::succeeded(nt::setDeleteDisposition(entry.get(), true));
+        nt::Status s = nt::createFile(folder_.get(), widen(name), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0,
+                                      kShareAll, nt::kOpen, nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert,
+                                      nullptr, entry);
+        if (!entry) return statusOfNt(nt::succeeded(s) ? nt::kUnavailable : s);
+        return statusOfNt(nt::setDeleteDisposition(entry.get(), true));
     }
 
-    bool setAttributes(uint32_t attributes) override {
-        return nt::succeeded(nt::setAttributes(folder_.get(), attributes));
+    platform::Status setAttributes(uint32_t attributes) override {
+        return statusOfNt(nt::setAttributes(folder_.get(), attributes));
     }
 
     std::optional<FileIdentity> identity() override { return identityOf(folder_.get()); }

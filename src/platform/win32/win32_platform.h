@@ -15,12 +15,12 @@ class Win32FileSystem final : public platform::FileSystem {
 public:
     std::unique_ptr<platform::Finder> find(const std::string& pattern) override;
     uint32_t getAttributes(const std::string& path) override;
-    bool setAttributes(const std::string& path, uint32_t attributes) override;
-    bool deleteFile(const std::string& path) override;
-    bool createDirectory(const std::string& path) override;
-    bool removeDirectory(const std::string& path) override;
-    bool move(const std::string& from, const std::string& to) override;
-    bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    platform::Status setAttributes(const std::string& path, uint32_t attributes) override;
+    platform::Status deleteFile(const std::string& path) override;
+    platform::Status createDirectory(const std::string& path) override;
+    platform::Status removeDirectory(const std::string& path) override;
+    platform::Status move(const std::string& from, const std::string& to) override;
+    platform::Status copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
     bool fileExists(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     uint32_t logicalDrives() override;
@@ -46,7 +46,7 @@ public:
     platform::Result<std::unique_ptr<platform::FolderHandle>> openFolder(const std::string& path) override;
     std::unique_ptr<platform::ByteReader> openBytesExclusive(const std::string& path) override;
     platform::FolderTrust folderTrust(const std::string& path) override;
-    bool createProtectedDirectory(const std::string& path) override;
+    platform::Status createProtectedDirectory(const std::string& path) override;
 };
 
 class Win32Processes final : public platform::Processes {

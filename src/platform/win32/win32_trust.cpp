@@ -140,30 +140,31 @@ FolderTrust Win32FileSystem::folderTrust(const std::string& path) {
 // system that keeps no access lists (FAT, Wine) keeps the folder without one;
 // an NTFS volume that did not take the protection given leaves a folder
 // others may change: it is removed again and the call fails.
-bool Win32FileSystem::createProtectedDirectory(const std::string& path) {
+platform::Status Win32FileSystem::createProtectedDirectory(const std::string& path) {
     std::wstring native = nt::ntPath(path);
     while (native.size() > 4 && native.back() == L'\\' && native[native.size() - 2] != L':') native.pop_back();
-    if (native.empty()) return false;
+    if (native.empty()) return failure(ERROR_PATH_NOT_FOUND);
 
     LocalMemory descriptor;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
             kProtectedDescriptor, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.out()),
             nullptr))
-        return false;
+        return lastError();
 
     FileHandle folder;
-    nt::createFile(nullptr, native, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE | SYNCHRONIZE,
-                   FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, nt::kCreate,
-                   nt::kDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, descriptor.get(), folder);
-    if (!folder) return false;
+    nt::Status created = nt::createFile(
+        nullptr, native, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE | SYNCHRONIZE,
+        FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, nt::kCreate,
+        nt::kDirectoryFile | nt::kOpenReparsePoint | nt::kSynchronousIoNonAlert, descriptor.get(), folder);
+    if (!folder) return nt::succeeded(created) ? failure(ERROR_GEN_FAILURE) : statusOfNt(created);
 
     bool isProtected = false;
-    if (trustOf(folder.get(), &isProtected) == FolderTrust::AdminsOnly && isProtected) return true;
+    if (trustOf(folder.get(), &isProtected) == FolderTrust::AdminsOnly && isProtected) return {};
     // Where no access list is kept the folder is the best the disk can give;
     // folderTrust says so.
-    if (!keepsAccessLists(systemPath(path))) return true;
+    if (!keepsAccessLists(systemPath(path))) return {};
     nt::setDeleteDisposition(folder.get(), true);
-    return false;
+    return failure(platform::Fault::Denied, ERROR_ACCESS_DENIED);
 }
 
 }  // namespace vx::win32
