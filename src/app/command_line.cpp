@@ -15,6 +15,11 @@ using platform::Icon;
 
 namespace {
 
+// A line for whoever started the run. A console that is gone, or was never
+// there (a scheduled task without an output), loses it: the run goes on, and
+// the log file, when one is asked for, still gets every line.
+void toConsole(platform::Shell& shell, const std::string& line) { shell.writeConsole(line).ignore(); }
+
 std::string lowerAscii(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -87,13 +92,13 @@ public:
     ScriptedDialogs(platform::Shell& console, bool allowRestart) : console_(console), allowRestart_(allowRestart) {}
 
     Answer messageBox(const std::string& text, const std::string& caption, Icon, Buttons buttons) override {
-        console_.writeConsole("[" + caption + "] " + oneLine(text));
+        toConsole(console_, "[" + caption + "] " + oneLine(text));
         if (isKeepRefusal(text)) keepRefused_ = true;
         if (buttons == Buttons::Ok) return Answer::Ok;
         return allowRestart_ && isRestartQuestion(text) ? Answer::Yes : Answer::No;
     }
     std::optional<std::string> saveFile(const platform::SaveDialogOptions&) override { return std::nullopt; }
-    void ioError(const std::string& text) override { console_.writeConsole(oneLine(text)); }
+    void ioError(const std::string& text) override { toConsole(console_, oneLine(text)); }
 
     bool keepRefused() const { return keepRefused_; }
 
@@ -127,7 +132,7 @@ public:
     Report(platform::Platform& os, const CommandLine& command) : os_(os), command_(command) {}
 
     void say(const std::string& line) {
-        os_.shell.writeConsole(line);
+        toConsole(os_.shell, line);
         lines_.push_back(line);
     }
     // Writes what was told to the log file, when there is one.
@@ -302,7 +307,9 @@ std::vector<std::string> usageText(scan::Language language) {
 }
 
 int runCommandLine(platform::Platform os, const std::vector<std::string>& arguments) {
-    os.shell.attachParentConsole();
+    // Without a console to join the run still goes on: its lines reach the
+    // log file and its outcome the exit code.
+    os.shell.attachParentConsole().ignore();
     const CommandLine command = parseCommandLine(arguments);
     Report report(os, command);
     const scan::Language lang = command.language;
@@ -322,8 +329,8 @@ int runCommandLine(platform::Platform os, const std::vector<std::string>& argume
     // A log file that cannot be written is known before anything runs.
     if (!command.logFile.empty()) {
         if (platform::Status r = os.fs.writeTextFile(command.logFile, {}); !r) {
-            os.shell.writeConsole("Cannot create file \"" + command.logFile + "\". " + r.message());
-            for (const std::string& line : usageText(lang)) os.shell.writeConsole(line);
+            toConsole(os.shell, "Cannot create file \"" + command.logFile + "\". " + r.message());
+            for (const std::string& line : usageText(lang)) toConsole(os.shell, line);
             return exitcode::Usage;
         }
     }
@@ -348,7 +355,7 @@ int runCommandLine(platform::Platform os, const std::vector<std::string>& argume
     form.CheckBox2Click(false);
     if (lang != scan::Language::Portuguese) form.BitBtn14Click();
 
-    form.Memo1.setAppendListener([&] { os.shell.writeConsole(form.Memo1.lines().back()); });
+    form.Memo1.setAppendListener([&] { toConsole(os.shell, form.Memo1.lines().back()); });
     std::string root;
     bool failed = false;
     try {

@@ -195,7 +195,9 @@ private:
             auto text = run.text(name);
             if (!text || !isImageCommand(*text)) continue;
             ctx_.flags.infectionFound = true;
-            ctx_.os.processes.startCommand(kDeleteWormTask);
+            // The task goes with its Run value; should the command not start,
+            // the task is left, and the value still goes.
+            ctx_.os.processes.startCommand(kDeleteWormTask).ignore();
             if (run.remove(name)) {
                 scan::write(ctx_, texts::disinfection::ImageCommandDeleted, {name});
             } else {

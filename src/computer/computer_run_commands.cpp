@@ -142,7 +142,7 @@ std::optional<std::vector<uint8_t>> shortcutBytes(platform::FileSystem& fs, cons
         const size_t at = bytes.size();
         const size_t want = std::min(kChunk, scan::kMaxShortcutBytes + 1 - at);
         bytes.resize(at + want);
-        std::optional<size_t> got = reader->read(bytes.data() + at, want);
+        const auto got = reader->read(bytes.data() + at, want);
         if (!got) return std::nullopt;
         bytes.resize(at + *got);
         if (*got == 0) break;

@@ -236,7 +236,7 @@ private:
         // shortcut names the same removable volume.
         std::string target = expand(f.target, startFolder);
         if (target.size() >= 3 && target[1] == ':' && !sameText(target.substr(0, 1), root_.substr(0, 1)) &&
-            f.driveType == kRemovableDrive && f.volumeSerial && f.volumeSerial == fs_.volumeSerial(root_))
+            f.driveType == kRemovableDrive && f.volumeSerial && fs_.volumeSerial(root_) == *f.volumeSerial)
             target = root_ + target.substr(3);
 
         bool hidden = false;

@@ -190,7 +190,7 @@ std::optional<std::string> RegValue::asText() const {
     return utf16ToUtf8(w);
 }
 
-bool copyRegistryTree(Registry& registry, RootKey root, const std::string& from, const std::string& to) {
+Status copyRegistryTree(Registry& registry, RootKey root, const std::string& from, const std::string& to) {
     // Explicit work list instead of recursion: key depth comes from data.
     struct Pending {
         std::string from, to;
@@ -202,22 +202,23 @@ bool copyRegistryTree(Registry& registry, RootKey root, const std::string& from,
         work.pop_back();
         auto src = registry.open(root, p.from, RegAccess::Read);
         if (!src) {
-            if (first) return false;
+            if (first) return src.status();
             continue;
         }
         auto dst = registry.create(root, p.to);
         if (!dst) {
-            if (first) return false;
+            if (first) return dst.status();
             continue;
         }
         first = false;
+        // A value that cannot be read or written is skipped, as documented.
         for (const std::string& name : src->valueNames())
-            if (auto v = src->readValue(name)) dst->writeValue(name, *v);
+            if (auto v = src->readValue(name)) dst->writeValue(name, *v).ignore();
         auto subs = src->subkeyNames();
         for (auto it = subs.rbegin(); it != subs.rend(); ++it)
             work.push_back({p.from + "\\" + *it, p.to + "\\" + *it});
     }
-    return true;
+    return {};
 }
 
 }  // namespace vx::platform

@@ -8,27 +8,17 @@
 //  - text is UTF-8;
 //  - paths are Windows paths ("E:\Fotos\a.jpg"); names compare case-insensitively;
 //  - no call throws for a failed operation;
-//  - actions report their outcome as a Status: the file system's changes
-//    (setAttributes, deleteFile, createDirectory, removeDirectory, move,
-//    copyFile, createProtectedDirectory, writeTextFile), those made through
-//    a handle (deleteEntry, setAttributes, markForDeletion, discard, seek,
-//    write, flush, close) and deleteTree; the calls that hand out a handle
-//    (writers, held files, folder handles, registry keys) answer a
-//    Result<T>. A failure carries its Fault, the system's error code and the
-//    system's message (platform/status.h);
+//  - every call that can fail reports it one way: an action returns a
+//    Status, a call that gives something back (a handle, bytes read, lines,
+//    a value, an identity) a Result<T>. A failure carries its Fault, the
+//    system's error code and the system's message (platform/status.h);
 //  - questions answer with their result, whose false or empty is an answer,
 //    not a failure: fileExists, directoryExists, getAttributes and
 //    childAttributes (attr::Invalid), Finder::next, valueExists,
 //    subkeyExists, isCritical, hasAdministratorRights, is64BitProcess,
-//    separatesAccounts, folderTrust, and tryLockRuns (null while another
-//    holds the lock);
-//  - calls not yet moved to Status still answer false, std::nullopt or a
-//    null handle without a reason, as documented per call: the actions
-//    terminate, startCommand, writeValue, deleteValue, randomBytes,
-//    attachParentConsole and writeConsole; the reads returning
-//    std::optional (read, identity, volumeSerial, freeBytes, readTextLines,
-//    readUtf8TextLines, readValue); find, openBytes, openBytesExclusive and
-//    sha256.
+//    separatesAccounts, folderTrust, the lists and names that come back
+//    empty when the system cannot give them, tryLockRuns (null while
+//    another holds the lock) and saveFile (none when the user cancels).
 #pragma once
 
 #include <array>
@@ -120,8 +110,8 @@ class ByteReader {
 public:
     virtual ~ByteReader() = default;
     // Reads up to `capacity` bytes into `buffer`: the count read, 0 at the
-    // end of the file, std::nullopt when the read fails.
-    virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
+    // end of the file.
+    virtual Result<size_t> read(uint8_t* buffer, size_t capacity) = 0;
     // Moves to `offset` from the file's start.
     virtual Status seek(uint64_t offset) = 0;
 };
@@ -172,10 +162,10 @@ public:
     virtual ~HeldFile() = default;
     virtual uint64_t size() = 0;
     virtual uint32_t attributes() = 0;
-    virtual std::optional<FileIdentity> identity() = 0;
+    virtual Result<FileIdentity> identity() = 0;
     // Reads the next bytes (from the start on the first call): the count
-    // read, 0 at the end, std::nullopt when the read fails.
-    virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
+    // read, 0 at the end.
+    virtual Result<size_t> read(uint8_t* buffer, size_t capacity) = 0;
     // Marks the file for deletion through this handle (the delete
     // disposition); it leaves its folder when the handle is closed, that is
     // when this object is destroyed. A failure when the system refuses (a
@@ -193,7 +183,7 @@ public:
     virtual Status flush() = 0;
     // Reads from `offset` (for the check of what reached the disk).
     virtual Status seek(uint64_t offset) = 0;
-    virtual std::optional<size_t> read(uint8_t* buffer, size_t capacity) = 0;
+    virtual Result<size_t> read(uint8_t* buffer, size_t capacity) = 0;
     // Sets the attribute word through the handle (0 is "normal").
     virtual Status setAttributes(uint32_t attributes) = 0;
     // Deletes the file through its handle (a copy that did not verify).
@@ -225,7 +215,7 @@ public:
     // (never what it leads to).
     virtual Status deleteEntry(const std::string& name) = 0;
     virtual Status setAttributes(uint32_t attributes) = 0;
-    virtual std::optional<FileIdentity> identity() = 0;
+    virtual Result<FileIdentity> identity() = 0;
 };
 
 class FileSystem {
@@ -233,9 +223,10 @@ public:
     virtual ~FileSystem() = default;
 
     // Enumerates `pattern` (a folder followed by a mask such as "*.*", "*.lnk",
-    // "USB.exe"); every attribute kind is reported. Returns null when nothing
-    // matches or the folder cannot be listed.
-    virtual std::unique_ptr<Finder> find(const std::string& pattern) = 0;
+    // "USB.exe"); every attribute kind is reported. Nothing that matches is
+    // a failure too, Missing with the system's code 2, as FindFirstFile
+    // reports it; a missing folder is Missing with code 3.
+    virtual Result<std::unique_ptr<Finder>> find(const std::string& pattern) = 0;
 
     // attr::Invalid when the entry does not exist.
     virtual uint32_t getAttributes(const std::string& path) = 0;
@@ -271,16 +262,14 @@ public:
     // LF or a lone CR; line ends are not kept; a line longer than
     // `maxLineBytes` keeps only its first `maxLineBytes` bytes. The file is
     // streamed, so a huge file costs no more than the lines asked for.
-    // std::nullopt when the file cannot be opened or read.
-    virtual std::optional<std::vector<std::string>> readTextLines(const std::string& path,
-                                                                  size_t maxLines,
-                                                                  size_t maxLineBytes = 4096) = 0;
+    virtual Result<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
+                                                           size_t maxLineBytes = 4096) = 0;
 
     // --- raw bytes, UTF-8 journals and volume facts --------------------------
 
-    // Opens an existing file for reading its bytes; null when it cannot be
-    // opened (missing, a folder, locked for reading, no access).
-    virtual std::unique_ptr<ByteReader> openBytes(const std::string& path) = 0;
+    // Opens an existing file for reading its bytes; a failure when it cannot
+    // be opened (missing, a folder, locked for reading, no access).
+    virtual Result<std::unique_ptr<ByteReader>> openBytes(const std::string& path) = 0;
     // Creates a new file for writing bytes; never replaces an existing entry
     // (a failure then, as any other).
     virtual Result<std::unique_ptr<ByteWriter>> createBytes(const std::string& path) = 0;
@@ -295,25 +284,25 @@ public:
     // Reads at most `maxLines` lines of a UTF-8 text file, with the rules of
     // readTextLines (CR LF, LF or lone CR end a line; long lines cut at
     // `maxLineBytes`); the bytes are returned as they are (no conversion; a
-    // leading byte-order mark is dropped). std::nullopt when unreadable.
-    virtual std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
-                                                                      size_t maxLineBytes = 65536) = 0;
+    // leading byte-order mark is dropped).
+    virtual Result<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
+                                                               size_t maxLineBytes = 65536) = 0;
 
-    // The serial number of the volume whose root is `root` ("E:\");
-    // std::nullopt when the drive is absent or cannot tell.
-    virtual std::optional<uint32_t> volumeSerial(const std::string& root) = 0;
+    // The serial number of the volume whose root is `root` ("E:\"); a
+    // failure when the drive is absent or cannot tell.
+    virtual Result<uint32_t> volumeSerial(const std::string& root) = 0;
     // Bytes free for the user on the volume holding `path` (an existing
-    // folder); std::nullopt when it cannot be read.
-    virtual std::optional<uint64_t> freeBytes(const std::string& path) = 0;
+    // folder).
+    virtual Result<uint64_t> freeBytes(const std::string& path) = 0;
 
     // --- handles, identities and trust ------------------------------------------
 
     // The file system's name ("FAT32", "NTFS") of the volume whose root is
     // `root`; empty when it cannot tell.
     virtual std::string fileSystemName(const std::string& root) = 0;
-    // The identity of the entry `path` (a final link is not followed);
-    // std::nullopt when it cannot be opened.
-    virtual std::optional<FileIdentity> identity(const std::string& path) = 0;
+    // The identity of the entry `path` (a final link is not followed); a
+    // failure when it cannot be opened.
+    virtual Result<FileIdentity> identity(const std::string& path) = 0;
     // Opens the file `path` to keep and delete it (see HeldFile). A file
     // that is itself a reparse point is refused (Link), so is a folder.
     virtual Result<std::unique_ptr<HeldFile>> holdFile(const std::string& path) = 0;
@@ -322,7 +311,7 @@ public:
     virtual Result<std::unique_ptr<FolderHandle>> openFolder(const std::string& path) = 0;
     // Opens an existing file for reading, sharing reading only: nobody may
     // write, rename or delete it while it is open. A link is refused.
-    virtual std::unique_ptr<ByteReader> openBytesExclusive(const std::string& path) = 0;
+    virtual Result<std::unique_ptr<ByteReader>> openBytesExclusive(const std::string& path) = 0;
     // The owner and access list of the folder `path`, opened without
     // following a link.
     virtual FolderTrust folderTrust(const std::string& path) = 0;
@@ -353,13 +342,15 @@ public:
     // Full path of the process's executable; empty when it cannot be read.
     virtual std::string imagePath(uint32_t pid) = 0;
     // Opens the process with terminate access and ends it with the exit code.
-    virtual bool terminate(uint32_t pid, uint32_t exitCode) = 0;
+    // A process that has already ended is Missing (code 87, as OpenProcess
+    // answers for a process id no one holds).
+    virtual Status terminate(uint32_t pid, uint32_t exitCode) = 0;
     // True when the system marks the process critical (its loss halts Windows).
     // False where the system cannot tell.
     virtual bool isCritical(uint32_t pid) = 0;
     virtual uint32_t currentProcessId() = 0;
-    // Starts a command line without waiting for it; true when it started.
-    virtual bool startCommand(const std::string& commandLine) = 0;
+    // Starts a command line without waiting for it.
+    virtual Status startCommand(const std::string& commandLine) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -402,14 +393,17 @@ public:
     virtual std::vector<std::string> valueNames() = 0;
     virtual std::vector<std::string> subkeyNames() = 0;
     virtual bool valueExists(const std::string& name) = 0;
-    virtual std::optional<RegValue> readValue(const std::string& name) = 0;
-    // Text of a string value; std::nullopt when missing or not a text type.
+    // A missing value is Missing (code 2).
+    virtual Result<RegValue> readValue(const std::string& name) = 0;
+    // Text of a string value; none when it is missing, unreadable or not a
+    // text type.
     std::optional<std::string> readText(const std::string& name) {
         auto v = readValue(name);
         return v ? v->asText() : std::nullopt;
     }
-    virtual bool writeValue(const std::string& name, const RegValue& value) = 0;
-    virtual bool deleteValue(const std::string& name) = 0;
+    virtual Status writeValue(const std::string& name, const RegValue& value) = 0;
+    // A missing value is Missing (code 2).
+    virtual Status deleteValue(const std::string& name) = 0;
     virtual bool subkeyExists(const std::string& name) = 0;
 };
 
@@ -427,9 +421,9 @@ public:
 };
 
 // Copies every value (same name, type and data) and every subkey, recursively,
-// from `from` into `to` (created when missing). False when `from` cannot be
-// opened or `to` cannot be created; parts that cannot be read are skipped.
-bool copyRegistryTree(Registry& registry, RootKey root, const std::string& from, const std::string& to);
+// from `from` into `to` (created when missing). A failure when `from` cannot
+// be opened or `to` cannot be created; parts that cannot be read are skipped.
+Status copyRegistryTree(Registry& registry, RootKey root, const std::string& from, const std::string& to);
 
 // ---------------------------------------------------------------------------
 // Shell and system facts
@@ -489,11 +483,12 @@ public:
     virtual std::vector<std::string> commandLineArguments() = 0;
     // Makes writeConsole reach the console or output of the program that
     // started this one: the standard output it handed down (a file, a pipe),
-    // else the console of the parent process. False when there is neither.
-    virtual bool attachParentConsole() = 0;
-    // Writes one line and a line end there; false when nothing is attached
-    // or the write fails.
-    virtual bool writeConsole(const std::string& line) = 0;
+    // else the console of the parent process. A failure when there is
+    // neither.
+    virtual Status attachParentConsole() = 0;
+    // Writes one line and a line end there; a failure when nothing is
+    // attached (InvalidHandle, code 6) or the write fails.
+    virtual Status writeConsole(const std::string& line) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -564,12 +559,12 @@ public:
 class Crypto {
 public:
     virtual ~Crypto() = default;
-    // A new SHA-256 computation (Windows' own crypto provider on Win32);
-    // null when the system offers none.
-    virtual std::unique_ptr<Sha256> sha256() = 0;
-    // Fills `buffer` with unpredictable bytes (CryptGenRandom); false when
-    // the system cannot.
-    virtual bool randomBytes(uint8_t* buffer, size_t size) = 0;
+    // A new SHA-256 computation (Windows' own crypto provider on Win32); a
+    // failure when the system offers none.
+    virtual Result<std::unique_ptr<Sha256>> sha256() = 0;
+    // Fills `buffer` with unpredictable bytes (CryptGenRandom); a failure
+    // when the system cannot.
+    virtual Status randomBytes(uint8_t* buffer, size_t size) = 0;
 };
 
 // Lower-case hexadecimal text of a digest (64 characters).

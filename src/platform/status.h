@@ -7,6 +7,7 @@
 // system's message for that code, as the standard error box words it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -48,6 +49,7 @@ inline constexpr uint32_t DirNotEmpty = 145;
 inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t NotADirectory = 267;
 inline constexpr uint32_t StoppedOnLink = 681;
+inline constexpr uint32_t KeyDeleted = 1018;
 inline constexpr uint32_t CannotResolve = 1921;
 }  // namespace syscode
 
@@ -99,15 +101,26 @@ struct PointerTarget<std::unique_ptr<U, D>> {
 template <typename T>
 class [[nodiscard]] Result {
 public:
-    Result(T value) : value_(std::move(value)) {}
+    // A null pointer handed in as a handle is a failure without a code, so
+    // that a Result that holds a value never holds a null one.
+    Result(T value) {
+        if constexpr (detail::isUniquePtr<T>) {
+            if (!value) {
+                status_ = Status(Fault::Failed, 0, {});
+                return;
+            }
+        }
+        value_ = std::move(value);
+    }
     // Anything a T can be made from (a derived object's pointer, a smaller
-    // integer).
+    // integer); never a bare nullptr, which is no handle.
     template <typename U, std::enable_if_t<std::is_convertible_v<U&&, T> &&
                                                !std::is_same_v<std::decay_t<U>, T> &&
                                                !std::is_same_v<std::decay_t<U>, Status> &&
-                                               !std::is_same_v<std::decay_t<U>, Result>,
+                                               !std::is_same_v<std::decay_t<U>, Result> &&
+                                               !std::is_same_v<std::decay_t<U>, std::nullptr_t>,
                                            int> = 0>
-    Result(U&& value) : value_(T(std::forward<U>(value))) {}
+    Result(U&& value) : Result(T(std::forward<U>(value))) {}
     // A failure; a Status that is ok is taken as a failure without a code.
     Result(Status failure)
         : status_(failure.ok() ? Status(Fault::Failed, 0, {}) : std::move(failure)) {}
@@ -140,6 +153,14 @@ public:
 
     // The value as an optional, for the callers that keep one.
     std::optional<T> optional() && { return std::move(value_); }
+
+    // A failure never equals a value. Handles are not compared: a test
+    // against nullptr would read a failure as a handle.
+    friend bool operator==(const Result& r, const T& v)
+        requires(!detail::isUniquePtr<T> && requires(const T& a) { a == a; })
+    {
+        return r.ok() && r.value() == v;
+    }
 
 private:
     std::optional<T> value_;

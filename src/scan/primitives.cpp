@@ -50,7 +50,7 @@ KillResult killIn(platform::Processes& processes, const std::vector<platform::Pr
             last.ended = false;
             continue;
         }
-        last.ended = processes.terminate(p.pid, 0);
+        last.ended = processes.terminate(p.pid, 0).ok();
         terminated = terminated || last.ended;
     }
     return last;
@@ -247,7 +247,7 @@ bool removeFile(RunContext& ctx, const std::string& path) {
 bool removeValue(RunContext& ctx, platform::RootKey root, const std::string& keyPath, platform::RegKey& key,
                  const std::string& name) {
     if (ctx.quarantine && !ctx.quarantine->keepValue(root, keyPath, name)) return false;
-    return key.deleteValue(name);
+    return key.deleteValue(name).ok();
 }
 
 std::string specialFolderPath(platform::Shell& shell, int csidlNumber) { return shell.specialFolder(csidlNumber); }

@@ -266,7 +266,7 @@ bool QuarantineRun::open() {
         refuse(KeepRefusal::StoreNotMade);
         return false;
     }
-    storeIdentity_ = ctx_.os.fs.identity(store.folder);
+    storeIdentity_ = ctx_.os.fs.identity(store.folder).optional();
     MaskKey key{};
     if (!ctx_.os.crypto.randomBytes(key.data(), key.size())) {
         refuse(KeepRefusal::NoRandomKey);
@@ -308,8 +308,7 @@ bool QuarantineRun::insideStore(const std::string& path, platform::HeldFile& hel
     if (!id) return true;
     if (id->volumeSerial != storeIdentity_->volumeSerial) return false;
     for (std::string folder = parentOf(path); !folder.empty() && folder.size() > 3; folder = parentOf(folder)) {
-        const auto f = ctx_.os.fs.identity(folder);
-        if (f && *f == *storeIdentity_) return true;
+        if (ctx_.os.fs.identity(folder) == *storeIdentity_) return true;
     }
     return false;
 }
@@ -323,7 +322,7 @@ QuarantineRun::Volume QuarantineRun::volumeOf(const std::string& path, std::opti
     const std::string root = platform::upperAscii(path.substr(0, 3));
     auto ask = [&]() -> Volume {
         if (fs.driveType(root) != platform::DriveType::Removable) return {};
-        return {fs.volumeSerial(root), fs.fileSystemName(root), fs.volumeLabel(root)};
+        return {fs.volumeSerial(root).optional(), fs.fileSystemName(root), fs.volumeLabel(root)};
     };
     if (!heldSerial) return ask();
     const auto key = std::pair(root, *heldSerial);
@@ -345,7 +344,7 @@ void QuarantineRun::commit(std::vector<Copy>& batch, std::vector<std::unique_ptr
     }
     // What reached the disk is read back: only copies that give the
     // original's size and SHA-256 are recorded.
-    auto reader = fs.openBytes(folder_ + packName_);
+    std::unique_ptr<platform::ByteReader> reader = fs.openBytes(folder_ + packName_);
     std::vector<std::string> lines;
     std::vector<Copy*> recorded;
     for (Copy& c : copies) {

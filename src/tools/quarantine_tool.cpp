@@ -179,7 +179,7 @@ Chain openParentChain(platform::FileSystem& fs, const std::string& target,
             if (!next && next.status().fault() == platform::Fault::Exists) next = chain.folder->openFolder(parts[i]);
         }
         if (!next) return {nullptr, chain.path, next.status().fault() == platform::Fault::Link ? kThroughJunction : kCouldNotWrite};
-        if (store && next->identity() == store) return {nullptr, chain.path, kInsideStore};
+        if (store && next->identity() == *store) return {nullptr, chain.path, kInsideStore};
         chain.folder = std::move(next);
         chain.path += parts[i] + "\\";
     }
@@ -193,7 +193,7 @@ bool newFileMatches(platform::Crypto& crypto, platform::NewFile& file, uint64_t 
     std::vector<uint8_t> buffer(kChunk);
     uint64_t total = 0;
     for (;;) {
-        const std::optional<size_t> n = file.read(buffer.data(), buffer.size());
+        const auto n = file.read(buffer.data(), buffer.size());
         if (!n) return false;
         if (*n == 0) break;
         digest->update(buffer.data(), *n);
@@ -210,7 +210,7 @@ Outcome restoreFile(scan::RunContext& ctx, const KeptRun& run, const KeptItem& i
     const std::string name = componentsOf(target).back();
 
     // The kept bytes, shared with no writer while they are read.
-    auto source = fs.openBytesExclusive(run.folder + item.content);
+    std::unique_ptr<platform::ByteReader> source = fs.openBytesExclusive(run.folder + item.content);
     if (!source || !source->seek(item.offset)) return {target, kDamaged};
 
     // The name itself when nothing stands there, else the first free name
@@ -230,10 +230,10 @@ Outcome restoreFile(scan::RunContext& ctx, const KeptRun& run, const KeptItem& i
     auto digest = ctx.os.crypto.sha256();
     std::vector<uint8_t> buffer(kChunk);
     uint64_t done = 0;
-    bool written = digest != nullptr;
+    bool written = digest.ok();
     while (written && done < item.size) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), item.size - done));
-        const std::optional<size_t> n = source->read(buffer.data(), want);
+        const auto n = source->read(buffer.data(), want);
         if (!n || *n == 0) {
             written = false;
             break;
@@ -266,7 +266,7 @@ Outcome restoreFolder(scan::RunContext& ctx, const KeptItem& item, const std::st
     const std::string name = componentsOf(target).back();
     auto there = chain.folder->openFolder(name);
     if (there) {
-        if (store && there->identity() == store) return {target, kInsideStore};
+        if (store && there->identity() == *store) return {target, kInsideStore};
         // The folder is there already (restored with an earlier item, or made
         // again since): its files go into it, and it keeps what it has.
         return {target, std::nullopt};
@@ -409,7 +409,7 @@ void sortNewestFirst(std::vector<std::string>& names, platform::Clock& clock) {
 // Lists the runs of one store, newest first.
 void listStore(scan::RunContext& ctx, const std::string& store, bool restorableHere, std::vector<KeptRun>& runs) {
     if (!platform::isAbsolutePath(store)) return;
-    auto finder = ctx.os.fs.find(store + "\\*.*");
+    std::unique_ptr<platform::Finder> finder = ctx.os.fs.find(store + "\\*.*");
     if (!finder) return;
     std::vector<std::string> names;
     platform::FindEntry entry;
@@ -535,8 +535,7 @@ RestoreCount restoreItems(scan::RunContext& ctx, const KeptRun& run, const std::
         refused = kKeptWithoutRights;
     else if (admin && !scan::machineStoreTrusted(ctx.os.fs, ctx.os.shell))
         refused = kStoreNotTrusted;
-    const std::optional<platform::FileIdentity> store =
-        ctx.os.fs.identity(admin ? machine : user);
+    const std::optional<platform::FileIdentity> store = ctx.os.fs.identity(admin ? machine : user).optional();
 
     // The drive of each removable volume met, looked up once per restore.
     std::map<VolumeKey, std::optional<char>> drives;

@@ -135,6 +135,13 @@ inline std::ostream& operator<<(std::ostream& out, const Failure& f) {
     return out << "fault " << static_cast<int>(f.fault) << ", code " << f.code;
 }
 
+// The identity a call that must give one gave; a test failure, and an
+// identity no entry has, when it gave none.
+inline platform::FileIdentity identityOf(const platform::Result<platform::FileIdentity>& r) {
+    EXPECT_TRUE(r) << r.status().message();
+    return r ? *r : platform::FileIdentity{0xFFFFFFFFu, ~uint64_t{0}};
+}
+
 // Names sorted in the order the tests compare sets in.
 std::vector<std::string> sorted(std::vector<std::string> v);
 

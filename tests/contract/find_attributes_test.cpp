@@ -181,7 +181,7 @@ TEST_F(Contract, DeletingEntriesDuringAnEnumerationDoesNotBreakIt) {
     // Every entry is deleted as it is met, and at the third one the last ten
     // (not met yet) go too. Whether those ten still show is the system's
     // business; the enumeration must end, report no name twice and invent none.
-    auto finder = fs().find(folder + "*.*");
+    std::unique_ptr<Finder> finder = fs().find(folder + "*.*");
     ASSERT_TRUE(finder);
     std::vector<std::string> seen;
     FindEntry e;

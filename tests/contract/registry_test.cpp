@@ -31,7 +31,7 @@ bool createWithValue(Registry& reg, const std::string& path, const std::string& 
     return key && key->writeValue(name, value);
 }
 
-bool sameValue(const std::optional<RegValue>& a, const RegValue& b) {
+bool sameValue(const Result<RegValue>& a, const RegValue& b) {
     return a && a->type == b.type && a->data == b.data;
 }
 

@@ -7,6 +7,10 @@
 namespace vx::contract {
 namespace {
 
+using platform::Fault;
+using platform::Status;
+namespace syscode = platform::syscode;
+
 TEST_F(Contract, TheRunLockHasOneHolderAtATimeAndIsFreeAgainOnceLetGo) {
     auto first = shell().tryLockRuns();
     ASSERT_NE(first, nullptr);
@@ -32,10 +36,13 @@ TEST_F(Contract, ArgumentsLeaveOutTheProgramsOwnName) {
 }
 
 TEST_F(Contract, TheConsoleTakesLinesOnlyOnceAttached) {
-    EXPECT_FALSE(shell().writeConsole("[contract] a line before any console is attached"));
-    const bool attached = shell().attachParentConsole();
-    EXPECT_EQ(shell().writeConsole("[contract] a console line: Verificação"), attached);
-    EXPECT_EQ(shell().attachParentConsole(), attached) << "attaching again changes nothing";
+    const Status before = shell().writeConsole("[contract] a line before any console is attached");
+    EXPECT_EQ(before.fault(), Fault::Failed);
+    EXPECT_EQ(before.code(), syscode::InvalidHandle);
+    EXPECT_FALSE(before.message().empty());
+    const Status attached = shell().attachParentConsole();
+    EXPECT_EQ(shell().writeConsole("[contract] a console line: Verificação").ok(), attached.ok());
+    EXPECT_EQ(shell().attachParentConsole().ok(), attached.ok()) << "attaching again changes nothing";
 }
 
 }  // namespace

@@ -182,8 +182,10 @@ TEST_F(KeptRecords, TornOrEditedLinesAreDamaged) {
 
     // Without a SHA-256 nothing reads as sealed and nothing is written as such.
     struct NoHash : platform::Crypto {
-        std::unique_ptr<platform::Sha256> sha256() override { return nullptr; }
-        bool randomBytes(uint8_t*, size_t) override { return false; }
+        platform::Result<std::unique_ptr<platform::Sha256>> sha256() override {
+            return platform::Status(platform::Fault::Failed, 2, "none");
+        }
+        platform::Status randomBytes(uint8_t*, size_t) override { return platform::Status(platform::Fault::Failed, 2, "none"); }
     } noHash;
     EXPECT_TRUE(scan::parseRecord(noHash, line, 2).damaged);
     EXPECT_FALSE(scan::readsBack(noHash, scan::formatRecord(noHash, value), value));

@@ -17,6 +17,7 @@ using vx::memory::Machine;
 using vx::platform::Answer;
 using vx::platform::Buttons;
 using vx::platform::DriveType;
+using vx::platform::FileIdentity;
 using vx::platform::FindEntry;
 using vx::platform::Icon;
 using vx::platform::RegAccess;
@@ -550,7 +551,7 @@ TEST_F(MemoryPenDrive, ByteCallsMeetInjectedFaults) {
     failing = "closeBytes";
     EXPECT_FALSE(writer->close());
     const std::pair<const char*, std::function<bool()>> calls[] = {
-        {"openBytes", [&] { return fs.openBytes("E:\\a.bin") != nullptr; }},
+        {"openBytes", [&] { return fs.openBytes("E:\\a.bin").ok(); }},
         {"createBytes", [&] { return static_cast<bool>(fs.createBytes("E:\\c.bin")); }},
         {"appendUtf8TextFile", [&] { return static_cast<bool>(fs.appendUtf8TextFile("E:\\k.txt")); }},
         {"readUtf8TextLines", [&] { return fs.readUtf8TextLines("E:\\a.bin", 1).has_value(); }},
@@ -937,9 +938,9 @@ TEST_F(MemoryPenDrive, IdentitiesFollowTheEntryAndVolumesNameTheirFileSystem) {
     m.addFolder("E:\\dir");
     m.addLink("E:\\link", "E:\\dir");
     auto id = [&](const std::string& p) { return fs.identity(p); };
-    const auto a = id("E:\\a.txt");
-    ASSERT_TRUE(a && id("E:\\dir") && id("E:\\link") && id("E:\\"));
-    EXPECT_EQ(a->volumeSerial, *fs.volumeSerial("E:\\"));
+    ASSERT_TRUE(id("E:\\a.txt") && id("E:\\dir") && id("E:\\link") && id("E:\\"));
+    const FileIdentity a = *id("E:\\a.txt");
+    EXPECT_EQ(fs.volumeSerial("E:\\"), a.volumeSerial);
     EXPECT_NE(id("E:\\link")->fileIndex, id("E:\\dir")->fileIndex) << "a final junction is not followed";
     EXPECT_EQ(id("E:\\link\\")->fileIndex, id("E:\\link")->fileIndex);
     EXPECT_NE(id("E:\\")->fileIndex, id("C:\\")->fileIndex);
@@ -947,7 +948,7 @@ TEST_F(MemoryPenDrive, IdentitiesFollowTheEntryAndVolumesNameTheirFileSystem) {
     ASSERT_TRUE(fs.move("E:\\a.txt", "E:\\dir\\b.txt"));
     EXPECT_EQ(id("E:\\link\\b.txt"), a) << "kept on a move, whatever path leads there";
     ASSERT_TRUE(fs.copyFile("E:\\dir\\b.txt", "E:\\c.txt", true));
-    EXPECT_NE(id("E:\\c.txt")->fileIndex, a->fileIndex);
+    EXPECT_NE(id("E:\\c.txt")->fileIndex, a.fileIndex);
     ASSERT_TRUE(fs.move("E:\\c.txt", "C:\\c.txt"));
     EXPECT_EQ(id("C:\\c.txt")->volumeSerial, *fs.volumeSerial("C:\\"));
     EXPECT_FALSE(id("E:\\none"));
@@ -1052,7 +1053,9 @@ TEST_F(MemoryPenDrive, HeldFileIsReadAndDeletedAsOneAndNobodyElseChangesIt) {
     ASSERT_TRUE(held);
     EXPECT_EQ(held->size(), 9u);
     EXPECT_EQ(held->attributes(), attr::Archive);
-    EXPECT_EQ(held->identity(), fs.identity("E:\\Fotos\\a.jpg"));
+    const auto heldId = fs.identity("E:\\Fotos\\a.jpg");
+    ASSERT_TRUE(heldId);
+    EXPECT_EQ(held->identity(), *heldId);
     EXPECT_EQ(statusOf("E:\\Fotos\\a.jpg"), Fault::InUse) << "held already";
     // Nobody writes, replaces, deletes or moves it meanwhile...
     const std::string a = "E:\\Fotos\\a.jpg";
@@ -1126,7 +1129,9 @@ TEST_F(MemoryPenDrive, FolderHandlesWorkOnTheirFolderWhereverItGoes) {
     EXPECT_FALSE(run->createFolder("a\\b"));
     EXPECT_EQ(run->childAttributes("jn"), attr::Directory | attr::ReparsePoint);
     EXPECT_EQ(run->childAttributes("none"), attr::Invalid);
-    EXPECT_EQ(run->identity(), fs.identity("E:\\Keep\\run"));
+    const auto runId = fs.identity("E:\\Keep\\run");
+    ASSERT_TRUE(runId);
+    EXPECT_EQ(run->identity(), *runId);
 
     // The folder itself stays; a folder above may move and the handle follows it.
     EXPECT_FALSE(fs.move("E:\\Keep\\run", "E:\\Keep\\run2"));
@@ -1298,7 +1303,7 @@ TEST_F(MemoryPenDrive, HandleCallsMeetTheirFaultsAndTheHookMayChangeTheTree) {
         {"newFileRead", [&] { return file->read(buffer, 1).has_value(); }},
         {"newFileSetAttributes", [&] { return file->setAttributes(attr::Archive).ok(); }},
         {"setFolderAttributes", [&] { return d->setAttributes(0).ok(); }},
-        {"openBytesExclusive", [&] { return fs.openBytesExclusive("E:\\d\\g.bin") != nullptr; }},
+        {"openBytesExclusive", [&] { return fs.openBytesExclusive("E:\\d\\g.bin").ok(); }},
         {"folderTrust", [&] { return fs.folderTrust("E:\\d") == FolderTrust::Open; }},
     };
     for (const auto& [op, call] : calls) {

@@ -76,10 +76,10 @@ struct CountingProcesses : platform::Processes {
         return in.snapshot();
     }
     std::string imagePath(uint32_t pid) override { return in.imagePath(pid); }
-    bool terminate(uint32_t pid, uint32_t code) override { return in.terminate(pid, code); }
+    platform::Status terminate(uint32_t pid, uint32_t code) override { return in.terminate(pid, code); }
     bool isCritical(uint32_t pid) override { return in.isCritical(pid); }
     uint32_t currentProcessId() override { return in.currentProcessId(); }
-    bool startCommand(const std::string& line) override { return in.startCommand(line); }
+    platform::Status startCommand(const std::string& line) override { return in.startCommand(line); }
     platform::Processes& in;
     int snapshots = 0;
 };

@@ -39,10 +39,10 @@ public:
         if (exclusive_) --file_->exclusiveReaders;
     }
 
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
-        if (lifetime_.expired()) return std::nullopt;
-        if (s_.failCall("readBytes", path_)) return std::nullopt;
-        if (!drive_.get(s_)) return std::nullopt;
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall("readBytes", path_)) return failure(kAccessDenied);
+        if (!drive_.get(s_)) return failure(kNotReady);
         return file_->readAt(offset_, buffer, capacity);
     }
 
@@ -177,10 +177,10 @@ std::unique_ptr<platform::ByteReader> makeByteReader(Machine::State& s, Node& fi
 
 }  // namespace detail
 
-std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytes(const std::string& path) {
-    if (s_.failCall("openBytes", path)) return nullptr;
+Result<std::unique_ptr<platform::ByteReader>> MemoryFileSystem::openBytes(const std::string& path) {
+    if (s_.failCall("openBytes", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
-    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return nullptr;
+    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return unreadable(r);
     return makeByteReader(s_, *r.node, r.drive, s_.absolutePath(path), false);
 }
 
@@ -225,11 +225,11 @@ Result<std::unique_ptr<platform::TextWriter>> MemoryFileSystem::appendUtf8TextFi
     return std::make_unique<MemoryJournalWriter>(s_, file, r.drive, s_.absolutePath(path));
 }
 
-std::optional<std::vector<std::string>> MemoryFileSystem::readUtf8TextLines(const std::string& path, size_t maxLines,
-                                                                            size_t maxLineBytes) {
-    if (s_.failCall("readUtf8TextLines", path)) return std::nullopt;
+Result<std::vector<std::string>> MemoryFileSystem::readUtf8TextLines(const std::string& path, size_t maxLines,
+                                                                     size_t maxLineBytes) {
+    if (s_.failCall("readUtf8TextLines", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
-    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return std::nullopt;
+    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return unreadable(r);
     const Node& file = *r.node;
     if (file.hasSizeOnly) {
         // Zeros, which hold no line end.
@@ -245,20 +245,22 @@ std::optional<std::vector<std::string>> MemoryFileSystem::readUtf8TextLines(cons
     return splitter.finish();
 }
 
-std::optional<uint32_t> MemoryFileSystem::volumeSerial(const std::string& root) {
-    if (s_.failCall("volumeSerial", root)) return std::nullopt;
+Result<uint32_t> MemoryFileSystem::volumeSerial(const std::string& root) {
+    if (s_.failCall("volumeSerial", root)) return failure(kNotReady);
     char letter = rootLetter(root);
-    detail::Drive* d = letter ? s_.drive(letter) : nullptr;
-    if (!d) return std::nullopt;
+    if (!letter) return failure(kBadName);
+    detail::Drive* d = s_.drive(letter);
+    if (!d) return failure(kPathNotFound);
     return d->serial;
 }
 
-std::optional<uint64_t> MemoryFileSystem::freeBytes(const std::string& path) {
-    if (s_.failCall("freeBytes", path)) return std::nullopt;
+Result<uint64_t> MemoryFileSystem::freeBytes(const std::string& path) {
+    if (s_.failCall("freeBytes", path)) return failure(kNotReady);
     Resolved r = s_.resolve(path, true);
-    if (!r.node || r.node->kind == Kind::File) return std::nullopt;
+    if (!r.node) return notFound(r);
+    if (r.node->kind == Kind::File) return failure(kNotADirectory);
     detail::Drive* d = s_.drive(r.drive);
-    if (!d) return std::nullopt;
+    if (!d) return failure(kPathNotFound);
     return d->freeBytes;
 }
 

@@ -91,6 +91,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<platform::Sha256> MemoryCrypto::sha256() { return std::make_unique<SoftwareSha256>(); }
+platform::Result<std::unique_ptr<platform::Sha256>> MemoryCrypto::sha256() {
+    return std::make_unique<SoftwareSha256>();
+}
 
 }  // namespace vx::memory

@@ -25,6 +25,7 @@ inline constexpr uint32_t kNotADirectory = platform::syscode::NotADirectory;
 inline constexpr uint32_t kStoppedOnLink = platform::syscode::StoppedOnLink;
 inline constexpr uint32_t kNotSameDevice = platform::syscode::NotSameDevice;
 inline constexpr uint32_t kDirNotEmpty = platform::syscode::DirNotEmpty;
+inline constexpr uint32_t kKeyDeleted = platform::syscode::KeyDeleted;
 
 // The system's message for a simulated code, as Windows words it.
 inline const char* messageOf(uint32_t code) {
@@ -45,6 +46,7 @@ inline const char* messageOf(uint32_t code) {
         case kStoppedOnLink: return "The create operation stopped after reaching a symbolic link";
         case kNotSameDevice: return "The system cannot move the file to a different disk drive";
         case kDirNotEmpty: return "The directory is not empty";
+        case kKeyDeleted: return "Illegal operation attempted on a registry key that has been marked for deletion";
         default: return "A device attached to the system is not functioning";
     }
 }
@@ -70,6 +72,27 @@ inline platform::Status failure(uint32_t code) { return platform::Status(faultOf
 // The failure `fault`, reported with `code`.
 inline platform::Status failure(platform::Fault fault, uint32_t code) {
     return platform::Status(fault, code, messageOf(code));
+}
+
+// Why the entry `r` resolved to cannot be reached: its name, its folder or
+// its links.
+inline platform::Status notFound(const Resolved& r) {
+    switch (r.error) {
+        case Resolved::Error::TooManyLinks: return failure(kCannotResolve);
+        case Resolved::Error::BadPath: return failure(kBadName);
+        case Resolved::Error::FileNotFound: return failure(kFileNotFound);
+        default: return failure(kPathNotFound);
+    }
+}
+
+// Why the file `r` resolved to cannot be opened for reading: nothing there,
+// a folder (which a file open refuses: access denied), a link not
+// followed, or no read access.
+inline platform::Status unreadable(const Resolved& r) {
+    if (!r.node) return notFound(r);
+    if (r.node->kind == Kind::Folder) return failure(kAccessDenied);
+    if (r.node->kind == Kind::Link) return failure(platform::Fault::Link, kStoppedOnLink);
+    return failure(kAccessDenied);
 }
 
 // The drive a handle was opened on, while it is still in the machine.

@@ -263,8 +263,8 @@ bool Machine::State::failCall(std::string_view operation, const std::string& pat
 // FileSystem
 // ---------------------------------------------------------------------------
 
-std::unique_ptr<platform::Finder> MemoryFileSystem::find(const std::string& pattern) {
-    if (s_.failCall("find", pattern)) return nullptr;
+Result<std::unique_ptr<platform::Finder>> MemoryFileSystem::find(const std::string& pattern) {
+    if (s_.failCall("find", pattern)) return failure(kAccessDenied);
     size_t sep = pattern.find_last_of("\\/");
     std::string folder, mask;
     if (sep != std::string::npos) {
@@ -277,23 +277,27 @@ std::unique_ptr<platform::Finder> MemoryFileSystem::find(const std::string& patt
         folder = s_.currentDirectory;
         mask = pattern;
     }
-    if (mask.empty()) return nullptr;
+    // FindFirstFile answers "file not found" for an empty mask, for a mask
+    // nothing matches and for the "." of a drive root.
+    if (mask.empty()) return failure(kFileNotFound);
 
     Node* folderNode = nullptr;
     if (mask == "." || mask == "..") {
         // "X:\a\." names the folder a itself: it is found by its name in its parent.
         Resolved r = s_.resolve(pattern, false);
-        if (!r.node || !r.node->parent) return nullptr;
+        if (!r.node) return notFound(r);
+        if (!r.node->parent) return failure(kFileNotFound);
         folderNode = r.node->parent;
         mask = r.node->name;
     } else {
         Resolved r = s_.resolve(folder, true);
-        if (!r.node || r.node->kind != Kind::Folder) return nullptr;
+        if (!r.node) return failure(r.error == Resolved::Error::BadPath ? kBadName : kPathNotFound);
+        if (r.node->kind != Kind::Folder) return failure(kNotADirectory);
         folderNode = r.node;
     }
-    if (!s_.mayRead(folderNode)) return nullptr;
+    if (!s_.mayRead(folderNode)) return failure(kAccessDenied);
     auto finder = std::make_unique<MemoryFinder>(s_, folderNode, detail::compileMask(mask), folder);
-    if (!finder->start()) return nullptr;
+    if (!finder->start()) return failure(kFileNotFound);
     return finder;
 }
 
@@ -302,21 +306,6 @@ uint32_t MemoryFileSystem::getAttributes(const std::string& path) {
     Resolved r = s_.resolve(path, false);
     return r.node && s_.mayReadAttributes(r.node) ? r.node->attributes() : attr::Invalid;
 }
-
-namespace {
-
-// Why the entry `r` resolved to cannot be reached: its name, its folder or
-// its links.
-Status notFound(const Resolved& r) {
-    switch (r.error) {
-        case Resolved::Error::TooManyLinks: return failure(kCannotResolve);
-        case Resolved::Error::BadPath: return failure(kBadName);
-        case Resolved::Error::FileNotFound: return failure(kFileNotFound);
-        default: return failure(kPathNotFound);
-    }
-}
-
-}  // namespace
 
 Status MemoryFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
     if (s_.failCall("setAttributes", path)) return failure(kAccessDenied);
@@ -498,11 +487,11 @@ Result<std::unique_ptr<platform::TextWriter>> MemoryFileSystem::createTextFile(c
     return std::make_unique<MemoryTextWriter>(s_, file, s_.absolutePath(path));
 }
 
-std::optional<std::vector<std::string>> MemoryFileSystem::readTextLines(const std::string& path, size_t maxLines,
-                                                                        size_t maxLineBytes) {
-    if (s_.failCall("readTextLines", path)) return std::nullopt;
+Result<std::vector<std::string>> MemoryFileSystem::readTextLines(const std::string& path, size_t maxLines,
+                                                                 size_t maxLineBytes) {
+    if (s_.failCall("readTextLines", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
-    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return std::nullopt;
+    if (!r.node || r.node->kind != Kind::File || !s_.mayRead(r.node)) return unreadable(r);
     const Node& file = *r.node;
     std::vector<std::string> lines;
     if (file.hasSizeOnly) {

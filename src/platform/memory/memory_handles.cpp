@@ -83,15 +83,17 @@ public:
     uint64_t size() override { return alive() ? file_->size() : 0; }
     uint32_t attributes() override { return alive() ? file_->attributes() : attr::Invalid; }
 
-    std::optional<platform::FileIdentity> identity() override {
-        if (lifetime_.expired() || s_.failCall("identity", path_)) return std::nullopt;
+    Result<platform::FileIdentity> identity() override {
+        if (lifetime_.expired()) return failure(kNotReady);
+        if (s_.failCall("identity", path_)) return failure(kAccessDenied);
         detail::Drive* d = drive_.get(s_);
-        if (!d) return std::nullopt;
+        if (!d) return failure(kNotReady);
         return platform::FileIdentity{d->serial, file_->fileIndex};
     }
 
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
-        if (lifetime_.expired() || s_.failCall("heldRead", path_) || !drive_.get(s_)) return std::nullopt;
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (lifetime_.expired() || !drive_.get(s_)) return failure(kNotReady);
+        if (s_.failCall("heldRead", path_)) return failure(kAccessDenied);
         return file_->readAt(offset_, buffer, capacity);
     }
 
@@ -159,8 +161,8 @@ public:
         return {};
     }
 
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
-        if (!usable("newFileRead")) return std::nullopt;
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (Status s = usability("newFileRead"); !s) return s;
         const std::string& bytes = file_->data;
         if (position_ >= bytes.size()) return size_t{0};
         const size_t n = static_cast<size_t>(std::min<uint64_t>(capacity, bytes.size() - position_));
@@ -297,8 +299,8 @@ public:
         return {};
     }
 
-    std::optional<platform::FileIdentity> identity() override {
-        if (!open("identity", path_)) return std::nullopt;
+    Result<platform::FileIdentity> identity() override {
+        if (!open("identity", path_)) return failure(kGeneralFailure);
         return platform::FileIdentity{drive_.get(s_)->serial, folder_->fileIndex};
     }
 
@@ -358,12 +360,13 @@ std::string MemoryFileSystem::fileSystemName(const std::string& root) {
     return d ? d->fileSystem : std::string();
 }
 
-std::optional<platform::FileIdentity> MemoryFileSystem::identity(const std::string& path) {
-    if (s_.failCall("identity", path)) return std::nullopt;
+Result<platform::FileIdentity> MemoryFileSystem::identity(const std::string& path) {
+    if (s_.failCall("identity", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
-    if (!r.node || !s_.mayReadAttributes(r.node)) return std::nullopt;
+    if (!r.node) return notFound(r);
+    if (!s_.mayReadAttributes(r.node)) return failure(kAccessDenied);
     detail::Drive* d = s_.drive(r.drive);
-    if (!d) return std::nullopt;
+    if (!d) return failure(kPathNotFound);
     return platform::FileIdentity{d->serial, r.node->fileIndex};
 }
 
@@ -390,13 +393,13 @@ Result<std::unique_ptr<platform::FolderHandle>> MemoryFileSystem::openFolder(con
     return std::make_unique<MemoryFolderHandle>(s_, *n, r.drive, handlePath(s_, path));
 }
 
-std::unique_ptr<platform::ByteReader> MemoryFileSystem::openBytesExclusive(const std::string& path) {
-    if (s_.failCall("openBytesExclusive", path)) return nullptr;
+Result<std::unique_ptr<platform::ByteReader>> MemoryFileSystem::openBytesExclusive(const std::string& path) {
+    if (s_.failCall("openBytesExclusive", path)) return failure(kAccessDenied);
     Resolved r = s_.resolve(path, false);
     Node* n = r.node;
-    if (!n || n->kind != Kind::File || !s_.mayRead(n)) return nullptr;
+    if (!n || n->kind != Kind::File || !s_.mayRead(n)) return unreadable(r);
     // Sharing reading only conflicts with a writer and with a holder's delete access.
-    if (n->writers > 0 || n->held > 0) return nullptr;
+    if (n->writers > 0 || n->held > 0) return failure(kInUse);
     return makeByteReader(s_, *n, r.drive, handlePath(s_, path), true);
 }
 
@@ -436,8 +439,9 @@ Status MemoryFileSystem::createProtectedDirectory(const std::string& path) {
 
 bool MemoryShell::hasAdministratorRights() { return s_.administrator; }
 
-bool MemoryCrypto::randomBytes(uint8_t* buffer, size_t size) {
-    if (s_.randomFails) return false;
+Status MemoryCrypto::randomBytes(uint8_t* buffer, size_t size) {
+    // A system without a generator: the provider cannot be had.
+    if (s_.randomFails) return failure(kGeneralFailure);
     // splitmix64: every output of the stream is used once.
     for (size_t done = 0; done < size;) {
         uint64_t z = (s_.randomState += 0x9E3779B97F4A7C15ull);
@@ -446,7 +450,7 @@ bool MemoryCrypto::randomBytes(uint8_t* buffer, size_t size) {
         z ^= z >> 31;
         for (int i = 0; i < 8 && done < size; ++i, ++done) buffer[done] = static_cast<uint8_t>(z >> (8 * i));
     }
-    return true;
+    return {};
 }
 
 }  // namespace vx::memory

@@ -71,35 +71,38 @@ public:
         return k && k->findValue(name);
     }
 
-    std::optional<RegValue> readValue(const std::string& name) override {
+    Result<RegValue> readValue(const std::string& name) override {
         auto k = live();
-        if (!k) return std::nullopt;
+        if (!k) return detail::failure(detail::kKeyDeleted);
         auto* v = k->findValue(name);
-        if (!v) return std::nullopt;
+        if (!v) return detail::failure(detail::kFileNotFound);
         return v->value;
     }
 
-    bool writeValue(const std::string& name, const RegValue& value) override {
+    Status writeValue(const std::string& name, const RegValue& value) override {
         auto k = live();
-        if (!k || !writable_ || name.size() > kMaxValueName) return false;
+        if (!k) return detail::failure(detail::kKeyDeleted);
+        if (!writable_) return detail::failure(detail::kAccessDenied);
+        if (name.size() > kMaxValueName) return detail::failure(detail::kInvalidParameter);
         if (auto* v = k->findValue(name)) {
             v->value = value;  // keeps its place
         } else {
             k->values.push_back({name, detail::nameKey(name), value});
         }
-        return true;
+        return {};
     }
 
-    bool deleteValue(const std::string& name) override {
+    Status deleteValue(const std::string& name) override {
         auto k = live();
-        if (!k || !writable_) return false;
+        if (!k) return detail::failure(detail::kKeyDeleted);
+        if (!writable_) return detail::failure(detail::kAccessDenied);
         detail::NameKey key = detail::nameKey(name);
         for (auto it = k->values.begin(); it != k->values.end(); ++it) {
             if (it->key != key) continue;
             k->values.erase(it);
-            return true;
+            return {};
         }
-        return false;
+        return detail::failure(detail::kFileNotFound);
     }
 
     bool subkeyExists(const std::string& name) override {

@@ -1,4 +1,5 @@
 // The run lock, the command line and the console of the simulated machine.
+#include "platform/memory/memory_file_checks.h"
 #include "platform/memory/memory_impl.h"
 
 namespace vx::memory {
@@ -27,15 +28,16 @@ std::unique_ptr<platform::RunLock> MemoryShell::tryLockRuns() {
 
 std::vector<std::string> MemoryShell::commandLineArguments() { return s_.arguments; }
 
-bool MemoryShell::attachParentConsole() {
+platform::Status MemoryShell::attachParentConsole() {
     if (s_.hasParentConsole) s_.consoleAttached = true;
-    return s_.consoleAttached;
+    // AttachConsole answers an invalid handle when the parent has no console.
+    return s_.consoleAttached ? platform::Status() : detail::failure(detail::kInvalidHandle);
 }
 
-bool MemoryShell::writeConsole(const std::string& line) {
-    if (!s_.consoleAttached) return false;
+platform::Status MemoryShell::writeConsole(const std::string& line) {
+    if (!s_.consoleAttached) return detail::failure(detail::kInvalidHandle);
     s_.consoleLines.push_back(line);
-    return true;
+    return {};
 }
 
 }  // namespace vx::memory

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/memory/memory_file_checks.h"
 #include "platform/memory/memory_impl.h"
 
 namespace vx::memory {
@@ -40,18 +41,19 @@ std::string MemoryProcesses::imagePath(uint32_t pid) {
     return {};
 }
 
-bool MemoryProcesses::terminate(uint32_t pid, uint32_t exitCode) {
+platform::Status MemoryProcesses::terminate(uint32_t pid, uint32_t exitCode) {
     for (auto it = s_.processes.begin(); it != s_.processes.end(); ++it) {
         if (it->info.pid != pid) continue;
-        if (!it->info.terminable) return false;
+        if (!it->info.terminable) return detail::failure(detail::kAccessDenied);
         s_.terminations.push_back({pid, it->info.exeName, exitCode});
         if (it->info.critical) s_.systemHalted = true;
         if (pid == s_.currentPid) s_.selfTerminated = true;
         s_.unpinImage(*it);
         s_.processes.erase(it);
-        return true;
+        return {};
     }
-    return false;
+    // OpenProcess answers an invalid parameter for an id no process holds.
+    return detail::failure(platform::Fault::Missing, detail::kInvalidParameter);
 }
 
 bool MemoryProcesses::isCritical(uint32_t pid) {
@@ -65,9 +67,10 @@ bool MemoryProcesses::isCritical(uint32_t pid) {
 
 uint32_t MemoryProcesses::currentProcessId() { return s_.currentPid; }
 
-bool MemoryProcesses::startCommand(const std::string& commandLine) {
+platform::Status MemoryProcesses::startCommand(const std::string& commandLine) {
     s_.startedCommands.push_back(commandLine);
-    return s_.startCommandResult;
+    // A program that cannot be started: CreateProcess finds no such file.
+    return s_.startCommandResult ? platform::Status() : detail::failure(detail::kFileNotFound);
 }
 
 // ---------------------------------------------------------------------------

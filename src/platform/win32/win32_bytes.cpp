@@ -37,11 +37,11 @@ class Win32ByteReader final : public platform::ByteReader {
 public:
     explicit Win32ByteReader(FileHandle file) : file_(std::move(file)) {}
 
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
         heartbeat();
         DWORD got = 0;
         if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min(capacity, kMaxPiece)), &got, nullptr))
-            return std::nullopt;
+            return lastError();
         return size_t{got};
     }
 
@@ -156,10 +156,10 @@ std::unique_ptr<platform::ByteReader> makeByteReader(FileHandle file) {
     return std::make_unique<Win32ByteReader>(std::move(file));
 }
 
-std::unique_ptr<platform::ByteReader> Win32FileSystem::openBytes(const std::string& path) {
+Result<std::unique_ptr<platform::ByteReader>> Win32FileSystem::openBytes(const std::string& path) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open.
     FileHandle file = openFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
-    if (!file) return nullptr;
+    if (!file) return lastError();
     return std::make_unique<Win32ByteReader>(std::move(file));
 }
 
@@ -187,10 +187,10 @@ Result<std::unique_ptr<platform::TextWriter>> Win32FileSystem::appendUtf8TextFil
     return std::make_unique<Utf8JournalWriter>(std::move(file), torn);
 }
 
-std::optional<std::vector<std::string>> Win32FileSystem::readUtf8TextLines(const std::string& path, size_t maxLines,
-                                                                           size_t maxLineBytes) {
+Result<std::vector<std::string>> Win32FileSystem::readUtf8TextLines(const std::string& path, size_t maxLines,
+                                                                    size_t maxLineBytes) {
     FileHandle file = openFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
-    if (!file) return std::nullopt;
+    if (!file) return lastError();
 
     platform::LineSplitter splitter(maxLines, maxLineBytes);
     std::vector<char> chunk(64 * 1024);
@@ -198,7 +198,7 @@ std::optional<std::vector<std::string>> Win32FileSystem::readUtf8TextLines(const
     while (!splitter.full()) {
         DWORD got = 0;
         if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
-            return std::nullopt;
+            return lastError();
         if (got == 0) break;
         size_t skip = 0;
         // The chunk is far larger than a byte-order mark, so the first read
@@ -211,16 +211,16 @@ std::optional<std::vector<std::string>> Win32FileSystem::readUtf8TextLines(const
 }
 
 // Like the other drive functions, the root is taken as written ("E:\").
-std::optional<uint32_t> Win32FileSystem::volumeSerial(const std::string& root) {
-    if (root.empty()) return std::nullopt;
+Result<uint32_t> Win32FileSystem::volumeSerial(const std::string& root) {
+    if (root.empty()) return failure(ERROR_INVALID_NAME);
     DWORD serial = 0;
     if (!::GetVolumeInformationW(widen(root).c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
-        return std::nullopt;
+        return lastError();
     return static_cast<uint32_t>(serial);
 }
 
-std::optional<uint64_t> Win32FileSystem::freeBytes(const std::string& path) {
-    if (path.empty()) return std::nullopt;
+Result<uint64_t> Win32FileSystem::freeBytes(const std::string& path) {
+    if (path.empty()) return failure(ERROR_INVALID_NAME);
     ULARGE_INTEGER available{};
     std::wstring p = systemPath(path);
     if (!p.empty() && p.back() != L'\\') p += L'\\';
@@ -229,7 +229,7 @@ std::optional<uint64_t> Win32FileSystem::freeBytes(const std::string& path) {
     std::wstring plain = widen(path);
     if (plain.back() != L'\\') plain += L'\\';
     if (::GetDiskFreeSpaceExW(plain.c_str(), &available, nullptr, nullptr)) return available.QuadPart;
-    return std::nullopt;
+    return lastError();
 }
 
 }  // namespace vx::win32

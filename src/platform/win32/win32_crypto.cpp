@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_status.h"
 #include "platform/win32/win32_support.h"
 
 namespace vx::win32 {
@@ -79,23 +80,23 @@ bool acquire(uintptr_t& provider) {
 
 }  // namespace
 
-std::unique_ptr<platform::Sha256> Win32Crypto::sha256() {
-    if (!acquire(provider_)) return nullptr;
+platform::Result<std::unique_ptr<platform::Sha256>> Win32Crypto::sha256() {
+    if (!acquire(provider_)) return lastError();
     HCRYPTHASH hash = 0;
-    if (!::CryptCreateHash(static_cast<HCRYPTPROV>(provider_), CALG_SHA_256, 0, 0, &hash)) return nullptr;
+    if (!::CryptCreateHash(static_cast<HCRYPTPROV>(provider_), CALG_SHA_256, 0, 0, &hash)) return lastError();
     return std::make_unique<CryptoApiSha256>(hash);
 }
 
-bool Win32Crypto::randomBytes(uint8_t* buffer, size_t size) {
-    if (size == 0) return true;
-    if (!acquire(provider_)) return false;
+platform::Status Win32Crypto::randomBytes(uint8_t* buffer, size_t size) {
+    if (size == 0) return {};
+    if (!acquire(provider_)) return lastError();
     while (size > 0) {
         DWORD piece = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-        if (!::CryptGenRandom(static_cast<HCRYPTPROV>(provider_), piece, buffer)) return false;
+        if (!::CryptGenRandom(static_cast<HCRYPTPROV>(provider_), piece, buffer)) return lastError();
         buffer += piece;
         size -= piece;
     }
-    return true;
+    return {};
 }
 
 }  // namespace vx::win32

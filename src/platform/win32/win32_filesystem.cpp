@@ -177,9 +177,9 @@ uint32_t attributesOf(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<platform::Finder> Win32FileSystem::find(const std::string& pattern) {
+Result<std::unique_ptr<platform::Finder>> Win32FileSystem::find(const std::string& pattern) {
     std::wstring p = systemPath(pattern);
-    if (p.empty()) return nullptr;
+    if (p.empty()) return failure(ERROR_PATH_NOT_FOUND);
     WIN32_FIND_DATAW data;
     // Basic information (no short names) and large directory reads are
     // faster; systems before Windows 7 refuse both as an invalid parameter.
@@ -188,7 +188,7 @@ std::unique_ptr<platform::Finder> Win32FileSystem::find(const std::string& patte
                                     largeFetch ? FIND_FIRST_EX_LARGE_FETCH : 0));
     if (!h && ::GetLastError() == ERROR_INVALID_PARAMETER)
         h.reset(::FindFirstFileExW(p.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0));
-    if (!h) return nullptr;
+    if (!h) return lastError();
     if (largeFetch) ++largeFetchSearches;
     return std::make_unique<Win32Finder>(std::move(h), data, largeFetch);
 }
@@ -301,20 +301,20 @@ Result<std::unique_ptr<platform::TextWriter>> Win32FileSystem::createTextFile(co
     return std::make_unique<AnsiTextWriter>(std::move(file));
 }
 
-std::optional<std::vector<std::string>> Win32FileSystem::readTextLines(const std::string& path, size_t maxLines,
-                                                                       size_t maxLineBytes) {
+Result<std::vector<std::string>> Win32FileSystem::readTextLines(const std::string& path, size_t maxLines,
+                                                                size_t maxLineBytes) {
     std::wstring p = systemPath(path);
-    if (p.empty()) return std::nullopt;
+    if (p.empty()) return failure(ERROR_PATH_NOT_FOUND);
     FileHandle file(::CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return std::nullopt;
+    if (!file) return lastError();
 
     platform::LineSplitter splitter(maxLines, maxLineBytes);
     std::vector<char> chunk(64 * 1024);
     while (!splitter.full()) {
         DWORD got = 0;
         if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
-            return std::nullopt;
+            return lastError();
         if (got == 0) break;
         splitter.feed(chunk.data(), got);
     }

@@ -158,9 +158,9 @@ FileHandle openPath(const std::string& path, DWORD access, DWORD share, DWORD fl
     return FileHandle(::CreateFileW(p.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr));
 }
 
-std::optional<BY_HANDLE_FILE_INFORMATION> informationOf(HANDLE handle) {
+Result<BY_HANDLE_FILE_INFORMATION> informationOf(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    if (!::GetFileInformationByHandle(handle, &info)) return lastError();
     return info;
 }
 
@@ -169,9 +169,9 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
                         (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-std::optional<FileIdentity> identityOf(HANDLE handle) {
+Result<FileIdentity> identityOf(HANDLE handle) {
     auto info = informationOf(handle);
-    if (!info) return std::nullopt;
+    if (!info) return info.status();
     return identityOf(*info);
 }
 
@@ -205,11 +205,11 @@ platform::Status folderStatus(HANDLE handle) {
     return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? platform::Status() : notAFolder();
 }
 
-std::optional<size_t> readFrom(HANDLE file, uint8_t* buffer, size_t capacity) {
+Result<size_t> readFrom(HANDLE file, uint8_t* buffer, size_t capacity) {
     heartbeat();
     DWORD got = 0;
     if (!::ReadFile(file, buffer, static_cast<DWORD>(std::min(capacity, kMaxPiece)), &got, nullptr))
-        return std::nullopt;
+        return lastError();
     return size_t{got};
 }
 
@@ -223,9 +223,9 @@ public:
 
     uint64_t size() override { return (static_cast<uint64_t>(info_.nFileSizeHigh) << 32) | info_.nFileSizeLow; }
     uint32_t attributes() override { return info_.dwFileAttributes; }
-    std::optional<FileIdentity> identity() override { return identityOf(info_); }
+    Result<FileIdentity> identity() override { return identityOf(info_); }
 
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
         return readFrom(file_.get(), buffer, capacity);
     }
 
@@ -271,8 +271,8 @@ public:
         return ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) ? platform::Status() : lastError();
     }
 
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
-        if (!file_) return std::nullopt;
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
+        if (!file_) return failure(ERROR_INVALID_HANDLE);
         return readFrom(file_.get(), buffer, capacity);
     }
 
@@ -438,7 +438,7 @@ public:
         return statusOfNt(nt::setAttributes(folder_.get(), attributes));
     }
 
-    std::optional<FileIdentity> identity() override { return identityOf(folder_.get()); }
+    Result<FileIdentity> identity() override { return identityOf(folder_.get()); }
 
 private:
     // Creates the entry `name` (one component) relative to this folder,
@@ -470,10 +470,10 @@ std::string Win32FileSystem::fileSystemName(const std::string& root) {
     return narrowZ(name);
 }
 
-std::optional<FileIdentity> Win32FileSystem::identity(const std::string& path) {
+Result<FileIdentity> Win32FileSystem::identity(const std::string& path) {
     FileHandle entry = openPath(path, FILE_READ_ATTRIBUTES, kShareAll,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
-    if (!entry) return std::nullopt;
+    if (!entry) return lastError();
     return identityOf(entry.get());
 }
 
@@ -509,12 +509,16 @@ Result<std::unique_ptr<platform::FolderHandle>> Win32FileSystem::openFolder(cons
     return std::make_unique<Win32FolderHandle>(std::move(folder).value());
 }
 
-std::unique_ptr<platform::ByteReader> Win32FileSystem::openBytesExclusive(const std::string& path) {
+Result<std::unique_ptr<platform::ByteReader>> Win32FileSystem::openBytesExclusive(const std::string& path) {
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open (access is
+    // denied).
     FileHandle file =
         openPath(path, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
-    if (!file) return nullptr;
+    if (!file) return lastError();
     auto info = informationOf(file.get());
-    if (!info || (info->dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) return nullptr;
+    if (!info) return info.status();
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return linkRefused();
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return isAFolder();
     return makeByteReader(std::move(file));
 }
 

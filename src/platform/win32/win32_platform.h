@@ -13,7 +13,7 @@ namespace vx::win32 {
 
 class Win32FileSystem final : public platform::FileSystem {
 public:
-    std::unique_ptr<platform::Finder> find(const std::string& pattern) override;
+    platform::Result<std::unique_ptr<platform::Finder>> find(const std::string& pattern) override;
     uint32_t getAttributes(const std::string& path) override;
     platform::Status setAttributes(const std::string& path, uint32_t attributes) override;
     platform::Status deleteFile(const std::string& path) override;
@@ -29,22 +29,22 @@ public:
     std::string temporaryPath() override;
     platform::Status writeTextFile(const std::string& path, const std::vector<std::string>& lines) override;
     platform::Result<std::unique_ptr<platform::TextWriter>> createTextFile(const std::string& path) override;
-    std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
+    platform::Result<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
                                                           size_t maxLineBytes = 4096) override;
-    std::unique_ptr<platform::ByteReader> openBytes(const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::ByteReader>> openBytes(const std::string& path) override;
     platform::Result<std::unique_ptr<platform::ByteWriter>> createBytes(const std::string& path) override;
     platform::Result<std::unique_ptr<platform::TextWriter>> appendUtf8TextFile(const std::string& path) override;
-    std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
+    platform::Result<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
                                                               size_t maxLineBytes = 65536) override;
-    std::optional<uint32_t> volumeSerial(const std::string& root) override;
-    std::optional<uint64_t> freeBytes(const std::string& path) override;
+    platform::Result<uint32_t> volumeSerial(const std::string& root) override;
+    platform::Result<uint64_t> freeBytes(const std::string& path) override;
 
     // Handles, identities and trust.
     std::string fileSystemName(const std::string& root) override;
-    std::optional<platform::FileIdentity> identity(const std::string& path) override;
+    platform::Result<platform::FileIdentity> identity(const std::string& path) override;
     platform::Result<std::unique_ptr<platform::HeldFile>> holdFile(const std::string& path) override;
     platform::Result<std::unique_ptr<platform::FolderHandle>> openFolder(const std::string& path) override;
-    std::unique_ptr<platform::ByteReader> openBytesExclusive(const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::ByteReader>> openBytesExclusive(const std::string& path) override;
     platform::FolderTrust folderTrust(const std::string& path) override;
     platform::Status createProtectedDirectory(const std::string& path) override;
 };
@@ -53,10 +53,10 @@ class Win32Processes final : public platform::Processes {
 public:
     std::vector<platform::ProcessEntry> snapshot() override;
     std::string imagePath(uint32_t pid) override;
-    bool terminate(uint32_t pid, uint32_t exitCode) override;
+    platform::Status terminate(uint32_t pid, uint32_t exitCode) override;
     bool isCritical(uint32_t pid) override;
     uint32_t currentProcessId() override;
-    bool startCommand(const std::string& commandLine) override;
+    platform::Status startCommand(const std::string& commandLine) override;
 };
 
 class Win32Registry final : public platform::Registry {
@@ -85,8 +85,8 @@ public:
     bool separatesAccounts() override;
     std::unique_ptr<platform::RunLock> tryLockRuns() override;
     std::vector<std::string> commandLineArguments() override;
-    bool attachParentConsole() override;
-    bool writeConsole(const std::string& line) override;
+    platform::Status attachParentConsole() override;
+    platform::Status writeConsole(const std::string& line) override;
 
     Win32Shell() = default;
     ~Win32Shell() override;
@@ -146,8 +146,8 @@ public:
     Win32Crypto(const Win32Crypto&) = delete;
     Win32Crypto& operator=(const Win32Crypto&) = delete;
 
-    std::unique_ptr<platform::Sha256> sha256() override;
-    bool randomBytes(uint8_t* buffer, size_t size) override;
+    platform::Result<std::unique_ptr<platform::Sha256>> sha256() override;
+    platform::Status randomBytes(uint8_t* buffer, size_t size) override;
 
 private:
     uintptr_t provider_ = 0;  // HCRYPTPROV, 0 until acquired

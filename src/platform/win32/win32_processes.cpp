@@ -7,7 +7,11 @@
 
 #include <tlhelp32.h>
 
+#include "platform/win32/win32_status.h"
+
 namespace vx::win32 {
+
+using platform::Status;
 
 namespace {
 
@@ -109,16 +113,22 @@ std::string Win32Processes::imagePath(uint32_t pid) {
     }
 }
 
-bool Win32Processes::terminate(uint32_t pid, uint32_t exitCode) {
+Status Win32Processes::terminate(uint32_t pid, uint32_t exitCode) {
+    // OpenProcess answers an invalid parameter for an id no process holds.
+    const Status gone = failure(platform::Fault::Missing, ERROR_INVALID_PARAMETER);
     // A process that has ended can still be opened while someone holds a
     // handle to it; ending it "again" must not read as a termination.
     KernelHandle h(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
     if (h) {
-        if (::WaitForSingleObject(h.get(), 0) == WAIT_OBJECT_0) return false;
+        if (::WaitForSingleObject(h.get(), 0) == WAIT_OBJECT_0) return gone;
     } else {
         h.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+        if (!h) {
+            Status refused = lastError();
+            return refused.code() == ERROR_INVALID_PARAMETER ? gone : refused;
+        }
     }
-    return h && ::TerminateProcess(h.get(), exitCode);
+    return ::TerminateProcess(h.get(), exitCode) ? Status() : lastError();
 }
 
 bool Win32Processes::isCritical(uint32_t pid) {
@@ -135,9 +145,9 @@ bool Win32Processes::isCritical(uint32_t pid) {
 
 uint32_t Win32Processes::currentProcessId() { return ::GetCurrentProcessId(); }
 
-bool Win32Processes::startCommand(const std::string& commandLine) {
+Status Win32Processes::startCommand(const std::string& commandLine) {
     std::wstring line = widen(commandLine);
-    if (line.empty()) return false;
+    if (line.empty()) return failure(ERROR_INVALID_PARAMETER);
     std::wstring program = systemProgramFor(line);
     std::vector<wchar_t> mutableLine(line.begin(), line.end());  // CreateProcessW may write to it
     mutableLine.push_back(L'\0');
@@ -150,10 +160,10 @@ bool Win32Processes::startCommand(const std::string& commandLine) {
     const std::wstring workingFolder = systemDirectory();
     if (!::CreateProcessW(program.empty() ? nullptr : program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0,
                           nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &si, &pi))
-        return false;
+        return lastError();
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
-    return true;
+    return {};
 }
 
 }  // namespace vx::win32

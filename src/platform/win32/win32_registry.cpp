@@ -75,11 +75,11 @@ public:
                ERROR_SUCCESS;
     }
 
-    std::optional<RegValue> readValue(const std::string& name) override {
+    Result<RegValue> readValue(const std::string& name) override {
         std::wstring w = widen(name);
         DWORD type = 0, size = 0;
         LONG rc = ::RegQueryValueExW(key_.get(), w.c_str(), nullptr, &type, nullptr, &size);
-        if (rc != ERROR_SUCCESS) return std::nullopt;
+        if (rc != ERROR_SUCCESS) return statusOf(rc);
         // The value may grow between the two calls; ask again until it fits.
         for (int attempt = 0; attempt < 8; ++attempt) {
             RegValue v;
@@ -92,20 +92,20 @@ public:
                 v.data.resize(got);
                 return v;
             }
-            if (rc != ERROR_MORE_DATA) return std::nullopt;
+            if (rc != ERROR_MORE_DATA) return statusOf(rc);
             size = got > size ? got : size * 2 + 2;
         }
-        return std::nullopt;
+        return statusOf(rc);
     }
 
-    bool writeValue(const std::string& name, const RegValue& value) override {
-        return ::RegSetValueExW(key_.get(), widen(name).c_str(), 0, value.type,
-                                value.data.empty() ? nullptr : value.data.data(),
-                                static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+    Status writeValue(const std::string& name, const RegValue& value) override {
+        return statusOf(::RegSetValueExW(key_.get(), widen(name).c_str(), 0, value.type,
+                                         value.data.empty() ? nullptr : value.data.data(),
+                                         static_cast<DWORD>(value.data.size())));
     }
 
-    bool deleteValue(const std::string& name) override {
-        return ::RegDeleteValueW(key_.get(), widen(name).c_str()) == ERROR_SUCCESS;
+    Status deleteValue(const std::string& name) override {
+        return statusOf(::RegDeleteValueW(key_.get(), widen(name).c_str()));
     }
 
     bool subkeyExists(const std::string& name) override {

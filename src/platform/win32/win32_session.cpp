@@ -9,6 +9,8 @@
 #include <sddl.h>
 #include <shellapi.h>
 
+#include "platform/win32/win32_status.h"
+
 namespace vx::win32 {
 
 namespace {
@@ -86,8 +88,8 @@ std::vector<std::string> Win32Shell::commandLineArguments() {
     return out;
 }
 
-bool Win32Shell::attachParentConsole() {
-    if (consoleOut_) return true;
+platform::Status Win32Shell::attachParentConsole() {
+    if (consoleOut_) return {};
     // An output handed down (redirected to a file or a pipe, as PsExec and
     // the task runners do) is used as it is.
     HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
@@ -95,28 +97,33 @@ bool Win32Shell::attachParentConsole() {
         DWORD mode = 0;
         consoleOut_ = out;
         consoleIsScreen_ = ::GetConsoleMode(out, &mode) != FALSE;
-        return true;
+        return {};
     }
     // A windows program gets no console of its own; it joins the one of
-    // the program that started it, when there is one.
-    if (!::AttachConsole(ATTACH_PARENT_PROCESS) && ::GetLastError() != ERROR_ACCESS_DENIED) return false;
+    // the program that started it, when there is one (access denied: it
+    // has joined one already).
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        platform::Status refused = lastError();
+        if (refused.code() != ERROR_ACCESS_DENIED) return refused;
+    }
     out = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                         OPEN_EXISTING, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return false;
+    if (out == INVALID_HANDLE_VALUE) return lastError();
     consoleOut_ = out;
     consoleIsScreen_ = true;
     ownsConsoleOut_ = true;
-    return true;
+    return {};
 }
 
-bool Win32Shell::writeConsole(const std::string& line) {
-    if (!consoleOut_) return false;
+platform::Status Win32Shell::writeConsole(const std::string& line) {
+    if (!consoleOut_) return failure(ERROR_INVALID_HANDLE);
     HANDLE out = static_cast<HANDLE>(consoleOut_);
     if (consoleIsScreen_) {
         // The screen takes the characters themselves, whatever its code page.
         const std::wstring text = widen(line) + L"\r\n";
         DWORD written = 0;
-        return ::WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+        if (!::WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return lastError();
+        return {};
     }
     // A file or pipe gets the ANSI code page, as the saved logs.
     const std::wstring wide = widen(line);
@@ -133,8 +140,8 @@ bool Win32Shell::writeConsole(const std::string& line) {
     }
     bytes += "\r\n";
     DWORD written = 0;
-    return ::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
-           written == bytes.size();
+    if (!::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return lastError();
+    return written == bytes.size() ? platform::Status() : failure(ERROR_WRITE_FAULT);
 }
 
 }  // namespace vx::win32
