@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     int kept = 0;
     start = Clock::now();
     {
-        vx::scan::KeepingScope keeping(ctx2, true, "E:\\");
+        vx::scan::KeepingScope keeping(ctx2, vx::scan::KeptFrom::Device, "E:\\");
         for (int i = 0; i < worms; ++i)
             kept += keeping.run().keepFile("E:\\worm" + std::to_string(i) + kExtensions[i % 4]) ? 1 : 0;
     }

@@ -390,7 +390,7 @@ int fill(uint64_t goal, const std::string& sourceFolder) {
     int runs = 0;
     uint64_t bytes = vx::tools::quarantineStoreBytes(os.fs, os.shell);
     while (bytes < goal) {
-        vx::scan::KeepingScope keeping(ctx, true, "E:\\");
+        vx::scan::KeepingScope keeping(ctx, vx::scan::KeptFrom::Device, "E:\\");
         int kept = 0;
         for (size_t i = 0; i < paths.size(); i += vx::scan::kKeepBatchFiles) {
             const std::vector<std::string> batch(

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     int keptAndDeleted = 0;
     start = now();
     {
-        vx::scan::KeepingScope keeping(ctx, false, "");
+        vx::scan::KeepingScope keeping(ctx, vx::scan::KeptFrom::Computer);
         for (int i = 0; i < count; ++i)
             keptAndDeleted += vx::scan::removeFile(ctx, work + "worm" + std::to_string(i) + ".lnk");
         store = keeping.run().folder();

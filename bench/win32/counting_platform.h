@@ -141,7 +141,7 @@ public:
         Timed t("reader.close");
         inner_.reset();
     }
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+    p::Result<size_t> read(uint8_t* buffer, size_t capacity) override {
         Timed t("reader.read");
         return inner_->read(buffer, capacity);
     }
@@ -193,11 +193,11 @@ public:
         Timed t("held.attributes");
         return inner_->attributes();
     }
-    std::optional<p::FileIdentity> identity() override {
+    p::Result<p::FileIdentity> identity() override {
         Timed t("held.identity");
         return inner_->identity();
     }
-    std::optional<size_t> read(uint8_t* buffer, size_t capacity) override {
+    p::Result<size_t> read(uint8_t* buffer, size_t capacity) override {
         Timed t("held.read");
         return inner_->read(buffer, capacity);
     }
@@ -214,12 +214,6 @@ private:
 };
 
 template <typename Counted, typename T>
-std::unique_ptr<T> counted(std::unique_ptr<T> inner) {
-    if (!inner) return nullptr;
-    return std::make_unique<Counted>(std::move(inner));
-}
-
-template <typename Counted, typename T>
 p::Result<std::unique_ptr<T>> counted(p::Result<std::unique_ptr<T>> inner) {
     if (!inner) return inner.status();
     return std::unique_ptr<T>(std::make_unique<Counted>(std::move(inner).value()));
@@ -229,7 +223,7 @@ class CountedFileSystem final : public p::FileSystem {
 public:
     CountedFileSystem(p::FileSystem& inner, const WhatIf& whatIf) : in_(inner), whatIf_(whatIf) {}
 
-    std::unique_ptr<p::Finder> find(const std::string& pattern) override {
+    p::Result<std::unique_ptr<p::Finder>> find(const std::string& pattern) override {
         Timed t("fs.find");
         return counted<CountedFinder>(in_.find(pattern));
     }
@@ -299,12 +293,12 @@ public:
         Timed t("fs.createTextFile");
         return counted<CountedTextWriter>(in_.createTextFile(path));
     }
-    std::optional<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
+    p::Result<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
                                                           size_t maxLineBytes) override {
         Timed t("fs.readTextLines");
         return in_.readTextLines(path, maxLines, maxLineBytes);
     }
-    std::unique_ptr<p::ByteReader> openBytes(const std::string& path) override {
+    p::Result<std::unique_ptr<p::ByteReader>> openBytes(const std::string& path) override {
         Timed t("fs.openBytes");
         return counted<CountedReader>(in_.openBytes(path));
     }
@@ -316,19 +310,19 @@ public:
         Timed t("fs.appendUtf8TextFile");
         return counted<CountedTextWriter>(in_.appendUtf8TextFile(path));
     }
-    std::optional<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
+    p::Result<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
                                                               size_t maxLineBytes) override {
         Timed t("fs.readUtf8TextLines");
         return in_.readUtf8TextLines(path, maxLines, maxLineBytes);
     }
-    std::optional<uint32_t> volumeSerial(const std::string& root) override {
+    p::Result<uint32_t> volumeSerial(const std::string& root) override {
         Timed t("fs.volumeSerial");
         if (!whatIf_.volumeFactsOncePerRoot) return in_.volumeSerial(root);
         Facts& f = facts(root);
         if (!f.serial) f.serial = in_.volumeSerial(root);
         return *f.serial;
     }
-    std::optional<uint64_t> freeBytes(const std::string& path) override {
+    p::Result<uint64_t> freeBytes(const std::string& path) override {
         Timed t("fs.freeBytes");
         return in_.freeBytes(path);
     }
@@ -339,7 +333,7 @@ public:
         if (!f.fileSystem) f.fileSystem = in_.fileSystemName(root);
         return *f.fileSystem;
     }
-    std::optional<p::FileIdentity> identity(const std::string& path) override {
+    p::Result<p::FileIdentity> identity(const std::string& path) override {
         Timed t("fs.identity");
         return in_.identity(path);
     }
@@ -353,7 +347,7 @@ public:
         Timed t("fs.openFolder");
         return in_.openFolder(path);
     }
-    std::unique_ptr<p::ByteReader> openBytesExclusive(const std::string& path) override {
+    p::Result<std::unique_ptr<p::ByteReader>> openBytesExclusive(const std::string& path) override {
         Timed t("fs.openBytesExclusive");
         return counted<CountedReader>(in_.openBytesExclusive(path));
     }
@@ -369,7 +363,7 @@ public:
 private:
     struct Facts {
         std::optional<p::DriveType> type;
-        std::optional<std::optional<uint32_t>> serial;
+        std::optional<p::Result<uint32_t>> serial;
         std::optional<std::string> fileSystem, label;
     };
     Facts& facts(const std::string& root) { return facts_[p::upperAscii(root)]; }
@@ -396,7 +390,7 @@ public:
         Timed t("processes.imagePath");
         return in_.imagePath(pid);
     }
-    bool terminate(uint32_t pid, uint32_t exitCode) override {
+    p::Status terminate(uint32_t pid, uint32_t exitCode) override {
         Timed t("processes.terminate");
         callsLeft_ = 0;
         return in_.terminate(pid, exitCode);
@@ -409,7 +403,7 @@ public:
         Timed t("processes.currentProcessId");
         return in_.currentProcessId();
     }
-    bool startCommand(const std::string& commandLine) override {
+    p::Status startCommand(const std::string& commandLine) override {
         Timed t("processes.startCommand");
         return in_.startCommand(commandLine);
     }
@@ -440,15 +434,15 @@ public:
         Timed t("regkey.valueExists");
         return inner_->valueExists(name);
     }
-    std::optional<p::RegValue> readValue(const std::string& name) override {
+    p::Result<p::RegValue> readValue(const std::string& name) override {
         Timed t("regkey.readValue");
         return inner_->readValue(name);
     }
-    bool writeValue(const std::string& name, const p::RegValue& value) override {
+    p::Status writeValue(const std::string& name, const p::RegValue& value) override {
         Timed t("regkey.writeValue");
         return inner_->writeValue(name, value);
     }
-    bool deleteValue(const std::string& name) override {
+    p::Status deleteValue(const std::string& name) override {
         Timed t("regkey.deleteValue");
         return inner_->deleteValue(name);
     }
@@ -527,8 +521,8 @@ public:
     }
     std::unique_ptr<p::RunLock> tryLockRuns() override { return in_.tryLockRuns(); }
     std::vector<std::string> commandLineArguments() override { return in_.commandLineArguments(); }
-    bool attachParentConsole() override { return in_.attachParentConsole(); }
-    bool writeConsole(const std::string& line) override { return in_.writeConsole(line); }
+    p::Status attachParentConsole() override { return in_.attachParentConsole(); }
+    p::Status writeConsole(const std::string& line) override { return in_.writeConsole(line); }
 
 private:
     p::Shell& in_;
@@ -577,11 +571,11 @@ private:
 class CountedCrypto final : public p::Crypto {
 public:
     explicit CountedCrypto(p::Crypto& inner) : in_(inner) {}
-    std::unique_ptr<p::Sha256> sha256() override {
+    p::Result<std::unique_ptr<p::Sha256>> sha256() override {
         Timed t("crypto.sha256");
         return counted<CountedSha256>(in_.sha256());
     }
-    bool randomBytes(uint8_t* buffer, size_t size) override {
+    p::Status randomBytes(uint8_t* buffer, size_t size) override {
         Timed t("crypto.randomBytes");
         return in_.randomBytes(buffer, size);
     }

@@ -504,7 +504,7 @@ void runComputerDisinfection(scan::RunContext& ctx, scan::SaveOffer saveOffer,
     ComputerDisinfection steps(ctx);
     scan::KeepRefusal refusal = scan::KeepRefusal::None;
     {
-        scan::KeepingScope keeping(ctx, false, "");
+        scan::KeepingScope keeping(ctx, scan::KeptFrom::Computer);
         steps.run();
         refusal = keeping.run().refusal();
     }

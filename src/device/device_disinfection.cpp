@@ -160,7 +160,7 @@ void runDeviceDisinfection(scan::RunContext& ctx, const std::string& driveListTe
     const std::string root = driveListText.substr(0, 1) + ":\\";
     target.deviceRoot = root;
     target.recoveryPath = root;
-    scan::KeepingScope keeping(ctx, true, root);
+    scan::KeepingScope keeping(ctx, scan::KeptFrom::Device, root);
     scan::writeLogHeader(ctx, scan::RunKind::DeviceDisinfection, root);
     // What the shortcuts run is read before anything of the drive changes.
     const DriveRuns runs = readDriveRuns(ctx, root);

@@ -379,7 +379,10 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
     auto& fs = ctx_.os.fs;
     std::vector<Copy> batch;
     uint64_t batchBytes = 0;
-    std::optional<uint64_t> room;
+    // The bytes the store's disk may still take; asked for again after each
+    // batch, as others write to that disk too.
+    bool roomKnown = false;
+    uint64_t room = 0;
     std::vector<uint8_t> buffer(kChunk);
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
@@ -406,8 +409,12 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
         }
 
         const uint64_t size = held->size();
-        if (!room) room = roomLeft();
-        if (!room || *room < size) {
+        if (!roomKnown) {
+            const std::optional<uint64_t> left = roomLeft();
+            roomKnown = left.has_value();
+            room = left.value_or(0);
+        }
+        if (!roomKnown || room < size) {
             // The disk would keep less than the floor: nothing more is kept,
             // so nothing more is deleted.
             commit(batch, out, why);
@@ -470,14 +477,14 @@ std::vector<std::unique_ptr<platform::HeldFile>> QuarantineRun::keepFiles(const 
         }
         c.item.size = copied;
         c.item.sha256 = platform::hexDigest(hash->finish());
-        *room -= std::min(*room, copied);
+        room -= std::min(room, copied);
         c.held = std::move(held).value();
         batch.push_back(std::move(c));
         batchBytes += copied;
         if (batchBytes >= kKeepBatchBytes) {
             commit(batch, out, why);
             batchBytes = 0;
-            room.reset();
+            roomKnown = false;
             if (failed_) break;
         }
     }
@@ -535,11 +542,11 @@ KeepResult QuarantineRun::keepValue(RootKey root, const std::string& keyPath, co
 
 namespace {
 
-KeptRunHeader headerNow(platform::Clock& clock, bool device, const std::string& deviceRoot) {
+KeptRunHeader headerNow(platform::Clock& clock, KeptFrom from, const std::string& deviceRoot) {
     const DateTimeTexts now = currentDateTimeTexts(clock);
     KeptRunHeader header;
-    header.device = device;
-    header.deviceRoot = device ? deviceRoot : std::string();
+    header.device = from == KeptFrom::Device;
+    header.deviceRoot = header.device ? deviceRoot : std::string();
     header.date = now.date;
     header.time = now.time;
     return header;
@@ -580,8 +587,8 @@ RefusalText refusalText(KeepRefusal why) {
 
 }  // namespace
 
-KeepingScope::KeepingScope(RunContext& ctx, bool device, const std::string& deviceRoot)
-    : ctx_(ctx), run_(ctx, headerNow(ctx.os.clock, device, deviceRoot)) {
+KeepingScope::KeepingScope(RunContext& ctx, KeptFrom from, const std::string& deviceRoot)
+    : ctx_(ctx), run_(ctx, headerNow(ctx.os.clock, from, deviceRoot)) {
     ctx_.quarantine = &run_;
 }
 

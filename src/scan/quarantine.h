@@ -200,13 +200,17 @@ private:
 // and why. Shown after the run's verdict.
 void reportKeepRefusal(RunContext& ctx, KeepRefusal why);
 
+// Which disinfection keeps what it deletes: a removable drive's (its root is
+// recorded with the run) or the computer's.
+enum class KeptFrom { Device, Computer };
+
 // Gives a disinfection's context a quarantine for as long as the scope lives:
 // every file and value the run deletes through removeFile / RemovalBatch /
 // removeValue is kept first. The header takes the date and time of this
 // moment.
 class KeepingScope {
 public:
-    KeepingScope(RunContext& ctx, bool device, const std::string& deviceRoot);
+    KeepingScope(RunContext& ctx, KeptFrom from, const std::string& deviceRoot = {});
     ~KeepingScope();
     KeepingScope(const KeepingScope&) = delete;
     KeepingScope& operator=(const KeepingScope&) = delete;

@@ -95,8 +95,8 @@ TEST_F(Contract, CreateBytesNeverReplacesAndOpenBytesNeedsAFile) {
     EXPECT_TRUE(fs().directoryExists(folder));
     EXPECT_FALSE(fs().createBytes(scratch + "missing\\new.bin"));
 
-    EXPECT_FALSE(fs().openBytes(scratch + "missing.bin"));
-    EXPECT_FALSE(fs().openBytes(folder));
+    EXPECT_EQ(failureOf(fs().openBytes(scratch + "missing.bin")), (Failure{Fault::Missing, 2}));
+    EXPECT_EQ(failureOf(fs().openBytes(folder)), (Failure{Fault::Denied, 5}));
 }
 
 TEST_F(Contract, Utf8JournalAppendsAcrossOpensAndReadsBackUnchanged) {
@@ -114,7 +114,8 @@ TEST_F(Contract, Utf8JournalAppendsAcrossOpensAndReadsBackUnchanged) {
     // A byte-order mark written by another program is dropped.
     ASSERT_TRUE(world().writeBytes(scratch + "bom.txt", "\xEF\xBB\xBF" + text + "\nx"));
     EXPECT_EQ(fs().readUtf8TextLines(scratch + "bom.txt", 10), (Lines{text, "x"}));
-    EXPECT_FALSE(fs().readUtf8TextLines(scratch + "missing.txt", 10));
+    EXPECT_EQ(failureOf(fs().readUtf8TextLines(scratch + "missing.txt", 10)), (Failure{Fault::Missing, 2}));
+    EXPECT_EQ(failureOf(fs().readUtf8TextLines(scratch + "missing\\j.txt", 10)), (Failure{Fault::Missing, 3}));
 }
 
 TEST_F(Contract, VolumeFacts) {
@@ -123,11 +124,15 @@ TEST_F(Contract, VolumeFacts) {
     for (char c = 'Z'; c > 'D' && !absent; --c)
         if (!(fs().logicalDrives() & (1u << (c - 'A')))) absent = c;
     ASSERT_NE(absent, 0);
-    EXPECT_FALSE(fs().volumeSerial(std::string(1, absent) + ":\\"));
+    const auto serial = fs().volumeSerial(std::string(1, absent) + ":\\");
+    EXPECT_FALSE(serial);
+    EXPECT_NE(serial.status().code(), 0u);
+    EXPECT_FALSE(serial.status().message().empty());
 
     auto free = fs().freeBytes(scratch);
     ASSERT_TRUE(free);
     EXPECT_GT(*free, 0u);
+    EXPECT_EQ(faultOf(fs().freeBytes(scratch + "missing")), Fault::Missing);
 }
 
 }  // namespace

@@ -138,15 +138,18 @@ TEST_F(Contract, MasksAlsoMatchTheShortNameOfAnExtensionLongerThanThree) {
     for (const char* n : {"x.exe1", "Doc.lnkx", "plain.exe", "x.ex", "other.ex_"}) makeFile(n);
     EXPECT_EQ(sorted(names(scratch + "*.exe")), sorted({"plain.exe", "x.exe1"}));
     EXPECT_EQ(names(scratch + "*.lnk"), std::vector<std::string>{"Doc.lnkx"});
-    // An exact name never matches through a short name.
-    EXPECT_FALSE(fs().find(scratch + "x.exe"));
+    // An exact name never matches through a short name. Nothing that
+    // matches is "file not found", as FindFirstFile says it.
+    EXPECT_EQ(failureOf(fs().find(scratch + "x.exe")), (Failure{Fault::Missing, 2}));
 }
 
-TEST_F(Contract, FindOnAMissingFolderOrAFileIsNull) {
+TEST_F(Contract, FindOnAMissingFolderOrAFileFails) {
     std::string file = makeFile("file.txt");
-    EXPECT_FALSE(fs().find(scratch + "missing\\*.*"));
+    EXPECT_EQ(failureOf(fs().find(scratch + "missing\\*.*")), (Failure{Fault::Missing, 3}));
     EXPECT_FALSE(fs().find(file + "\\*.*"));
-    EXPECT_FALSE(fs().find("Q:\\*.*"));
+    const auto absent = fs().find("Q:\\*.*");
+    EXPECT_EQ(faultOf(absent), Fault::Missing);
+    EXPECT_FALSE(absent.status().message().empty());
 }
 
 TEST_F(Contract, FindReportsFileSizes) {

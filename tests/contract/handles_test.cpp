@@ -111,8 +111,12 @@ TEST_F(Contract, OpenBytesExclusiveLetsOthersOnlyRead) {
     ASSERT_TRUE(shared);
     EXPECT_EQ(readAll(*shared), "records");
     EXPECT_EQ(readAll(*exclusive), "records");
-    EXPECT_FALSE(fs().openBytesExclusive(scratch + "missing.txt"));
-    EXPECT_FALSE(fs().openBytesExclusive(makeFolder("Folder")));
+    EXPECT_EQ(failureOf(fs().openBytesExclusive(scratch + "missing.txt")), (Failure{Fault::Missing, 2}));
+    EXPECT_EQ(failureOf(fs().openBytesExclusive(makeFolder("Folder"))), (Failure{Fault::Denied, 5}));
+    // A file being written cannot be read with nobody else writing.
+    auto writer = fs().createBytes(scratch + "being-written.bin");
+    ASSERT_TRUE(writer);
+    EXPECT_EQ(failureOf(fs().openBytesExclusive(scratch + "being-written.bin")), (Failure{Fault::InUse, 32}));
 }
 
 // --- folder handles ------------------------------------------------------------

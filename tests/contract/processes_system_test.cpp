@@ -96,7 +96,8 @@ TEST_F(Contract, AProcessThatDoesNotExistCannotBeTerminated) {
     uint32_t missing = 0x7FFC;
     while (std::any_of(list.begin(), list.end(), [&](const ProcessEntry& p) { return p.pid == missing; }))
         missing -= 4;
-    EXPECT_FALSE(procs().terminate(missing, 0));
+    const Status ended = procs().terminate(missing, 0);
+    EXPECT_EQ(ended.fault(), Fault::Missing) << ended.code() << " " << ended.message();
     EXPECT_EQ(procs().imagePath(missing), "");
     EXPECT_FALSE(procs().isCritical(missing));
 }

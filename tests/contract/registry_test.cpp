@@ -92,7 +92,8 @@ TEST_F(Contract, ValueNamesIgnoreCaseAndKeepTheirFirstSpelling) {
 
     EXPECT_TRUE(key->deleteValue("rUnMe"));
     EXPECT_FALSE(key->valueExists("RunMe"));
-    EXPECT_FALSE(key->deleteValue("RunMe"));
+    EXPECT_EQ(failureOf(key->deleteValue("RunMe")), (Failure{Fault::Missing, 2}));
+    EXPECT_EQ(failureOf(key->readValue("RunMe")), (Failure{Fault::Missing, 2}));
     EXPECT_TRUE(key->valueNames().empty());
 }
 
@@ -198,7 +199,8 @@ TEST_F(Contract, CopyRegistryTreeCopiesValuesWithTheirTypesAndEverySubkey) {
     EXPECT_EQ(sorted(source->valueNames()), sorted(expectedNames));
     EXPECT_TRUE(sameValue(source->readValue("Many"), values.at("Many")));
 
-    EXPECT_FALSE(copyRegistryTree(reg(), RootKey::CurrentUser, regBase + "\\Missing", regBase + "\\Other"));
+    EXPECT_EQ(failureOf(copyRegistryTree(reg(), RootKey::CurrentUser, regBase + "\\Missing", regBase + "\\Other")),
+              (Failure{Fault::Missing, 2}));
     EXPECT_FALSE(reg().open(RootKey::CurrentUser, regBase + "\\Other", RegAccess::Read));
 }
 
@@ -206,8 +208,8 @@ TEST_F(Contract, AKeyOpenedForReadingRefusesChanges) {
     ASSERT_TRUE(createWithValue(reg(), regBase + "\\Run", "v", RegValue::text("x")));
     auto key = reg().open(RootKey::CurrentUser, regBase + "\\Run", RegAccess::Read);
     ASSERT_TRUE(key);
-    EXPECT_FALSE(key->writeValue("w", RegValue::text("y")));
-    EXPECT_FALSE(key->deleteValue("v"));
+    EXPECT_EQ(failureOf(key->writeValue("w", RegValue::text("y"))), (Failure{Fault::Denied, 5}));
+    EXPECT_EQ(failureOf(key->deleteValue("v")), (Failure{Fault::Denied, 5}));
     EXPECT_EQ(key->readText("v"), "x");
     EXPECT_FALSE(key->valueExists("w"));
 

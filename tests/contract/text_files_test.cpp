@@ -67,6 +67,10 @@ TEST_F(Contract, TextWritesThatCannotHappenFailWithAReason) {
     EXPECT_FALSE(r.message().empty());
     EXPECT_TRUE(fs().directoryExists(folder));
 
+    // Reads that cannot happen say why too.
+    EXPECT_EQ(failureOf(fs().readTextLines(scratch + "missing.txt", 10)), (Failure{Fault::Missing, 2}));
+    EXPECT_EQ(failureOf(fs().readTextLines(scratch + "missing\\a.txt", 10)), (Failure{Fault::Missing, 3}));
+    EXPECT_EQ(failureOf(fs().readTextLines(folder, 10)), (Failure{Fault::Denied, 5}));
 }
 
 TEST_F(Contract, ReadTextLinesEndsALineAtCrLfLfOrALoneCr) {

@@ -458,7 +458,7 @@ TEST_F(MainWindow, AnInsertedPenDriveIsCheckedOnceWhenTheBoxIsTicked) {
     EXPECT_EQ(form.CheckBox3.caption, " Verificar dispositivo ao ser inserido ");
 
     machine.addDrive('K', DriveType::Removable);
-    machine.addFile("K:\Fotos.lnk", "L");
+    machine.addFile("K:\\Fotos.lnk", "L");
     form.WMDeviceChange(kBitK, 0);
     EXPECT_TRUE(form.insertionCheckDue());
     EXPECT_TRUE(machine.transcript().empty()) << "the check waits for the view to call it";

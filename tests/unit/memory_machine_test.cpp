@@ -674,14 +674,14 @@ TEST(MemoryProcesses, TerminationFollowsTheProcessTableAndKeepsImagesInUse) {
     EXPECT_FALSE(m.fileSystem().deleteFile("E:\\worm.exe")) << "the image of a running process";
     EXPECT_TRUE(m.fileSystem().move("E:\\worm.exe", "E:\\renamed.exe")) << "it can still be renamed";
     EXPECT_TRUE(procs.terminate(a, 0));
-    EXPECT_FALSE(procs.terminate(a, 0)) << "already gone";
+    EXPECT_EQ(procs.terminate(a, 0).fault(), Fault::Missing) << "already gone";
     EXPECT_TRUE(m.fileSystem().deleteFile("E:\\renamed.exe"));
     EXPECT_EQ(m.countProcesses("WSCRIPT.EXE"), 1u);
     ASSERT_EQ(m.terminations().size(), 1u);
     EXPECT_EQ(m.terminations()[0].pid, a);
 
-    EXPECT_FALSE(procs.terminate(0, 0));
-    EXPECT_FALSE(procs.terminate(4, 0));
+    EXPECT_EQ(procs.terminate(0, 0).fault(), Fault::Denied);
+    EXPECT_EQ(procs.terminate(4, 0).code(), 5u);
     EXPECT_FALSE(m.systemHalted());
     uint32_t csrss = 0;
     for (const auto& p : m.processList())
@@ -696,7 +696,7 @@ TEST(MemoryProcesses, TerminationFollowsTheProcessTableAndKeepsImagesInUse) {
 
     EXPECT_TRUE(procs.startCommand("schtasks /delete /tn x /f"));
     m.setStartCommandResult(false);
-    EXPECT_FALSE(procs.startCommand("y"));
+    EXPECT_EQ(procs.startCommand("y").code(), 2u) << "no program to start";
     EXPECT_EQ(m.startedCommands(), (Names{"schtasks /delete /tn x /f", "y"}));
     m.setSnapshotFails(true);
     EXPECT_TRUE(procs.snapshot().empty());
@@ -1263,7 +1263,9 @@ TEST(MemoryCrypto, RandomBytesRepeatForASeedAndCanFail) {
     EXPECT_NE(draw(a, 32), std::vector<uint8_t>(32, 0));
     a.failRandomBytes(true);
     uint8_t byte = 0;
-    EXPECT_FALSE(a.crypto().randomBytes(&byte, 1));
+    const vx::platform::Status refused = a.crypto().randomBytes(&byte, 1);
+    EXPECT_FALSE(refused);
+    EXPECT_FALSE(refused.message().empty());
 }
 
 TEST_F(MemoryPenDrive, HandleCallsMeetTheirFaultsAndTheHookMayChangeTheTree) {

@@ -105,7 +105,7 @@ TEST_F(Quarantine, EachKeepCallTellsWhyItKeptNothing) {
     machine.addFile("E:\\Fotos.lnk", "L");
     machine.addFolder("E:\\Fotos", attr::Directory);
     {
-        scan::KeepingScope keeping(ctx, true, "E:\\");
+        scan::KeepingScope keeping(ctx, scan::KeptFrom::Device, "E:\\");
         scan::QuarantineRun& run = keeping.run();
         EXPECT_EQ(run.keepFile("Fotos.lnk").refusal(), KeepRefusal::NotAbsolute);
         EXPECT_EQ(run.keepFile("\\\\server\\share\\a.lnk").refusal(), KeepRefusal::Unkeepable);
@@ -118,7 +118,7 @@ TEST_F(Quarantine, EachKeepCallTellsWhyItKeptNothing) {
     }
     // A refusal of the whole run is the reason of every call that follows it.
     machine.setFreeBytes('C', scan::kQuarantineFreeSpaceFloor + 10);
-    scan::KeepingScope keeping(ctx, true, "E:\\");
+    scan::KeepingScope keeping(ctx, scan::KeptFrom::Device, "E:\\");
     EXPECT_EQ(keeping.run().keepFile("E:\\Fotos.lnk").refusal(), KeepRefusal::DiskFloor);
     EXPECT_EQ(keeping.run().keepFolder("E:\\Fotos", attr::Directory).refusal(), KeepRefusal::DiskFloor);
     EXPECT_EQ(keeping.run().refusal(), KeepRefusal::DiskFloor);
@@ -132,7 +132,7 @@ TEST_F(Quarantine, AValueThatCannotBeKeptStaysWhileTheLineIsWrittenAsBefore) {
     machine.setFaultHook([&](std::string_view op, const std::string& path) {
         return op == "writeLine" && path.ends_with("manifest.txt") && ++records > 3;
     });
-    scan::KeepingScope keeping(ctx, true, "E:\\");
+    scan::KeepingScope keeping(ctx, scan::KeptFrom::Device, "E:\\");
     scan::wormMaskAndRunValueRemoval(ctx, "E:\\", "*.js");
     EXPECT_FALSE(machine.exists("E:\\virus.js"));
     EXPECT_TRUE(machine.text(RootKey::CurrentUser, scan::kRunKeyPath, "virus").has_value());
