@@ -294,7 +294,7 @@ public:
         return counted<CountedTextWriter>(in_.createTextFile(path));
     }
     p::Result<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
-                                                          size_t maxLineBytes) override {
+                                                      size_t maxLineBytes) override {
         Timed t("fs.readTextLines");
         return in_.readTextLines(path, maxLines, maxLineBytes);
     }
@@ -311,7 +311,7 @@ public:
         return counted<CountedTextWriter>(in_.appendUtf8TextFile(path));
     }
     p::Result<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
-                                                              size_t maxLineBytes) override {
+                                                          size_t maxLineBytes) override {
         Timed t("fs.readUtf8TextLines");
         return in_.readUtf8TextLines(path, maxLines, maxLineBytes);
     }

@@ -25,12 +25,12 @@ public:
     platform::Status writeTextFile(const std::string& path, const std::vector<std::string>& lines) override;
     platform::Result<std::unique_ptr<platform::TextWriter>> createTextFile(const std::string& path) override;
     platform::Result<std::vector<std::string>> readTextLines(const std::string& path, size_t maxLines,
-                                                          size_t maxLineBytes = 4096) override;
+                                                             size_t maxLineBytes = 4096) override;
     platform::Result<std::unique_ptr<platform::ByteReader>> openBytes(const std::string& path) override;
     platform::Result<std::unique_ptr<platform::ByteWriter>> createBytes(const std::string& path) override;
     platform::Result<std::unique_ptr<platform::TextWriter>> appendUtf8TextFile(const std::string& path) override;
     platform::Result<std::vector<std::string>> readUtf8TextLines(const std::string& path, size_t maxLines,
-                                                              size_t maxLineBytes = 65536) override;
+                                                                 size_t maxLineBytes = 65536) override;
     platform::Result<uint32_t> volumeSerial(const std::string& root) override;
     platform::Result<uint64_t> freeBytes(const std::string& path) override;
 
