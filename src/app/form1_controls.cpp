@@ -34,10 +34,6 @@ bool TabSheet::raise(TForm1& form, Event event, const EventArgs&) {
     return event == Event::PageShow && call(form, onShow);
 }
 
-bool Panel::binds(Event event) const { return event == Event::Click && onClick != nullptr; }
-
-bool Panel::raise(TForm1& form, Event event, const EventArgs&) { return event == Event::Click && call(form, onClick); }
-
 bool Button::binds(Event event) const {
     return (event == Event::Click && onClick != nullptr) || (event == Event::KeyDown && onKeyDown != nullptr);
 }
@@ -46,12 +42,6 @@ bool Button::raise(TForm1& form, Event event, const EventArgs& args) {
     if (event == Event::Click) return call(form, onClick);
     if (event == Event::KeyDown && onKeyDown) return (form.*onKeyDown)(args.key);
     return false;
-}
-
-bool SpeedButton::binds(Event event) const { return event == Event::Click && onClick != nullptr; }
-
-bool SpeedButton::raise(TForm1& form, Event event, const EventArgs&) {
-    return event == Event::Click && call(form, onClick);
 }
 
 bool Label::binds(Event event) const {

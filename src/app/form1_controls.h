@@ -147,18 +147,26 @@ public:
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
-struct PanelSlots {
+struct ClickSlots {
     Handler onClick = nullptr;
 };
 
-class Panel : public Control {
+// A kind whose only event is a click (a panel, a flat speed button); the
+// view creates and draws each kind its own way.
+template <ControlKind K>
+class ClickControl : public Control {
 public:
-    explicit Panel(ControlInit init, PanelSlots slots = {})
-        : Control(ControlKind::Panel, std::move(init)), onClick(slots.onClick) {}
+    explicit ClickControl(ControlInit init, ClickSlots slots = {})
+        : Control(K, std::move(init)), onClick(slots.onClick) {}
     const Handler onClick;
-    bool binds(Event event) const override;
-    bool raise(TForm1& form, Event event, const EventArgs& args) override;
+    bool binds(Event event) const override { return event == Event::Click && onClick != nullptr; }
+    bool raise(TForm1& form, Event event, const EventArgs&) override {
+        return event == Event::Click && call(form, onClick);
+    }
 };
+
+using Panel = ClickControl<ControlKind::Panel>;
+using SpeedButton = ClickControl<ControlKind::SpeedButton>;
 
 struct ButtonSlots {
     Handler onClick = nullptr;
@@ -180,18 +188,6 @@ public:
     bool raise(TForm1& form, Event event, const EventArgs& args) override;
 };
 
-struct SpeedButtonSlots {
-    Handler onClick = nullptr;
-};
-
-class SpeedButton : public Control {
-public:
-    explicit SpeedButton(ControlInit init, SpeedButtonSlots slots = {})
-        : Control(ControlKind::SpeedButton, std::move(init)), onClick(slots.onClick) {}
-    const Handler onClick;
-    bool binds(Event event) const override;
-    bool raise(TForm1& form, Event event, const EventArgs& args) override;
-};
 
 // How a label shortens a caption too long for it.
 enum class Ellipsis {
